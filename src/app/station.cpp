@@ -1,0 +1,172 @@
+#include "app/station.h"
+
+#include <csignal>
+#include <chrono>
+#include <cstdio>
+
+#include "app/worker_routines.h"
+#include "core/instance_counter.h"
+#include "core/lifecycle.h"
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "core/status_print.h"
+#include "settings/settings.h"
+
+namespace hv {
+
+namespace {
+
+std::string s_configDir;
+
+struct RosterEntry {
+  const char* name;
+  ThreadRoutine routine;
+  int priority;
+};
+
+// Worker threads in the order they are started; the acquisition thread comes
+// last so every reader already runs when the first samples arrive.
+const RosterEntry kRoster[] = {
+    {"gps", GpsThread, kPriorityBelowNormal},
+    {"transfer", FileTransferThread, kPriorityBelowNormal},
+    {"display", DisplayThread, kPriorityBelowNormal},
+    {"conditioning", ConditioningThread, kPriorityNormal},
+    {"sound", SoundThread, kPriorityAboveNormal},
+    {"sound-refill", SoundRefillThread, kPriorityTimeCritical},
+    {"stream-rec", StreamRecordingThread, kPriorityBelowNormal},
+    {"playback", PlaybackThread, kPriorityBelowNormal},
+    {"spectrum", SpectrumThread, kPriorityNormal},
+    {"autosnap", AutoSnapThread, kPriorityBelowNormal},
+    {"timer", OperationTimerThread, kPriorityBelowNormal},
+    {"trace", SpectralTraceThread, kPriorityNormal},
+    {"acquisition", AcquisitionThread, kPriorityTimeCritical},
+};
+constexpr int kRosterSize = sizeof(kRoster) / sizeof(kRoster[0]);
+
+// Join order at shutdown, as indexes into kRoster: acquisition first, then
+// conditioning, sound, stream recording, playback, spectrum, display, Auto Snap,
+// operation timer, spectral trace, sound refill, file transfer, and finally GPS
+// (its waits are bounded; leaving it running while the process tears down
+// its objects could crash it).
+const int kJoinOrder[] = {12, 3, 4, 6, 7, 8, 2, 9, 10, 11, 5, 1, 0};
+
+// Conduit roster: capacity and format of each, created in this order.
+struct ConduitSpec {
+  Conduit* conduit;
+  uint32_t rate;
+  uint16_t block;
+  uint16_t bits;
+  uint32_t capacity;
+};
+const ConduitSpec kConduits[] = {
+    {&conduit1, 250000, 2, 16, 5000000}, {&conduit2, 44100, 4, 32, 176400},
+    {&conduit3, 44100, 2, 16, 88200},    {&conduit4, 250000, 4, 32, 1000000},
+    {&conduit5, 250000, 4, 32, 1000000}, {&conduit6, 3906, 272, 2176, 1062432},
+    {&conduit7, 3906, 272, 2176, 1062432},
+};
+
+void OnSignal(int) { RequestQuit(); }
+
+void InstallSignalHandlers() {
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // a peer that hangs up is an error code, not a crash
+}
+
+void PrintWarning(const char* text) { DiagPrint("Warning: %s\n", text); }
+
+}  // namespace
+
+std::string ConfigDir() { return s_configDir; }
+
+void CreateConduits() {
+  for (int i = 0; i < 7; ++i) {
+    const ConduitSpec& c = kConduits[i];
+    g_conduitFormat[i] = MakeWaveFormat(c.rate, 1, c.block, c.bits);
+    c.conduit->Create(c.capacity, &g_conduitFormat[i]);
+  }
+}
+
+int RunStation(const StationOptions& options) {
+  InstallSignalHandlers();
+  g_headless.store(options.headless, std::memory_order_relaxed);
+  g_run.store(true, std::memory_order_relaxed);
+
+  // 1. The five locks.
+  g_displayLock = CreateMutexRecord();
+  g_streamTimeLock = CreateMutexRecord();
+  g_soundLock = CreateMutexRecord();
+  g_logLock = CreateMutexRecord();
+  g_fileLock = CreateMutexRecord();
+
+  // 2. The time zone comes from tzdata on each conversion (LocalBiasMinutes).
+  tzset();
+
+  // 3. Settings and history, then this run's command-line values.
+  s_configDir = options.configDir.empty() ? DefaultConfigDir() : options.configDir;
+  LoadSettingsAndHistory(s_configDir);
+  for (const std::string& assignment : options.settings) {
+    std::string error;
+    if (!SetSettingFromText(assignment, &error)) DiagPrint("--set %s: %s; ignored\n", assignment.c_str(), error.c_str());
+  }
+  if (options.recordMode) g_settings.MenuRecordMode.store(options.recordMode, std::memory_order_relaxed);
+
+  // 4. Instance index and device name.
+  InstanceCounter instances;
+  int index = instances.Enter();
+  g_instanceIndex.store(index, std::memory_order_relaxed);
+  g_instanceOffset.store(32 * index, std::memory_order_relaxed);
+  g_deviceName.Set(UsbDeviceNameForIndex(index));
+
+  // 5. Network device name; it replaces the USB one when the network is the default.
+  g_networkDeviceName.Set("IP" + g_settings.NetworkIPAddress.Get());
+  if (g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed)) g_deviceName.Set(g_networkDeviceName.Get());
+  if (!options.device.empty()) g_deviceName.Set(options.device);
+
+  // 6. Windows: created by the application windows when a screen or the
+  //    headless toolkit is in use (see app/window_set).
+
+  // 7-8. Conduits, then the sound event.
+  CreateConduits();
+  g_soundEvent.Reset();
+
+  if (options.headless)
+    std::printf("Halvane instance %d, device %s\n", index, g_deviceName.Get().c_str()), std::fflush(stdout);
+
+  // 9. Worker threads.
+  ThreadRecord* threads[kRosterSize] = {};
+  for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
+
+  // 10. Main loop until a quit request or the end of --run-for.
+  auto start = std::chrono::steady_clock::now();
+  while (!QuitRequested()) {
+    if (options.runForSeconds >= 0 &&
+        std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(options.runForSeconds))
+      break;
+    SleepSeconds(0.02);
+  }
+
+  // Shutdown. Recordings in progress are closed and renamed first.
+  RunShutdownPreparations();
+  g_run.store(false, std::memory_order_relaxed);
+  for (Conduit* c : {&conduit1, &conduit2, &conduit3, &conduit4, &conduit5, &conduit6, &conduit7}) c->Wake();
+  g_soundEvent.Signal();
+  for (int i : kJoinOrder) {
+    ReleaseThread(threads[i]);
+    threads[i] = nullptr;
+  }
+  instances.Leave();
+  SaveSettingsAndHistory(s_configDir, PrintWarning);
+  DestroyMutexRecord(g_displayLock);
+  DestroyMutexRecord(g_streamTimeLock);
+  DestroyMutexRecord(g_logLock);
+  DestroyMutexRecord(g_fileLock);
+  DestroyMutexRecord(g_soundLock);
+  g_displayLock = g_streamTimeLock = g_logLock = g_fileLock = g_soundLock = nullptr;
+  return 0;
+}
+
+}  // namespace hv

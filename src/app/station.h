@@ -1,0 +1,18 @@
+// The spine of the station: start-up in the designed order, the main loop and
+// the orderly shutdown.
+#pragma once
+
+#include <string>
+
+#include "app/command_line.h"
+
+namespace hv {
+
+// Runs the whole station until a quit request, File/Exit or --run-for ends it.
+// Returns the process exit status.
+int RunStation(const StationOptions& options);
+
+// The configuration folder in use (valid after start-up).
+std::string ConfigDir();
+
+}  // namespace hv

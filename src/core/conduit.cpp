@@ -1,0 +1,159 @@
+#include "core/conduit.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace hv {
+
+Conduit::~Conduit() {
+  delete pending_;
+  std::free(buffer_);
+}
+
+uint32_t Conduit::Create(uint32_t capacity, WaveFormat* format) {
+  if (capacity == 0 || !format) return kStatusBadArgument;
+  std::lock_guard<std::mutex> lock(formatLock_);
+  std::free(buffer_);
+  buffer_ = static_cast<uint8_t*>(std::calloc(1, capacity));
+  if (!buffer_) return kStatusFail;
+  capacity_ = capacity;
+  current_ = format;
+  readPos_.store(0, std::memory_order_relaxed);
+  writePos_.store(0, std::memory_order_relaxed);
+  delete pending_;
+  pending_ = nullptr;
+  pendingBlock_.store(0, std::memory_order_relaxed);
+  mark_.store(-1, std::memory_order_release);
+  return kStatusOk;
+}
+
+uint32_t Conduit::AnnounceFormat(const WaveFormat& format) {
+  if (!IsCreated()) return kStatusNotInitialized;
+  std::lock_guard<std::mutex> lock(formatLock_);
+  if (!pending_) pending_ = new WaveFormat;
+  *pending_ = format;
+  pendingBlock_.store(format.blockAlign, std::memory_order_relaxed);
+  // Pairs with the reader's acquire load of the mark, which follows its acquire
+  // load of the write position: a reader that sees bytes past the mark sees the mark.
+  mark_.store(writePos_.load(std::memory_order_relaxed), std::memory_order_release);
+  Wake();
+  return kStatusOk;
+}
+
+WaveFormat* Conduit::TakeFormat() {
+  std::lock_guard<std::mutex> lock(formatLock_);
+  int64_t mark = mark_.load(std::memory_order_acquire);
+  if (pending_ && mark >= 0 && readPos_.load(std::memory_order_relaxed) == static_cast<uint32_t>(mark)) {
+    if (current_) *current_ = *pending_;
+    delete pending_;
+    pending_ = nullptr;
+    pendingBlock_.store(0, std::memory_order_relaxed);
+    mark_.store(-1, std::memory_order_release);
+  }
+  return current_;
+}
+
+int64_t Conduit::SpaceFor(uint32_t read, uint32_t write, uint32_t block) const {
+  int64_t space = read > write ? int64_t(read) - int64_t(write) - block
+                               : int64_t(capacity_) - (int64_t(write) - int64_t(read)) - block;
+  return space < 0 ? 0 : space;
+}
+
+uint32_t Conduit::Space(int64_t* space) const {
+  if (!IsCreated()) {
+    if (space) *space = 0;
+    return kStatusNotInitialized;
+  }
+  // Acquire pairs with the reader's release store of its position.
+  uint32_t read = readPos_.load(std::memory_order_acquire);
+  uint32_t write = writePos_.load(std::memory_order_relaxed);
+  if (space) *space = SpaceFor(read, write, current_ ? current_->blockAlign : 0);
+  return kStatusOk;
+}
+
+uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
+  if (accepted) *accepted = 0;
+  if (!IsCreated()) return kStatusNotInitialized;
+  if (count && !bytes) return kStatusBadArgument;
+  uint32_t block = pendingBlock_.load(std::memory_order_relaxed);
+  if (block == 0) block = current_ ? current_->blockAlign : 0;
+  // Acquire pairs with the reader's release store: the bytes it freed are no longer read.
+  uint32_t read = readPos_.load(std::memory_order_acquire);
+  uint32_t write = writePos_.load(std::memory_order_relaxed);
+  int64_t space = SpaceFor(read, write, block);
+  uint32_t n = count < space ? count : static_cast<uint32_t>(space);
+  if (n == 0) return kStatusOk;
+  const uint8_t* src = static_cast<const uint8_t*>(bytes);
+  uint32_t first = capacity_ - write < n ? capacity_ - write : n;
+  std::memcpy(buffer_ + write, src, first);
+  if (n > first) std::memcpy(buffer_, src + first, n - first);
+  uint32_t next = write + n;
+  if (next >= capacity_) next -= capacity_;
+  // Release pairs with the reader's acquire load: the copied bytes are visible first.
+  writePos_.store(next, std::memory_order_release);
+  if (accepted) *accepted = n;
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (readerWaiting_.load(std::memory_order_relaxed)) Wake();
+  return kStatusOk;
+}
+
+uint32_t Conduit::Read(uint32_t count, void* dest, uint32_t* bytesRead) {
+  if (bytesRead) *bytesRead = 0;
+  if (!IsCreated()) return kStatusNotInitialized;
+  if (count && !dest) return kStatusBadArgument;
+  // Acquire pairs with the writer's release store of its position; the mark is
+  // loaded after it so that any mark behind the visible bytes is seen.
+  uint32_t write = writePos_.load(std::memory_order_acquire);
+  int64_t mark = mark_.load(std::memory_order_acquire);
+  uint32_t read = readPos_.load(std::memory_order_relaxed);
+  uint32_t n;
+  if (mark >= 0) {
+    uint32_t toMark = Distance(read, static_cast<uint32_t>(mark));
+    if (toMark == 0) return kStatusNotInitialized;
+    n = count < toMark ? count : toMark;
+  } else {
+    if (Distance(read, write) < count) return kStatusOk;
+    n = count;
+  }
+  if (n == 0) return kStatusOk;
+  uint8_t* dst = static_cast<uint8_t*>(dest);
+  uint32_t first = capacity_ - read < n ? capacity_ - read : n;
+  std::memcpy(dst, buffer_ + read, first);
+  if (n > first) std::memcpy(dst + first, buffer_, n - first);
+  uint32_t next = read + n;
+  if (next >= capacity_) next -= capacity_;
+  // Release pairs with the writer's acquire load: these bytes may now be reused.
+  readPos_.store(next, std::memory_order_release);
+  if (bytesRead) *bytesRead = n;
+  return kStatusOk;
+}
+
+uint32_t Conduit::Reset() {
+  if (!IsCreated()) return kStatusNotInitialized;
+  readPos_.store(0, std::memory_order_release);
+  writePos_.store(0, std::memory_order_release);
+  return kStatusOk;
+}
+
+uint32_t Conduit::Available() const {
+  if (!IsCreated()) return 0;
+  uint32_t write = writePos_.load(std::memory_order_acquire);
+  return Distance(readPos_.load(std::memory_order_relaxed), write);
+}
+
+void Conduit::WaitReadable(int milliseconds) {
+  std::unique_lock<std::mutex> lock(wakeLock_);
+  readerWaiting_.store(true, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (Available() == 0 && mark_.load(std::memory_order_acquire) < 0)
+    wake_.wait_for(lock, std::chrono::milliseconds(milliseconds));
+  readerWaiting_.store(false, std::memory_order_relaxed);
+}
+
+void Conduit::Wake() {
+  { std::lock_guard<std::mutex> lock(wakeLock_); }
+  wake_.notify_all();
+}
+
+}  // namespace hv

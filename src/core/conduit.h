@@ -1,0 +1,87 @@
+// Conduit: a single-writer, single-reader byte ring with a format record and an
+// in-band format change. The writer announces a new format at the current end of
+// the stream; the reader sees "not initialised" exactly when it has consumed every
+// byte written before the announcement, takes the format and reads on.
+//
+// No lock on the data path: each side owns one position, published with release
+// and read by the other side with acquire. Announce, take and the writer's view
+// of the pending block size are serialised by a small lock (the writer reads a
+// copy of the block size kept in an atomic, updated under that lock).
+// A reader may wait for data (WaitReadable); the writer wakes it after each write.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "core/wave_format.h"
+
+namespace hv {
+
+constexpr uint32_t kStatusOk = 0;
+constexpr uint32_t kStatusFail = 0x80004005;
+constexpr uint32_t kStatusBadArgument = 0x80070057;
+constexpr uint32_t kStatusNotInitialized = 0x800401F0;  // CO_E_NOTINITIALIZED
+
+class Conduit {
+ public:
+  Conduit() = default;
+  ~Conduit();
+  Conduit(const Conduit&) = delete;
+  Conduit& operator=(const Conduit&) = delete;
+
+  // Points the current format at `format` (no copy; the caller keeps it alive),
+  // allocates `capacity` zero bytes, empties the ring and drops any pending format.
+  // Called once per conduit, before any reader or writer runs.
+  uint32_t Create(uint32_t capacity, WaveFormat* format);
+  bool IsCreated() const { return buffer_ != nullptr; }
+  uint32_t Capacity() const { return capacity_; }
+
+  // Writer (or, for the recording conduit, its reader): the new format takes
+  // effect at the current write position.
+  uint32_t AnnounceFormat(const WaveFormat& format);
+  // Reader: at the mark, makes the pending format current. Returns the current
+  // record (none if the conduit was never created).
+  WaveFormat* TakeFormat();
+  // Free space for the writer, using the current format's block size.
+  uint32_t Space(int64_t* space) const;
+  // Accepts min(count, space) bytes; never blocks or overwrites unread bytes.
+  uint32_t Write(uint32_t count, const void* bytes, uint32_t* accepted);
+  // Without a mark: exactly `count` bytes or nothing. With a mark: up to the
+  // mark, and kStatusNotInitialized (0 bytes) when standing at it.
+  uint32_t Read(uint32_t count, void* dest, uint32_t* bytesRead);
+  // Empties the ring (pending format and mark are left as they are).
+  uint32_t Reset();
+  // Bytes waiting for the reader.
+  uint32_t Available() const;
+  // Reader: waits up to `milliseconds` for a write (or any notice); returns at
+  // once when bytes or a mark are waiting. Spurious returns are harmless.
+  void WaitReadable(int milliseconds);
+  // Wakes a waiting reader (writers call it; shutdown calls it too).
+  void Wake();
+
+ private:
+  uint32_t Distance(uint32_t from, uint32_t to) const {
+    return to >= from ? to - from : capacity_ - from + to;
+  }
+  int64_t SpaceFor(uint32_t read, uint32_t write, uint32_t block) const;
+
+  WaveFormat* current_ = nullptr;
+  uint8_t* buffer_ = nullptr;
+  uint32_t capacity_ = 0;
+
+  alignas(64) std::atomic<uint32_t> readPos_{0};   // owned by the reader
+  alignas(64) std::atomic<uint32_t> writePos_{0};  // owned by the writer
+  alignas(64) std::atomic<int64_t> mark_{-1};      // write position at the announcement, or -1
+  std::atomic<uint32_t> pendingBlock_{0};          // block size of the pending format, 0 if none
+
+  mutable std::mutex formatLock_;
+  WaveFormat* pending_ = nullptr;  // guarded by formatLock_
+
+  std::mutex wakeLock_;
+  std::condition_variable wake_;
+  std::atomic<bool> readerWaiting_{false};
+};
+
+}  // namespace hv

@@ -1,0 +1,20 @@
+// The station's ten windows, created on the main thread at start-up in this
+// order (none until then: toolkit calls on a missing window fail and do nothing).
+#pragma once
+
+struct XsWindow;
+
+namespace hv {
+
+extern XsWindow* g_mainWindow;            // "Halvane"
+extern XsWindow* g_aboutWindow;           // "About"
+extern XsWindow* g_playbackWindow;        // "Playback"
+extern XsWindow* g_tessagramWindow;       // "Tessagram"
+extern XsWindow* g_recordSetupWindow;     // "Record Setup"
+extern XsWindow* g_operationTimerWindow;  // "Operation Timer"
+extern XsWindow* g_fileTransferWindow;    // "File Transfer"
+extern XsWindow* g_spectralTraceWindow;   // "Spectral Trace"
+extern XsWindow* g_gpsStatusWindow;       // "GPS Status"
+extern XsWindow* g_networkWindow;         // "Network Parameters"
+
+}  // namespace hv

@@ -34,6 +34,11 @@ std::atomic<bool> g_recordOn{false};
 std::atomic<bool> g_traceShown{false};
 std::atomic<bool> g_fileCompensated{false};
 
+std::atomic<float> g_tuneOffset{0.0f};
+std::atomic<float> g_tuneLowerLimit{21025.0f};
+std::atomic<float> g_tuneUpperLimit{113975.0f};
+std::atomic<bool> g_peakHold{false};
+
 namespace {
 // Guarded by g_streamTimeLock when it exists (tests may run without the spine).
 bool s_replaying = false;

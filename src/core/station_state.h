@@ -74,6 +74,17 @@ extern std::atomic<bool> g_recordOn;         // the Record switch
 extern std::atomic<bool> g_traceShown;       // Spectral Trace window shown
 extern std::atomic<bool> g_fileCompensated;  // the replayed file was recorded compensated
 
+// Tuning shared by the conditioning thread, the display thread and the windows.
+// The tune offset is the pending change of a drag on the frequency axis or the
+// trace plot (Hz, multiples of 250); the tuning path and the spectral trace use
+// TuneFrequency + offset. The limits (Hz) follow the stream rate and are written
+// by the conditioning thread.
+extern std::atomic<float> g_tuneOffset;
+extern std::atomic<float> g_tuneLowerLimit;  // 21025 live, 11025 in playback
+extern std::atomic<float> g_tuneUpperLimit;  // rate / 2 - 11025
+// Peak Hold check box of the Spectral Trace window, read by the spectral trace thread.
+extern std::atomic<bool> g_peakHold;
+
 // Stream time: the calendar time that stands for "now" (the wall clock, or the
 // replayed recording's time during playback), guarded by g_streamTimeLock.
 struct StreamTime {

@@ -19,6 +19,7 @@ uint32_t Conduit::Create(uint32_t capacity, WaveFormat* format) {
   if (!buffer_) return kStatusFail;
   capacity_ = capacity;
   current_ = format;
+  currentBlock_.store(format->blockAlign, std::memory_order_relaxed);
   readPos_.store(0, std::memory_order_relaxed);
   writePos_.store(0, std::memory_order_relaxed);
   delete pending_;
@@ -46,6 +47,7 @@ WaveFormat* Conduit::TakeFormat() {
   int64_t mark = mark_.load(std::memory_order_acquire);
   if (pending_ && mark >= 0 && readPos_.load(std::memory_order_relaxed) == static_cast<uint32_t>(mark)) {
     if (current_) *current_ = *pending_;
+    currentBlock_.store(pending_->blockAlign, std::memory_order_relaxed);
     delete pending_;
     pending_ = nullptr;
     pendingBlock_.store(0, std::memory_order_relaxed);
@@ -68,7 +70,7 @@ uint32_t Conduit::Space(int64_t* space) const {
   // Acquire pairs with the reader's release store of its position.
   uint32_t read = readPos_.load(std::memory_order_acquire);
   uint32_t write = writePos_.load(std::memory_order_relaxed);
-  if (space) *space = SpaceFor(read, write, current_ ? current_->blockAlign : 0);
+  if (space) *space = SpaceFor(read, write, currentBlock_.load(std::memory_order_relaxed));
   return kStatusOk;
 }
 
@@ -77,7 +79,7 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   if (!IsCreated()) return kStatusNotInitialized;
   if (count && !bytes) return kStatusBadArgument;
   uint32_t block = pendingBlock_.load(std::memory_order_relaxed);
-  if (block == 0) block = current_ ? current_->blockAlign : 0;
+  if (block == 0) block = currentBlock_.load(std::memory_order_relaxed);
   // Acquire pairs with the reader's release store: the bytes it freed are no longer read.
   uint32_t read = readPos_.load(std::memory_order_acquire);
   uint32_t write = writePos_.load(std::memory_order_relaxed);
@@ -90,11 +92,12 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   if (n > first) std::memcpy(buffer_, src + first, n - first);
   uint32_t next = write + n;
   if (next >= capacity_) next -= capacity_;
-  // Release pairs with the reader's acquire load: the copied bytes are visible first.
-  writePos_.store(next, std::memory_order_release);
+  // Release (within seq_cst) pairs with the reader's acquire load: the copied
+  // bytes are visible first. Sequential consistency with the reader's waiting
+  // flag makes sure a reader about to wait either sees these bytes or is woken.
+  writePos_.store(next, std::memory_order_seq_cst);
   if (accepted) *accepted = n;
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  if (readerWaiting_.load(std::memory_order_relaxed)) Wake();
+  if (readerWaiting_.load(std::memory_order_seq_cst)) Wake();
   return kStatusOk;
 }
 
@@ -144,9 +147,9 @@ uint32_t Conduit::Available() const {
 
 void Conduit::WaitReadable(int milliseconds) {
   std::unique_lock<std::mutex> lock(wakeLock_);
-  readerWaiting_.store(true, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  if (Available() == 0 && mark_.load(std::memory_order_acquire) < 0)
+  readerWaiting_.store(true, std::memory_order_seq_cst);
+  bool empty = writePos_.load(std::memory_order_seq_cst) == readPos_.load(std::memory_order_relaxed);
+  if (empty && mark_.load(std::memory_order_acquire) < 0)
     wake_.wait_for(lock, std::chrono::milliseconds(milliseconds));
   readerWaiting_.store(false, std::memory_order_relaxed);
 }

@@ -75,6 +75,7 @@ class Conduit {
   alignas(64) std::atomic<uint32_t> writePos_{0};  // owned by the writer
   alignas(64) std::atomic<int64_t> mark_{-1};      // write position at the announcement, or -1
   std::atomic<uint32_t> pendingBlock_{0};          // block size of the pending format, 0 if none
+  std::atomic<uint32_t> currentBlock_{0};          // block size of the current format
 
   mutable std::mutex formatLock_;
   WaveFormat* pending_ = nullptr;  // guarded by formatLock_

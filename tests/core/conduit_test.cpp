@@ -1,0 +1,192 @@
+// Conduit behaviour: all-or-nothing reads, the writer's safety gap, wrap-around,
+// in-band format changes, and a two-thread stress run checking every byte.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "core/conduit.h"
+
+namespace hv {
+namespace {
+
+WaveFormat Format(uint32_t rate, uint16_t block) { return MakeWaveFormat(rate, 1, block, block * 8); }
+
+TEST(Conduit, EveryOperationOnAnUncreatedConduitIsNotInitialised) {
+  Conduit c;
+  uint8_t b[4] = {};
+  uint32_t n = 99;
+  int64_t space = 99;
+  EXPECT_EQ(c.Write(4, b, &n), kStatusNotInitialized);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(c.Read(4, b, &n), kStatusNotInitialized);
+  EXPECT_EQ(c.Space(&space), kStatusNotInitialized);
+  EXPECT_EQ(c.AnnounceFormat(Format(1, 2)), kStatusNotInitialized);
+  EXPECT_EQ(c.Reset(), kStatusNotInitialized);
+  EXPECT_EQ(c.TakeFormat(), nullptr);
+}
+
+TEST(Conduit, ReadsWholeChunksOnlyAndWriterKeepsOneBlockFree) {
+  WaveFormat f = Format(44100, 2);
+  Conduit c;
+  ASSERT_EQ(c.Create(88200, &f), kStatusOk);
+  std::vector<uint8_t> data(88200, 7), out(1024);
+  uint32_t n = 0;
+  ASSERT_EQ(c.Write(88200, data.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 88198u) << "a full ring keeps one block between writer and reader";
+  EXPECT_EQ(c.Write(2, data.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 0u);
+
+  Conduit small;
+  ASSERT_EQ(small.Create(4096, &f), kStatusOk);
+  small.Write(1023, data.data(), &n);
+  EXPECT_EQ(small.Read(1024, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 0u) << "1023 available: nothing read";
+  small.Write(1, data.data(), &n);
+  EXPECT_EQ(small.Read(1024, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 1024u);
+}
+
+TEST(Conduit, WrapsAroundInOrder) {
+  WaveFormat f = Format(1000, 1);
+  Conduit c;
+  c.Create(10, &f);
+  uint8_t in[7] = {1, 2, 3, 4, 5, 6, 7}, out[7] = {};
+  uint32_t n = 0;
+  c.Write(7, in, &n);
+  c.Read(7, out, &n);
+  uint8_t in2[8] = {10, 11, 12, 13, 14, 15, 16, 17}, out2[8] = {};
+  c.Write(8, in2, &n);
+  ASSERT_EQ(n, 8u);  // crosses the end of the ring
+  c.Read(8, out2, &n);
+  ASSERT_EQ(n, 8u);
+  EXPECT_EQ(std::vector<uint8_t>(out2, out2 + 8), std::vector<uint8_t>(in2, in2 + 8));
+}
+
+TEST(Conduit, FormatChangeTakesEffectExactlyAtTheMark) {
+  WaveFormat f = Format(250000, 2);
+  Conduit c;
+  c.Create(4096, &f);
+  std::vector<uint8_t> data(100, 1), out(512);
+  uint32_t n = 0;
+  c.Write(100, data.data(), &n);
+  WaveFormat next = Format(500000, 4);
+  ASSERT_EQ(c.AnnounceFormat(next), kStatusOk);
+  c.Write(100, data.data(), &n);
+  EXPECT_EQ(c.Read(512, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 100u) << "a read stops at the mark";
+  EXPECT_EQ(c.Read(512, out.data(), &n), kStatusNotInitialized);
+  EXPECT_EQ(n, 0u);
+  WaveFormat* current = c.TakeFormat();
+  ASSERT_EQ(current, &f);
+  EXPECT_EQ(f.sampleRate, 500000u);
+  EXPECT_EQ(f.blockAlign, 4);
+  EXPECT_EQ(c.Read(100, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 100u);
+}
+
+TEST(Conduit, AnnounceOnEmptyRingStopsTheVeryNextRead) {
+  WaveFormat f = Format(250000, 2);
+  Conduit c;
+  c.Create(1024, &f);
+  uint8_t out[2];
+  uint32_t n = 0;
+  c.AnnounceFormat(Format(100, 2));
+  EXPECT_EQ(c.Read(2, out, &n), kStatusNotInitialized);
+  c.TakeFormat();
+  EXPECT_EQ(f.sampleRate, 100u);
+  EXPECT_EQ(c.Read(2, out, &n), kStatusOk);
+  EXPECT_EQ(n, 0u);
+}
+
+TEST(Conduit, LaterAnnouncementReplacesPendingOneAndPendingBlockGuardsTheGap) {
+  WaveFormat f = Format(250000, 2);
+  Conduit c;
+  c.Create(100, &f);
+  uint8_t data[100] = {};
+  uint32_t n = 0;
+  c.AnnounceFormat(Format(1, 8));
+  c.Write(100, data, &n);
+  EXPECT_EQ(n, 92u) << "the pending format's block size is the writer's gap";
+  c.AnnounceFormat(Format(2, 16));
+  uint8_t out[100];
+  c.Read(100, out, &n);
+  EXPECT_EQ(n, 92u) << "the mark moved to the newer announcement";
+  EXPECT_EQ(c.Read(100, out, &n), kStatusNotInitialized);
+  c.TakeFormat();
+  EXPECT_EQ(f.sampleRate, 2u);
+}
+
+// A writer sends a counter in random chunk sizes and announces formats at random
+// points; the reader checks every byte and that each format starts at the exact
+// byte where it was announced.
+TEST(ConduitStress, TwoThreadsRandomChunksAndFormatChanges) {
+  constexpr uint64_t kTotal = 20'000'000;
+  WaveFormat f = Format(0, 1);
+  Conduit c;
+  c.Create(65537, &f);
+  std::atomic<bool> failed{false};
+  // Format k is announced just before byte announceAt[k]; its rate carries k.
+  std::vector<uint64_t> announceAt;
+  {
+    std::mt19937_64 rng(7);
+    uint64_t at = 0;
+    while (at < kTotal) announceAt.push_back(at += 1 + rng() % 2'000'000);
+  }
+  std::thread writer([&] {
+    std::mt19937 rng(1);
+    std::vector<uint8_t> chunk(5000);
+    uint64_t sent = 0;
+    size_t next = 0;
+    while (sent < kTotal && !failed) {
+      uint64_t limit = next < announceAt.size() ? announceAt[next] : kTotal;
+      if (sent == limit) {
+        c.AnnounceFormat(Format(static_cast<uint32_t>(next + 1), 1));
+        ++next;
+        continue;
+      }
+      uint32_t want = 1 + rng() % 4999;
+      if (sent + want > limit) want = static_cast<uint32_t>(limit - sent);
+      if (sent + want > kTotal) want = static_cast<uint32_t>(kTotal - sent);
+      for (uint32_t i = 0; i < want; ++i) chunk[i] = static_cast<uint8_t>((sent + i) * 2654435761u >> 13);
+      uint32_t accepted = 0;
+      c.Write(want, chunk.data(), &accepted);
+      sent += accepted;
+      if (!accepted) std::this_thread::yield();
+    }
+  });
+  std::mt19937 rng(2);
+  std::vector<uint8_t> buf(5000);
+  uint64_t got = 0;
+  uint32_t expectedFormat = 0;
+  while (got < kTotal && !failed) {
+    uint32_t want = 1 + rng() % 4999;
+    uint32_t n = 0;
+    uint32_t status = c.Read(want, buf.data(), &n);
+    if (status == kStatusNotInitialized) {
+      WaveFormat* now = c.TakeFormat();
+      ++expectedFormat;
+      if (now->sampleRate != expectedFormat || announceAt[expectedFormat - 1] != got) {
+        ADD_FAILURE() << "format " << now->sampleRate << " at byte " << got;
+        failed = true;
+      }
+      continue;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      if (buf[i] != static_cast<uint8_t>((got + i) * 2654435761u >> 13)) {
+        ADD_FAILURE() << "wrong byte at " << got + i;
+        failed = true;
+        break;
+      }
+    }
+    got += n;
+    if (!n) c.WaitReadable(1);
+  }
+  writer.join();
+  EXPECT_EQ(got, kTotal);
+}
+
+}  // namespace
+}  // namespace hv

@@ -1,0 +1,170 @@
+// Settings and history: defaults, encodings, the store's types, what save keeps,
+// refused values, and a corrupt or unwritable store.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "settings/registry_store.h"
+#include "settings/settings.h"
+
+namespace hv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("halvane-settings-" + std::to_string(getpid()) + "-" +
+                                        testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ResetSettingsToDefaults();
+  }
+  void TearDown() override {
+    chmod(dir_.c_str(), 0700);
+    fs::remove_all(dir_);
+    ResetSettingsToDefaults();
+  }
+  nlohmann::json Stored() {
+    std::ifstream in(dir_ / "registry.json");
+    return nlohmann::json::parse(in);
+  }
+  void Store(const std::string& text) { std::ofstream(dir_ / "registry.json") << text; }
+  fs::path dir_;
+};
+
+TEST_F(SettingsTest, FirstStartCreatesBothKeysAndSaveWritesEveryNumberAtItsDefault) {
+  LoadSettingsAndHistory(dir_);
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  auto root = Stored();
+  ASSERT_TRUE(root.contains(kSettingsKeyPath));
+  ASSERT_TRUE(root.contains(kHistoryKeyPath));
+  const auto& s = root[kSettingsKeyPath];
+  EXPECT_EQ(s.size(), 33u) << "every number and switch, no empty text";
+  EXPECT_EQ(s["AudioVolume"], 64);
+  EXPECT_EQ(s["SonoMarker1Frequency"], 750);
+  EXPECT_EQ(s["SnapFilterHighFreq"], 120000);
+  EXPECT_EQ(s["MenuRecordMode"], 2);
+  EXPECT_EQ(root[kHistoryKeyPath].size(), 1u);
+  EXPECT_EQ(root[kHistoryKeyPath]["FTPRootDirectory"], "");
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ / "registry.json").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600);
+}
+
+TEST_F(SettingsTest, EncodingsOfVolumeMarkersAndFloats) {
+  Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {"AudioVolume": 2, "SonoMarker1Frequency": 600,
+            "MenuRecordMode": 7, "SonoThreshold": "33", "TuneFrequency": -5}})");
+  LoadSettingsAndHistory(dir_);
+  EXPECT_EQ(g_settings.AudioVolume.load(), 1.0f);
+  EXPECT_FALSE(g_settings.AudioOn.load());
+  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 60000.0f);
+  EXPECT_EQ(g_settings.MenuRecordMode.load(), 7);
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 20.0f) << "a string where a number belongs counts as missing";
+  EXPECT_EQ(g_settings.TuneFrequency.load(), 40000.0f) << "a negative JSON number is not a registry number";
+  g_settings.AudioVolume.store(1.5f);
+  g_settings.SnapAutoThreshold.store(17.9f);
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  auto s = Stored()[kSettingsKeyPath];
+  EXPECT_EQ(s["SonoMarker1Frequency"], 600);
+  EXPECT_EQ(s["AudioVolume"], 3);
+  EXPECT_EQ(s["SnapAutoThreshold"], 17) << "floats are truncated on save";
+}
+
+TEST_F(SettingsTest, EmptiedTextKeepsItsStoredValueExceptTheFtpRoot) {
+  g_settings.FTPHostName.Set("ftp.example.test");
+  g_history.FTPRootDirectory.Set("/bats");
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  g_settings.FTPHostName.Set("");
+  g_history.FTPRootDirectory.Set("");
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  ResetSettingsToDefaults();
+  LoadSettingsAndHistory(dir_);
+  EXPECT_EQ(g_settings.FTPHostName.Get(), "ftp.example.test");
+  EXPECT_EQ(g_history.FTPRootDirectory.Get(), "");
+}
+
+TEST_F(SettingsTest, UserDurationIsSavedOnlyWhileValid) {
+  g_settings.UserDurationMS.store(1234);
+  g_settings.UserDurationValid.store(false);
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  EXPECT_FALSE(Stored()[kSettingsKeyPath].contains("UserDurationMS"));
+}
+
+TEST_F(SettingsTest, ValuesThatWouldBreakTheProgramAreRefused) {
+  Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {"SnapTimeExpand": 0, "SnapDurationMS": 100000000,
+            "SnapIdleTimeoutMS": 4294967295}})");
+  testing::internal::CaptureStderr();
+  LoadSettingsAndHistory(dir_);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(g_settings.SnapTimeExpand.load(), 10);
+  EXPECT_EQ(g_settings.SnapDurationMS.load(), 1000);
+  EXPECT_EQ(g_settings.SnapIdleTimeoutMS.load(), 3000);
+  EXPECT_NE(said.find("SnapTimeExpand"), std::string::npos);
+
+  std::string error;
+  EXPECT_FALSE(SetSettingFromText("SnapTimeExpand=0", &error));
+  EXPECT_FALSE(SetSettingFromText("SnapDurationMS=-5", &error));
+  EXPECT_FALSE(SetSettingFromText("NoSuchValue=1", &error));
+  EXPECT_NE(error.find("NoSuchValue"), std::string::npos);
+  EXPECT_FALSE(SetSettingFromText("SonoThreshold", &error));
+  EXPECT_TRUE(SetSettingFromText("SonoThreshold=33", &error));
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 33.0f);
+  EXPECT_TRUE(SetSettingFromText("AudioVolume=3", &error));
+  EXPECT_EQ(g_settings.AudioVolume.load(), 1.5f);
+  EXPECT_TRUE(g_settings.AudioOn.load());
+  EXPECT_TRUE(SetSettingFromText("FTPHostName=127.0.0.1", &error));
+  EXPECT_EQ(g_settings.FTPHostName.Get(), "127.0.0.1");
+}
+
+TEST_F(SettingsTest, CorruptStoreIsKeptAsideAndDefaultsAreUsed) {
+  Store("{\"SOFTWARE\\\\Mirrowen\\\\Halvane\\\\3.3\\\\Settings\": {\"SonoThreshold\": 3");  // truncated
+  testing::internal::CaptureStderr();
+  LoadSettingsAndHistory(dir_);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("registry.json.bad"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "registry.json.bad"));
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 20.0f);
+  std::ifstream bad(dir_ / "registry.json.bad");
+  std::stringstream text;
+  text << bad.rdbuf();
+  EXPECT_NE(text.str().find("\"SonoThreshold\": 3"), std::string::npos) << "the user's file is kept as it was";
+}
+
+TEST_F(SettingsTest, UnwritableFolderWarnsOncePerKey) {
+  // A folder path that names a file cannot be written even by root.
+  std::ofstream(dir_ / "not-a-folder") << "x";
+  std::vector<std::string> warnings;
+  static std::vector<std::string>* sink;
+  sink = &warnings;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(SaveSettingsAndHistory(dir_ / "not-a-folder", [](const char* t) { sink->push_back(t); }));
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0], "Failed writing one or more save state values");
+  EXPECT_EQ(warnings[1], "Failed writing one or more history values");
+}
+
+TEST(RegistryStore, TextsAreCutToTheirCapacityAndOtherTypesAreMissing) {
+  RegistryStore store("/nonexistent");
+  ASSERT_TRUE(store.Parse(R"({"K": {"t": "abcdef", "n": 5, "f": 1.5, "b": true, "big": 4294967296}})"));
+  EXPECT_EQ(store.ReadText("K", "t", 4).value(), "abc");
+  EXPECT_FALSE(store.ReadText("K", "n", 10).has_value());
+  EXPECT_EQ(store.ReadNumber("K", "n").value(), 5u);
+  EXPECT_FALSE(store.ReadNumber("K", "f").has_value());
+  EXPECT_FALSE(store.ReadNumber("K", "b").has_value());
+  EXPECT_FALSE(store.ReadNumber("K", "big").has_value());
+  EXPECT_FALSE(store.Parse("[1, 2]"));
+  EXPECT_FALSE(store.Parse(std::string("\0\xff", 2)));
+}
+
+}  // namespace
+}  // namespace hv

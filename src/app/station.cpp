@@ -1,7 +1,6 @@
 #include "app/station.h"
 
 #include <csignal>
-#include <chrono>
 #include <cstdio>
 
 #include "app/worker_routines.h"
@@ -11,6 +10,7 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "settings/settings.h"
+#include "ui/toolkit/xs.h"
 
 namespace hv {
 
@@ -126,28 +126,24 @@ int RunStation(const StationOptions& options) {
   if (g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed)) g_deviceName.Set(g_networkDeviceName.Get());
   if (!options.device.empty()) g_deviceName.Set(options.device);
 
-  // 6. Windows: created by the application windows when a screen or the
-  //    headless toolkit is in use (see app/window_set).
+  // 6. The window toolkit: a screen when one opens, else headless (status
+  //    lines then go to standard output). The application windows follow.
+  XsToolkitInit(!options.headless);
+  if (XsGetBackend() == kXsBackendHeadless) g_headless.store(true, std::memory_order_relaxed);
 
   // 7-8. Conduits, then the sound event.
   CreateConduits();
   g_soundEvent.Reset();
 
-  if (options.headless)
+  if (g_headless.load(std::memory_order_relaxed))
     std::printf("Halvane instance %d, device %s\n", index, g_deviceName.Get().c_str()), std::fflush(stdout);
 
   // 9. Worker threads.
   ThreadRecord* threads[kRosterSize] = {};
   for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
 
-  // 10. Main loop until a quit request or the end of --run-for.
-  auto start = std::chrono::steady_clock::now();
-  while (!QuitRequested()) {
-    if (options.runForSeconds >= 0 &&
-        std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(options.runForSeconds))
-      break;
-    SleepSeconds(0.02);
-  }
+  // 10. The message loop until XsQuit, a quit request or the end of --run-for.
+  XsMessageLoopFor(options.runForSeconds);
 
   // Shutdown. Recordings in progress are closed and renamed first.
   RunShutdownPreparations();

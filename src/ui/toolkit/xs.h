@@ -62,6 +62,8 @@ bool XsWindowInvalidate(XsWindow* w);
 bool XsRunModal(XsWindow* w);
 // The main loop until XsQuit (or hv::QuitRequested()).
 void XsMessageLoop();
+// As XsMessageLoop, also ending after `seconds` (negative: no limit).
+void XsMessageLoopFor(double seconds);
 void XsMessageDrain();
 void XsQuit();
 // Posts event 1 with (100, value) to the main window (the first window created
@@ -115,6 +117,10 @@ bool XsListClear(XsWindow* w, int id);
 // Fills the list from a directory listing with a path pattern ("dir/*.*w*"), sorted.
 bool XsListFillDir(XsWindow* w, int id, const char* pattern);
 
+// Drag list (kind 8): moves item `from` to position `to` (-1: after the last
+// item) and selects it, as a drop of a drag does.
+bool XsListMoveItem(XsWindow* w, int id, int from, int to);
+
 // Menus.
 bool XsMenuAdd(XsWindow* w, int id, const char* path);
 bool XsMenuCheck(XsWindow* w, int id);
@@ -123,6 +129,18 @@ bool XsMenuEnable(XsWindow* w, int id);
 bool XsMenuDisable(XsWindow* w, int id);
 bool XsMenuIsChecked(XsWindow* w, int id);
 bool XsMenuIsEnabled(XsWindow* w, int id);
+// A copy of the window's menu tree (tests and the screen back end).
+struct XsMenuItem {
+  std::string label;    // shown text ("__" already made "_")
+  int mnemonic = 0;     // the mnemonic character, 0 when none
+  int id = 0;
+  bool separator = false;
+  bool submenu = false;
+  bool checked = false;
+  bool enabled = true;
+  std::vector<XsMenuItem> children;
+};
+std::vector<XsMenuItem> XsMenuTree(XsWindow* w);
 
 // Drawing with the window's current colour. Worker threads hold the display lock.
 bool XsDrawSetColor(XsWindow* w, int red, int green, int blue);
@@ -134,6 +152,8 @@ bool XsDrawLine(XsWindow* w, int x1, int y1, int x2, int y2);
 bool XsDrawLines(XsWindow* w, const int* points, int count);  // count point pairs (x, y)
 bool XsDrawRect(XsWindow* w, int left, int top, int width, int height);
 bool XsDrawText(XsWindow* w, const char* text, int x, int y);
+// Size in pixels the text takes when drawn (one line).
+void XsTextExtent(const char* text, int* width, int* height);
 // Stretch-copies a rectangle of a 32-bit top-down BGRX image; -1 sizes as documented.
 bool XsDrawImage(XsWindow* w, const uint32_t* pixels, int imageWidth, int imageHeight, int dx, int dy,
                  int dw, int dh, int sx, int sy, int sw, int sh);

@@ -1,0 +1,60 @@
+// The format record with attribute: the 18-byte wave-format record followed by
+// up to 512 bytes of attribute text (the record's extra-size field holds their
+// count N, always even, no terminating NUL inside the N bytes). Every recorder
+// and reader passes a recording's format this way; 530 bytes in all.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "core/wave_format.h"
+
+namespace hv {
+
+constexpr int kAttributeRoom = 512;
+
+// Results of the file objects (the conduit's status values).
+constexpr uint32_t kFileOk = 0;
+constexpr uint32_t kFileFail = 0x80004005;
+constexpr uint32_t kFileBadArgument = 0x80070057;
+constexpr uint32_t kFileNotInitialized = 0x800401F0;
+
+#pragma pack(push, 1)
+struct FormatWithAttribute {
+  WaveFormat format;
+  char attribute[kAttributeRoom];
+
+  FormatWithAttribute() { std::memset(attribute, 0, sizeof attribute); }
+  int AttributeLength() const { return format.extraSize <= kAttributeRoom ? format.extraSize : kAttributeRoom; }
+  std::string AttributeText() const { return std::string(attribute, AttributeLength()); }
+  // Stores `text` cut to the room and rounded down to an even length.
+  void SetAttribute(const std::string& text) {
+    size_t n = text.size() > size_t(kAttributeRoom) ? size_t(kAttributeRoom) : text.size();
+    n &= ~size_t(1);
+    std::memset(attribute, 0, sizeof attribute);
+    std::memcpy(attribute, text.data(), n);
+    format.extraSize = static_cast<uint16_t>(n);
+  }
+};
+#pragma pack(pop)
+static_assert(sizeof(FormatWithAttribute) == 530, "format record with attribute is 530 bytes");
+
+// The recording file objects' shared interface (WAV and WavPack).
+class RecordingFile {
+ public:
+  enum Mode : int { kClosed = 0, kRead = 1, kWrite = 2 };
+  virtual ~RecordingFile() = default;
+  // Write: creates or truncates `name` and writes the headers (the record is
+  // copied). Read: fills `record` with the file's format and attribute.
+  virtual uint32_t Open(const char* name, FormatWithAttribute* record, int mode) = 0;
+  // Appends up to `count` bytes; `taken` receives the bytes accepted.
+  virtual uint32_t Write(uint32_t count, const void* bytes, uint32_t* taken) = 0;
+  // Reads at most 1024 bytes into `buffer` (which holds at least 1024); 0 at the end.
+  virtual uint32_t Read(void* buffer, uint32_t* bytesRead) = 0;
+  // Write: completes the headers and the file. Read: releases the file.
+  virtual uint32_t Close() = 0;
+  virtual bool IsOpen() const = 0;
+};
+
+}  // namespace hv

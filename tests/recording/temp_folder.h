@@ -1,0 +1,39 @@
+// A private temporary folder for one test, removed with everything in it.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    char pattern[] = "/tmp/hv-rec-XXXXXX";
+    char* made = mkdtemp(pattern);
+    path = made ? made : "/tmp";
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+inline std::vector<uint8_t> ReadAllBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}

@@ -1,0 +1,161 @@
+#include "recording/wavpack_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "recording/le_bytes.h"
+#include "recording/temp_folder.h"
+
+namespace hv {
+namespace {
+
+std::vector<uint8_t> Noise16(size_t samples, uint32_t seed) {
+  std::vector<uint8_t> b(samples * 2);
+  for (size_t i = 0; i < samples; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    PutLe16(&b[2 * i], uint16_t(seed >> 16));
+  }
+  return b;
+}
+
+std::vector<uint8_t> ReadEverything(RecordingFile& f) {
+  std::vector<uint8_t> all;
+  uint8_t buf[1024];
+  uint32_t got = 0;
+  while (f.Read(buf, &got) == kFileOk && got > 0) all.insert(all.end(), buf, buf + got);
+  return all;
+}
+
+bool WriteFile(const std::string& path, const FormatWithAttribute& rec, const std::vector<uint8_t>& bytes,
+               size_t piece) {
+  WavPackFile f;
+  FormatWithAttribute copy = rec;
+  if (f.Open(path.c_str(), &copy, 2) != kFileOk) return false;
+  for (size_t at = 0; at < bytes.size(); at += piece) {
+    uint32_t n = uint32_t(std::min(piece, bytes.size() - at)), taken = 0;
+    if (f.Write(n, &bytes[at], &taken) != kFileOk || taken != n / rec.format.blockAlign * rec.format.blockAlign)
+      return false;
+  }
+  return f.Close() == kFileOk;
+}
+
+TEST(WavPackFile, RoundTripWithAttributeTag) {
+  TempFolder dir;
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(25000, 1, 2, 16);
+  const std::string text = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<a,b>MMMMMMMMM ";
+  rec.SetAttribute(text);
+  std::vector<uint8_t> samples = Noise16(60000, 7);
+  ASSERT_TRUE(WriteFile(dir / "a.tmp_wv", rec, samples, 512));
+
+  FormatWithAttribute back;
+  WavPackFile r;
+  ASSERT_EQ(r.Open((dir / "a.tmp_wv").c_str(), &back, 1), kFileOk);
+  EXPECT_EQ(back.format.sampleRate, 25000u);
+  EXPECT_EQ(back.format.channels, 1);
+  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(back.AttributeText(), text.substr(0, text.size() & ~size_t(1)));
+  EXPECT_EQ(r.FileLength(), std::filesystem::file_size(dir / "a.tmp_wv"));
+  EXPECT_EQ(ReadEverything(r), samples);
+}
+
+TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
+  TempFolder dir;
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(250000, 2, 4, 16);
+  std::vector<uint8_t> samples = Noise16(20000, 3);
+  WavPackFile f;
+  ASSERT_EQ(f.Open((dir / "s.wv").c_str(), &rec, 2), kFileOk);
+  uint32_t taken = 0;
+  ASSERT_EQ(f.Write(7, samples.data(), &taken), kFileOk);  // one frame, three bytes left over
+  EXPECT_EQ(taken, 4u);
+  ASSERT_EQ(f.Write(uint32_t(samples.size() - 4), samples.data() + 4, &taken), kFileOk);
+  ASSERT_EQ(f.Close(), kFileOk);
+  std::vector<uint8_t> bytes = ReadAllBytes(dir / "s.wv");
+  EXPECT_EQ(std::search(bytes.begin(), bytes.end(), std::begin("APETAGEX"), std::end("APETAGEX") - 1), bytes.end());
+
+  FormatWithAttribute back;
+  WavPackFile r;
+  ASSERT_EQ(r.Open((dir / "s.wv").c_str(), &back, 1), kFileOk);
+  EXPECT_EQ(back.format.channels, 2);
+  EXPECT_EQ(back.format.extraSize, 0);
+  EXPECT_EQ(ReadEverything(r), samples);
+}
+
+TEST(WavPackFile, DeepSamplesAreReadByTheirTopSixteenBits) {
+  TempFolder dir;
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(96000, 1, 3, 24);
+  std::vector<uint8_t> deep(3 * 1000);
+  std::vector<uint8_t> expected(2 * 1000);
+  for (int i = 0; i < 1000; ++i) {
+    int32_t v = (i * 9973) % 8388607 - 4194304;  // 24-bit values across the range
+    deep[3 * i] = uint8_t(v), deep[3 * i + 1] = uint8_t(v >> 8), deep[3 * i + 2] = uint8_t(v >> 16);
+    PutLe16(&expected[2 * i], uint16_t(int16_t(v >> 8)));
+  }
+  ASSERT_TRUE(WriteFile(dir / "deep.wv", rec, deep, 999));
+  FormatWithAttribute back;
+  WavPackFile r;
+  ASSERT_EQ(r.Open((dir / "deep.wv").c_str(), &back, 1), kFileOk);
+  EXPECT_EQ(back.format.bitsPerSample, 16);
+  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(ReadEverything(r), expected);
+}
+
+TEST(WavPackFile, StatusValuesAndBadInput) {
+  TempFolder dir;
+  WavPackFile f;
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(25000, 1, 2, 16);
+  uint8_t buf[1024];
+  uint32_t n = 5;
+  EXPECT_EQ(f.Read(buf, &n), kFileNotInitialized);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(f.Write(2, buf, &n), kFileNotInitialized);
+  EXPECT_EQ(f.Close(), kFileNotInitialized);
+  EXPECT_EQ(f.Open("", &rec, 2), kFileBadArgument);
+  EXPECT_EQ(f.Open((dir / "no/such.wv").c_str(), &rec, 2), kFileFail);
+  EXPECT_EQ(f.Open((dir / "none.wv").c_str(), &rec, 1), kFileFail);
+  // A WAV file or a cut WavPack file is not read as WavPack.
+  std::vector<uint8_t> wav(100, 0);
+  std::memcpy(wav.data(), "RIFF", 4);
+  WriteAllBytes(dir / "x.wv", wav);
+  EXPECT_EQ(f.Open((dir / "x.wv").c_str(), &rec, 1), kFileFail);
+  ASSERT_TRUE(WriteFile(dir / "good.wv", rec, Noise16(5000, 1), 1024));
+  std::vector<uint8_t> good = ReadAllBytes(dir / "good.wv");
+  WriteAllBytes(dir / "cut.wv", {good.begin(), good.begin() + 20});
+  EXPECT_EQ(f.Open((dir / "cut.wv").c_str(), &rec, 1), kFileFail);
+}
+
+TEST(WavPackFile, BlockWriteFailureFailsTheClose) {
+  TempFolder dir;
+  std::vector<uint8_t> samples = Noise16(400000, 11);  // noise hardly compresses
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    FormatWithAttribute rec;
+    rec.format = MakeWaveFormat(25000, 1, 2, 16);
+    rec.SetAttribute("MMMMMMMMMDEV=xMMMMMMMMM");
+    WavPackFile f;
+    uint32_t taken;
+    if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) _exit(1);
+    for (size_t at = 0; at < samples.size(); at += 1024) f.Write(1024, &samples[at], &taken);
+    _exit(f.Close() == kFileFail ? 0 : 3);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir / "full.tmp_wv"));
+}
+
+}  // namespace
+}  // namespace hv

@@ -139,7 +139,7 @@ TEST(WaveFile, RealRecordingsFromOtherRecordersOpen) {
   } cases[] = {{"audiomoth-250k-guano.wav", 250000, 3362624}, {"audiomoth-250k-nocalls.wav", 250000, 52544},
                {"batlogger-312k-guano.wav", 312500, 2521088}, {"myomys-500k.wav", 500000, 500000},
                {"selection-192k-list-id3.wav", 192000, 768000}};
-  const std::string folder = HALVANE_TESTDATA "/recordings/";
+  const std::string folder = HALVANE_TESTDATA_DIR "/";
   if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no shared recordings at " << folder;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

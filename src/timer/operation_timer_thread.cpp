@@ -1,12 +1,16 @@
 #include "app/worker_routines.h"
-#include "core/runtime.h"
 #include "core/station_state.h"
+#include "timer/station_timer.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+// Runs on the operation timer thread (below normal priority): one timer pass a
+// second until the run flag falls; every pause ends early when it falls.
 int OperationTimerThread(void*) {
-  while (IsRunning()) SleepSeconds(1);
+  StationTimerClock clock;
+  StationTimerActions actions;
+  OperationTimer timer(clock, actions);
+  while (IsRunning()) timer.Step();
   return 0;
 }
 

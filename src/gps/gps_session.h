@@ -1,0 +1,54 @@
+// The GPS thread's work: keep a session with the receiver open, ask for its
+// product, start the position stream and show what arrives in the GPS Status
+// window's fields (device line, latitude, longitude, altitude, fix, six
+// satellites). The recorders read the position from those fields.
+#pragma once
+
+#include <string>
+
+#include "gps/garmin_interface.h"
+
+namespace hv {
+
+enum GpsStatusControl : int {
+  kGpsDevice = 480, kGpsLatLabel = 481, kGpsLatitude = 482, kGpsLonLabel = 483, kGpsLongitude = 484,
+  kGpsAltLabel = 485, kGpsAltitude = 486, kGpsFix = 487, kGpsFirstSatellite = 488, kGpsSatelliteLines = 6,
+};
+
+// Where the fields are written; the station writes the GPS Status window.
+class GpsFields {
+ public:
+  virtual ~GpsFields() = default;
+  virtual void SetText(int id, const std::string& text) = 0;
+  virtual void SetEnabled(int id, bool enabled) = 0;
+};
+
+class GpsSession {
+ public:
+  using SleepFunction = void (*)(double seconds);
+  GpsSession(GarminInterface& gps, GpsFields& fields, SleepFunction sleep);
+
+  // One pass of the thread's loop.
+  void Step();
+  // Closes the session when the thread ends.
+  void Finish();
+
+  bool Connected() const { return connected_; }
+  int Stage() const { return stage_; }
+
+ private:
+  void Handle(const GarminPacket& packet);
+  void ShowPvt(const GarminPacket& packet);
+  void ShowSatellites(const GarminPacket& packet);
+
+  GarminInterface& gps_;
+  GpsFields& fields_;
+  SleepFunction sleep_;
+  bool connected_ = false;
+  int stage_ = 0;  // 0 product request pending, 1 product known, 2 position stream on
+};
+
+// The fix line's text for a fix type; "GPS Fix: none" for anything unknown.
+const char* FixText(int fixType);
+
+}  // namespace hv

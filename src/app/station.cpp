@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/worker_routines.h"
+#include "audio/sound_device.h"
 #include "core/instance_counter.h"
 #include "core/lifecycle.h"
 #include "core/runtime.h"
@@ -138,7 +139,8 @@ int RunStation(const StationOptions& options) {
   if (g_headless.load(std::memory_order_relaxed))
     std::printf("Halvane instance %d, device %s\n", index, g_deviceName.Get().c_str()), std::fflush(stdout);
 
-  // 9. Worker threads.
+  // 9. Worker threads (the sound thread opens the audio back end chosen here).
+  SetAudioBackend(options.audio);
   ThreadRecord* threads[kRosterSize] = {};
   for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
 

@@ -1,12 +1,51 @@
+// The sound thread: reads the tuned float audio from conduit2 in blocks of
+// 1024 samples and hands each block to the sound output (conversion, level
+// meter, queue, start of play). It never stops reading conduit2 while the run
+// flag is set, so the conditioning thread is never held up by the sound device.
 #include "app/worker_routines.h"
+#include "audio/sound_output.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/window_set.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+namespace {
+
+constexpr uint32_t kBlockBytes = 4096;  // 1024 float32 samples
+constexpr int kMeterId = 311;           // the main window's level meter
+
+// Runs on the sound thread.
+void ShowLevel(int value) {
+  if (g_mainWindow) XsProgressSet(g_mainWindow, kMeterId, value);
+}
+
+}  // namespace
+
+// Runs on the sound thread until the run flag falls.
 int SoundThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  SoundOutput::Options options;
+  options.meter = ShowLevel;
+  SoundOutput output(std::move(options));
+  output.Start();
+
+  float block[kBlockBytes / sizeof(float)];
+  while (IsRunning()) {
+    uint32_t got = 0;
+    uint32_t status = conduit2.Read(kBlockBytes, block, &got);
+    if (status == kStatusNotInitialized) {
+      WaveFormat* format = conduit2.TakeFormat();
+      output.FormatChanged(format ? format->sampleRate : 44100);
+      continue;
+    }
+    if (got == 0) {
+      conduit2.WaitReadable(1);
+      continue;
+    }
+    output.ProcessBlock(block, got / sizeof(float));
+  }
+  output.Shutdown();
   return 0;
 }
 

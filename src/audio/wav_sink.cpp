@@ -1,0 +1,95 @@
+#include "audio/wav_sink.h"
+
+#include <cstring>
+
+#include "core/runtime.h"
+
+namespace hv {
+
+namespace {
+
+void PutU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Data larger than this does not fit the 32-bit RIFF sizes; later bytes are dropped.
+constexpr uint64_t kMaxData = 0xFFFFFFFFull - 36 - 1;
+
+}  // namespace
+
+bool WavSink::Open(const std::string& path, const WaveFormat& format) {
+  Close();
+  file_ = std::fopen(path.c_str(), "wb");
+  if (!file_) {
+    DiagPrint("Cannot create audio file %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  path_ = path;
+  dataBytes_ = 0;
+  failed_ = false;
+  uint8_t header[44] = {};
+  std::memcpy(header, "RIFF", 4);
+  std::memcpy(header + 8, "WAVE", 4);
+  std::memcpy(header + 12, "fmt ", 4);
+  PutU32(header + 16, 16);
+  PutU16(header + 20, format.formatTag);
+  PutU16(header + 22, format.channels);
+  PutU32(header + 24, format.sampleRate);
+  PutU32(header + 28, format.avgBytesPerSec);
+  PutU16(header + 32, format.blockAlign);
+  PutU16(header + 34, format.bitsPerSample);
+  std::memcpy(header + 36, "data", 4);
+  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
+    DiagPrint("Cannot write audio file %s\n", path.c_str());
+    failed_ = true;
+  }
+  return !failed_;
+}
+
+bool WavSink::Append(const uint8_t* bytes, uint32_t count) {
+  if (!file_ || failed_) return false;
+  if (dataBytes_ + count > kMaxData) count = static_cast<uint32_t>(kMaxData - dataBytes_);
+  if (count == 0) return true;
+  if (std::fwrite(bytes, 1, count, file_) != count) {
+    DiagPrint("Cannot write audio file %s\n", path_.c_str());
+    failed_ = true;
+    return false;
+  }
+  dataBytes_ += count;
+  return true;
+}
+
+bool WavSink::WriteSizes() {
+  uint8_t size[4];
+  uint64_t padded = dataBytes_ + (dataBytes_ & 1);
+  long end = std::ftell(file_);
+  PutU32(size, static_cast<uint32_t>(36 + padded));
+  bool ok = std::fseek(file_, 4, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
+  PutU32(size, static_cast<uint32_t>(dataBytes_));
+  ok = ok && std::fseek(file_, 40, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
+  ok = ok && end >= 0 && std::fseek(file_, end, SEEK_SET) == 0;
+  return ok;
+}
+
+bool WavSink::Flush() {
+  if (!file_) return false;
+  bool ok = !failed_ && WriteSizes() && std::fflush(file_) == 0;
+  return ok;
+}
+
+bool WavSink::Close() {
+  if (!file_) return true;
+  bool ok = !failed_;
+  if (ok && (dataBytes_ & 1)) ok = std::fputc(0, file_) != EOF;
+  ok = ok && WriteSizes();
+  ok = (std::fclose(file_) == 0) && ok;
+  file_ = nullptr;
+  if (!ok) DiagPrint("Audio file %s is incomplete\n", path_.c_str());
+  return ok;
+}
+
+}  // namespace hv

@@ -1,12 +1,21 @@
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "display/column_analyser.h"
+#include "display/display_engine.h"
+#include "display/spectrogram_image.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+// Runs on the display worker thread until the run flag falls: feeds the main
+// window's spectrogram from conduit6 and does the mouse work of the windows.
 int DisplayThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  DisplayEngine engine(&conduit6, &g_spectrogram, MakeColumnAnalyser());
+  engine.start(g_deviceSampleRate.load(std::memory_order_relaxed));
+  while (IsRunning()) {
+    engine.runOnce(true);
+    YieldThread();
+  }
   return 0;
 }
 

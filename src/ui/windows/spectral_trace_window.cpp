@@ -1,0 +1,72 @@
+#include "ui/windows/spectral_trace_window.h"
+
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "display/bitmap_resource.h"
+#include "display/mouse_state.h"
+#include "display/spectral_trace_plot.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+namespace {
+constexpr int kPeakHoldCheck = 316;
+constexpr int kSpectralTraceMenuItem = 245;
+constexpr int kBackgroundResource = 103;
+}  // namespace
+
+// Runs on the main thread.
+int SpectralTraceHandler(XsWindow* w, int event, int* data) {
+  switch (event) {
+    case kXsPaint: {
+      LockGuard lock(g_displayLock);
+      TracePlotPaintLocked(w);
+      break;
+    }
+    case kXsClose:
+      XsWindowHide(w);
+      XsMenuUncheck(g_mainWindow, kSpectralTraceMenuItem);
+      g_traceShown.store(false, std::memory_order_relaxed);
+      break;
+    case kXsMouseMove:
+    case kXsLeftDown:
+    case kXsDrag:
+    case kXsLeftUp:
+    case kXsRightUp:
+      RecordMouseEvent(w, event, data[0], data[1]);
+      break;
+    case kXsButton:
+      if (data[0] == kPeakHoldCheck) g_peakHold.store(XsCheckGet(w, kPeakHoldCheck), std::memory_order_relaxed);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+// Runs on the main thread.
+XsWindow* CreateSpectralTraceWindow() {
+  XsWindow* w = XsWindowCreate(SpectralTraceHandler, kXsFixedTool);
+  if (!w) return nullptr;
+  {
+    LockGuard lock(g_displayLock);
+    TraceBitmap() = BuildWindowBackground(kBackgroundResource, kTraceWindowWidth, kTraceWindowHeight);
+  }
+  g_spectralTraceWindow = w;
+  int b = g_instanceOffset.load(std::memory_order_relaxed);
+  XsWindowSetTitle(w, "Spectral Trace");
+  XsWindowSetClientSize(w, kTraceWindowWidth, kTraceWindowHeight);
+  XsWindowMove(w, b + 576, b + 192);
+  XsControlCreate(w, kPeakHoldCheck, kXsCheckBox);
+  XsControlMove(w, kPeakHoldCheck, 472, 240);
+  XsControlResize(w, kPeakHoldCheck, 80, 32);
+  XsControlSetText(w, kPeakHoldCheck, "Peak Hold");
+  XsCheckSet(w, kPeakHoldCheck, false);
+  XsControlShow(w, kPeakHoldCheck);
+  XsControlEnable(w, kPeakHoldCheck);
+  g_peakHold.store(false, std::memory_order_relaxed);
+  return w;
+}
+
+}  // namespace hv

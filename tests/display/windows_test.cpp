@@ -1,0 +1,130 @@
+#include "display/spectrogram_image.h"
+#include "display_fixture.h"
+#include "ui/windows/spectral_trace_window.h"
+#include "ui/windows/tessagram_window.h"
+
+namespace hv {
+namespace {
+
+TEST(MarkerNumberTest, ParsesDecimalNumbersOnly) {
+  double v = -1.0;
+  EXPECT_TRUE(ParseMarkerNumber("0.5", &v));
+  EXPECT_EQ(v, 0.5);
+  EXPECT_TRUE(ParseMarkerNumber("75", &v));
+  EXPECT_EQ(v, 75.0);
+  EXPECT_TRUE(ParseMarkerNumber("-12.25", &v));
+  EXPECT_EQ(v, -12.25);
+  EXPECT_TRUE(ParseMarkerNumber("150", &v));  // parses; the window's range refuses it
+  EXPECT_TRUE(ParseMarkerNumber("0.0", &v));
+  EXPECT_EQ(v, 0.0);
+  for (const char* bad : {"", "0", "00", "-", "1e3", "12a", " 5", "5 ", "1.2.3", "+5", "--1"})
+    EXPECT_FALSE(ParseMarkerNumber(bad, &v)) << bad;
+}
+
+class TessagramWindowTest : public DisplayFixture {
+ protected:
+  void SetUp() override {
+    DisplayFixture::SetUp();
+    g_settings.SonoMarker1Enable = true;
+    w = CreateTessagramWindow();
+    ASSERT_NE(w, nullptr);
+    g_spectrogram.configure(512, 256);
+    g_spectrogram.setFrequencyScale(12.5, 10000.0);
+  }
+  void SetEdit(int id, const char* text) {
+    XsControlSetText(w, id, text);
+    XsInjectEvent(w, kXsEditChanged, id);
+  }
+  XsWindow* w = nullptr;
+};
+
+TEST_F(TessagramWindowTest, LayoutFollowsTheSettings) {
+  EXPECT_FALSE(XsWindowIsShown(w));
+  EXPECT_EQ(XsWindowGetTitle(w), "Tessagram");
+  EXPECT_EQ(XsControlText(w, 350), "Pause");
+  EXPECT_EQ(XsSliderGetPosition(w, 352), 20);
+  EXPECT_EQ(XsSliderGetPosition(w, 354), 4);
+  EXPECT_EQ(XsSliderGetPosition(w, 356), 3);
+  EXPECT_TRUE(XsCheckGet(w, 400));
+  EXPECT_FALSE(XsCheckGet(w, 405));
+  EXPECT_EQ(XsControlText(w, 401), "75.0");
+  EXPECT_EQ(XsControlText(w, 406), "25.0");
+  EXPECT_TRUE(XsControlIsShown(w, 409));
+}
+
+TEST_F(TessagramWindowTest, PauseButtonToggles) {
+  XsInjectEvent(w, kXsButton, 350);
+  EXPECT_TRUE(g_spectrogramPaused.load());
+  EXPECT_EQ(XsControlText(w, 350), "Continue");
+  XsInjectEvent(w, kXsButton, 350);
+  EXPECT_FALSE(g_spectrogramPaused.load());
+  EXPECT_EQ(XsControlText(w, 350), "Pause");
+}
+
+TEST_F(TessagramWindowTest, MarkerTextsAreCheckedBeforeUse) {
+  SetEdit(401, "0");
+  EXPECT_FALSE(XsControlIsEnabled(w, 400));
+  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 75000.0f);
+  SetEdit(401, "0.5");
+  EXPECT_TRUE(XsControlIsEnabled(w, 400));
+  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 500.0f);
+  SetEdit(401, "150");
+  EXPECT_FALSE(XsControlIsEnabled(w, 400));
+  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 500.0f);
+  SetEdit(406, "149.9");
+  EXPECT_TRUE(XsControlIsEnabled(w, 405));
+  EXPECT_EQ(g_settings.SonoMarker2Frequency.load(), 149900.0f);
+}
+
+TEST_F(TessagramWindowTest, MarkerButtonsStepByOneKilohertz) {
+  XsInjectEvent(w, kXsButton, 403);
+  EXPECT_EQ(XsControlText(w, 401), "76.0");
+  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 76000.0f);
+  XsInjectEvent(w, kXsButton, 409);
+  EXPECT_EQ(XsControlText(w, 406), "24.0");
+  XsInjectEvent(w, kXsButton, 400);  // marker 1 off
+  EXPECT_FALSE(g_settings.SonoMarker1Enable.load());
+  EXPECT_FALSE(XsCheckGet(w, 400));
+  EXPECT_FALSE(g_spectrogram.markerShown(0));
+  XsInjectEvent(w, kXsButton, 405);  // marker 2 on
+  EXPECT_TRUE(g_spectrogram.markerShown(1));
+}
+
+TEST_F(TessagramWindowTest, SlidersShowTheirValueWhileMoving) {
+  XsInjectEvent(w, kXsSliderMoved, 356, 3);
+  EXPECT_EQ(XsControlText(w, 355), "Divisions = 4");
+  EXPECT_EQ(g_settings.SonoDivisions.load(), 3);
+  XsInjectEvent(w, kXsSliderMoved, 354, 6);
+  EXPECT_EQ(XsControlText(w, 353), "Detail = High-");
+  XsInjectEvent(w, kXsSliderMoved, 352, 7);
+  EXPECT_EQ(XsControlText(w, 351), "Threshold =  7");
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 7.0f);
+  XsInjectEvent(w, kXsSliderMoved, 352, 0);  // keyboard steps report 0: ignored
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 7.0f);
+
+  XsSliderSetPosition(w, 352, 33);
+  XsInjectEvent(w, kXsSliderReleased, 352, 0);
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 33.0f);
+  EXPECT_EQ(XsControlText(w, 351), "Threshold");
+}
+
+TEST_F(DisplayFixture, SpectralTraceWindowKeepsPeakHoldAcrossClose) {
+  XsWindow* w = CreateSpectralTraceWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(XsWindowGetTitle(w), "Spectral Trace");
+  EXPECT_FALSE(XsCheckGet(w, 316));
+  XsCheckSet(w, 316, true);
+  XsInjectEvent(w, kXsButton, 316);
+  EXPECT_TRUE(g_peakHold.load());
+  XsWindowShow(w);
+  g_traceShown = true;
+  XsInjectEvent(w, kXsClose);
+  EXPECT_FALSE(XsWindowIsShown(w));
+  EXPECT_FALSE(g_traceShown.load());
+  XsWindowShow(w);
+  EXPECT_TRUE(XsCheckGet(w, 316));
+  EXPECT_TRUE(g_peakHold.load());
+}
+
+}  // namespace
+}  // namespace hv

@@ -79,6 +79,7 @@ class TracePlotTest : public DisplayFixture {
   void SetUp() override {
     DisplayFixture::SetUp();
     if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
+    XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
     LockGuard lock(g_displayLock);
     TraceBitmap() = std::vector<uint32_t>(576 * 276, PackPixel(250, 250, 240));
   }

@@ -1,5 +1,13 @@
 #include "ui/windows/window_set.h"
 
+#include "core/station_state.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/about_window.h"
+#include "ui/windows/main_window.h"
+#include "ui/windows/network_window.h"
+#include "ui/windows/record_setup_window.h"
+#include "ui/windows/ui_actions.h"
+
 namespace hv {
 
 XsWindow* g_mainWindow = nullptr;
@@ -12,5 +20,55 @@ XsWindow* g_fileTransferWindow = nullptr;
 XsWindow* g_spectralTraceWindow = nullptr;
 XsWindow* g_gpsStatusWindow = nullptr;
 XsWindow* g_networkWindow = nullptr;
+
+namespace {
+
+// Closing a tool window only hides it and unchecks its Window menu item.
+template <int kMenuId>
+int HideOnClose(XsWindow*, int event, int*) {
+  if (event == kXsClose) HideToolWindow(kMenuId);
+  return 0;
+}
+
+struct WindowSpec {
+  XsWindow** window;
+  const char* title;
+  int kind, width, height, x, y;
+  XsHandler handler;
+  void (*build)(XsWindow*);
+};
+
+}  // namespace
+
+void CreateWindowSet() {
+  const WindowSpec specs[] = {
+      {&g_mainWindow, "Halvane", kXsMainFrame, 800, 336, 336, 128, MainWindowHandler, BuildMainWindow},
+      {&g_aboutWindow, "About", kXsFixedTool, 384, 384, 192, 192, AboutWindowHandler, BuildAboutWindow},
+      {&g_playbackWindow, "Playback", kXsFixedTool, 384, 288, 164, 164, HideOnClose<kToolPlayback>, nullptr},
+      {&g_tessagramWindow, "Tessagram", kXsResizableTool, 240, 320, 256, 256, HideOnClose<kToolTessagram>, nullptr},
+      {&g_recordSetupWindow, "Record Setup", kXsFixedTool, 560, 352, 64, 128, RecordSetupWindowHandler,
+       BuildRecordSetupWindow},
+      {&g_operationTimerWindow, "Operation Timer", kXsFixedTool, 560, 312, 80, 144,
+       HideOnClose<kToolOperationTimer>, nullptr},
+      {&g_fileTransferWindow, "File Transfer", kXsFixedTool, 560, 352, 80, 144, HideOnClose<kToolFileTransfer>,
+       nullptr},
+      {&g_spectralTraceWindow, "Spectral Trace", kXsFixedTool, 576, 276, 576, 192,
+       HideOnClose<kToolSpectralTrace>, nullptr},
+      {&g_gpsStatusWindow, "GPS Status", kXsFixedTool, 256, 352, 192, 192, HideOnClose<kToolGpsStatus>, nullptr},
+      {&g_networkWindow, "Network Parameters", kXsFixedTool, 256, 160, 192, 192, NetworkWindowHandler,
+       BuildNetworkWindow},
+  };
+  int b = g_instanceOffset.load(std::memory_order_relaxed);
+  for (const WindowSpec& s : specs) {
+    *s.window = XsWindowCreate(s.handler, s.kind);
+    XsWindowSetTitle(*s.window, s.title);
+    XsWindowSetClientSize(*s.window, s.width, s.height);
+    XsWindowMove(*s.window, b + s.x, b + s.y);
+  }
+  for (const WindowSpec& s : specs)
+    if (s.build) s.build(*s.window);
+  XsWindowSetClientSize(g_mainWindow, 800, 336);
+  XsWindowShow(g_mainWindow);
+}
 
 }  // namespace hv

@@ -1,0 +1,63 @@
+#include "ui/windows/about_window.h"
+
+#include <vector>
+
+#include "core/station_state.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/background_art.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+namespace {
+
+std::vector<uint32_t>& Artwork() {
+  static std::vector<uint32_t> pixels;
+  return pixels;
+}
+
+void PaintArtwork(XsWindow* w) {
+  if (Artwork().empty()) {
+    Artwork() = AboutArtwork();
+    ReplaceButtonFace(&Artwork(), 0xD4D0C8);
+  }
+  LockGuard lock(g_displayLock);
+  XsDrawImage(w, Artwork().data(), 384, 384, 0, 0, -1, -1, 0, 0, -1, -1);
+}
+
+}  // namespace
+
+void BuildAboutWindow(XsWindow* w) {
+  struct Line {
+    int id, top;
+    const char* text;
+  };
+  const Line lines[] = {
+      {320, 168, "Halvane - ultrasound receiver station"},
+      {321, 192, "Version: 3.4.3"},
+      {322, 216, "Copyright (c) the Halvane developers"},
+      {323, 272, "WAVPACK - Hybrid Lossless Wavefile Compressor"},
+      {324, 296, "Version: 4.41"},
+      {325, 320, "Used under its BSD-style license"},
+  };
+  for (const Line& l : lines) {
+    XsControlCreate(w, l.id, kXsStatic);
+    XsControlMove(w, l.id, 16, l.top);
+    XsControlResize(w, l.id, 280, 24);
+    XsControlSetText(w, l.id, l.text);
+    XsControlShow(w, l.id);
+  }
+}
+
+int AboutWindowHandler(XsWindow* w, int event, int*) {
+  if (event == kXsPaint) PaintArtwork(w);
+  if (event == kXsClose) XsQuit();
+  return 0;
+}
+
+void RunAboutWindow() {
+  PaintArtwork(g_aboutWindow);
+  XsRunModal(g_aboutWindow);
+}
+
+}  // namespace hv

@@ -1,0 +1,50 @@
+#include "ui/windows/network_window.h"
+
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+const char* const kDefaultNetworkAddress = "192.168.1.41";
+
+void BuildNetworkWindow(XsWindow* w) {
+  struct Spec {
+    int id, kind, left, top, width, height;
+    const char* text;
+  };
+  if (g_settings.NetworkIPAddress.Get().empty()) g_settings.NetworkIPAddress.Set(kDefaultNetworkAddress);
+  const Spec specs[] = {
+      {500, kXsStatic, 16, 16, 224, 24, "Network Device Address"},
+      {501, kXsStatic, 16, 56, 48, 24, "Addr:"},
+      {502, kXsEdit, 64, 56, 160, 24, g_settings.NetworkIPAddress.Get().c_str()},
+      {503, kXsCheckBox, 16, 104, 224, 32, "Make Network Default"},
+  };
+  for (const Spec& s : specs) {
+    XsControlCreate(w, s.id, s.kind);
+    XsControlMove(w, s.id, s.left, s.top);
+    XsControlResize(w, s.id, s.width, s.height);
+    XsControlSetText(w, s.id, s.text);
+    XsControlShow(w, s.id);
+  }
+  XsCheckSet(w, 503, g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed));
+}
+
+int NetworkWindowHandler(XsWindow* w, int event, int* d) {
+  if (event == kXsButton && d[0] == 503) {
+    bool on = !g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed);
+    g_settings.NetworkDefaultEnable.store(on, std::memory_order_relaxed);
+    XsCheckSet(w, 503, on);
+  }
+  if (event == kXsClose) XsQuit();
+  return 0;
+}
+
+std::string RunNetworkParameters() {
+  XsRunModal(g_networkWindow);
+  std::string address = XsControlText(g_networkWindow, 502);
+  if (address.size() > 511) address.resize(511);
+  return address;
+}
+
+}  // namespace hv

@@ -1,0 +1,64 @@
+// Small user-interface actions shared by the windows and the worker threads:
+// showing and hiding tool windows, the output file and the Record button rule,
+// starting and stopping a recording on the interface side, the record mode,
+// window titles (device and power save) and the device choice.
+// Everything here runs on the main thread unless noted.
+#pragma once
+
+#include <string>
+
+struct XsWindow;
+
+namespace hv {
+
+// The tool windows reachable from the Window menu, by menu id 240..246.
+enum ToolWindow : int {
+  kToolPlayback = 240, kToolTessagram = 241, kToolRecordSetup = 242, kToolOperationTimer = 243,
+  kToolFileTransfer = 244, kToolSpectralTrace = 245, kToolGpsStatus = 246,
+};
+void ShowToolWindow(int menuId);
+void HideToolWindow(int menuId);
+XsWindow* ToolWindowFor(int menuId);
+
+// The recording base path (the output file path) and its folder; shared with
+// the recorders, which read them on their own threads.
+std::string OutputPath();
+std::string OutputDirectory();
+void SetOutputPathValue(const std::string& path);
+
+// Save dialog for the output file; on OK the path and folder are taken, on
+// cancel the path is cleared. Updates field 301 and the Record button rule.
+bool ChooseOutputFile();
+// Takes a given path (operation timer programs) and updates 301 and the rule.
+void SetOutputFile(const std::string& path, const std::string& directory);
+// Enables button 302 and menu item 230 only when there is an output path, no
+// recording runs, and the audio is on or the mode is not Audio.
+void RefreshRecordButtonRule();
+// The record prompt of File/Record... and button 300.
+void RecordPrompt();
+// Interface side of starting and stopping: buttons, menu items, Record switch.
+void StartRecordingUi();
+void StopRecordingUi();
+// Stores the mode (1..4), checks its menu item, shows it in 315, shows or hides
+// Record Setup and sets its control groups, then refreshes the Record button.
+void SetRecordMode(int mode);
+// Enables the Record Setup control groups of the mode.
+void ApplyRecordSetupGroups(int mode);
+
+// Titles with the device name ("Halvane [usb-0]"), or the plain titles.
+void SetDeviceTitles(bool receiverFound);
+// Selects a receiver by device name and checks exactly one device menu item.
+void SelectDevice(const std::string& deviceName);
+// Response (Natural / Compensated) and time standard menu actions.
+void SetResponse(bool compensated);
+void SetTimeStandard(int standard);
+
+// Folder browser for the archive directory ("/" appended); false when cancelled.
+bool ChooseArchiveDirectory();
+
+}  // namespace hv
+
+namespace hv {
+// File/Save Settings: saves settings and history now, with the warning box on failure.
+void SaveSettingsNow();
+}  // namespace hv

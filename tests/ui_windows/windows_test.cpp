@@ -1,0 +1,187 @@
+// The application windows on the headless toolkit: the main window's sliders,
+// menus and Record button rule, and the Record Setup window's number rule,
+// radio groups and validity flags.
+#include <gtest/gtest.h>
+
+#include "core/station_state.h"
+#include "recording/record_paths.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/main_window.h"
+#include "ui/windows/number_rule.h"
+#include "ui/windows/record_setup_window.h"
+#include "ui/windows/ui_actions.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+namespace {
+
+class WindowsTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    XsToolkitInit(false);
+    CreateWindowSet();
+  }
+  void SetUp() override {
+    ResetSettingsToDefaults();
+    ResetRecordSetupState();
+    g_recordOn.store(false);
+    SetOutputPathValue("");
+  }
+  XsWindow* main_ = g_mainWindow;
+  XsWindow* setup_ = g_recordSetupWindow;
+};
+
+TEST_F(WindowsTest, PlotSizeFollowsTheClientAndNeverGoesNegative) {
+  int w = -1, h = -1;
+  PlotSizeForClient(700, 300, &w, &h);
+  EXPECT_EQ(w, 412);
+  EXPECT_EQ(h, 220);
+  PlotSizeForClient(200, 50, &w, &h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+TEST_F(WindowsTest, SlidersStoreTheirSettingsAndShowTheirTexts) {
+  XsInjectEvent(main_, kXsSliderMoved, 358, 30);
+  EXPECT_EQ(g_settings.SonoBrightness.load(), 70.0f);
+  EXPECT_EQ(XsControlText(main_, 357), "Brightness = 30");
+  XsInjectEvent(main_, kXsSliderMoved, 309, 2);
+  EXPECT_FALSE(g_settings.AudioOn.load());
+  EXPECT_EQ(XsControlText(main_, 308), "Volume = OFF");
+  XsInjectEvent(main_, kXsSliderMoved, 309, 64);
+  EXPECT_TRUE(g_settings.AudioOn.load());
+  EXPECT_EQ(g_settings.AudioVolume.load(), 32.0f);
+  EXPECT_EQ(XsControlText(main_, 308), "Volume = 15.1");
+  XsInjectEvent(main_, kXsSliderMoved, 309, 0);  // keyboard steps carry 0: ignored
+  EXPECT_EQ(g_settings.AudioVolume.load(), 32.0f);
+}
+
+TEST_F(WindowsTest, RecordButtonNeedsAPathAndAudioInAudioMode) {
+  SetRecordMode(kModeAudio);
+  XsInjectEvent(main_, kXsSliderReleased, 309, 2);
+  XsSliderSetPosition(main_, 309, 2);
+  XsInjectEvent(main_, kXsSliderReleased, 309, 2);
+  EXPECT_FALSE(g_settings.AudioOn.load());
+  SetOutputFile("/tmp/x/site.wav", "/tmp/x/");
+  EXPECT_FALSE(XsControlIsEnabled(main_, 302)) << "Audio mode with the audio off";
+  EXPECT_EQ(XsControlText(main_, 301), "site.wav");
+  SetRecordMode(kModeContinuous);
+  EXPECT_TRUE(XsControlIsEnabled(main_, 302));
+  EXPECT_TRUE(XsMenuIsEnabled(main_, 230));
+  StartRecordingUi();
+  EXPECT_TRUE(g_recordOn.load());
+  EXPECT_FALSE(XsControlIsEnabled(main_, 302));
+  EXPECT_TRUE(XsControlIsEnabled(main_, 303));
+  EXPECT_FALSE(XsMenuIsEnabled(main_, 212));
+  StopRecordingUi();
+  EXPECT_FALSE(g_recordOn.load());
+  EXPECT_TRUE(XsControlIsEnabled(main_, 302));
+}
+
+TEST_F(WindowsTest, DeviceItemsCheckExactlyOne) {
+  XsInjectEvent(main_, kXsMenu, 212);
+  EXPECT_EQ(g_deviceName.Get(), "Ezusb-2");
+  for (int id = 210; id <= 214; ++id) EXPECT_EQ(XsMenuIsChecked(main_, id), id == 212) << id;
+  XsInjectEvent(main_, kXsMenu, 210);
+  for (int id = 210; id <= 214; ++id) EXPECT_EQ(XsMenuIsChecked(main_, id), id == 210) << id;
+}
+
+TEST_F(WindowsTest, ModeSetsMenuTextAndRecordSetupGroups) {
+  SetRecordMode(kModeBufferedSnap);
+  EXPECT_EQ(XsControlText(main_, 315), "Buffered Snap");
+  EXPECT_TRUE(XsMenuIsChecked(main_, 218));
+  EXPECT_FALSE(XsMenuIsChecked(main_, 216));
+  EXPECT_TRUE(XsWindowIsShown(setup_));
+  EXPECT_FALSE(XsControlIsEnabled(setup_, 372));
+  EXPECT_TRUE(XsControlIsEnabled(setup_, 376));
+  SetRecordMode(kModeAudio);
+  EXPECT_FALSE(XsWindowIsShown(setup_));
+  EXPECT_FALSE(XsControlIsEnabled(setup_, 384));
+}
+
+TEST(NumberRule, DigitsAlonePointAndSign) {
+  float v = -1;
+  EXPECT_FALSE(ParseNumberRule("0", &v));
+  EXPECT_FALSE(ParseNumberRule("", &v));
+  EXPECT_FALSE(ParseNumberRule("-", &v));
+  EXPECT_FALSE(ParseNumberRule("1e3", &v));
+  EXPECT_FALSE(ParseNumberRule(" 1", &v));
+  EXPECT_TRUE(ParseNumberRule("0.0", &v));
+  EXPECT_EQ(v, 0.0f);
+  EXPECT_TRUE(ParseNumberRule("-2.5", &v));
+  EXPECT_EQ(v, -2.5f);
+  EXPECT_TRUE(ParseNumberRule("7.", &v));
+}
+
+TEST_F(WindowsTest, UserDurationZeroWithAndWithoutItsPoint) {
+  SetRecordMode(kModeAutoSnap);
+  XsControlSetText(setup_, 381, "0");
+  XsInjectEvent(setup_, kXsEditChanged, 381);
+  EXPECT_FALSE(XsControlIsEnabled(setup_, 380));
+  EXPECT_EQ(g_settings.SnapDurationMS.load(), 1000);
+  XsInjectEvent(setup_, kXsButton, 380);
+  EXPECT_EQ(g_settings.SnapDurationMS.load(), 5000) << "an invalid user duration gives 5000";
+  XsControlSetText(setup_, 381, "0.0");
+  XsInjectEvent(setup_, kXsEditChanged, 381);
+  EXPECT_TRUE(XsControlIsEnabled(setup_, 380));
+  EXPECT_EQ(g_settings.UserDurationMS.load(), 0);
+  EXPECT_EQ(g_settings.SnapDurationMS.load(), 5000) << "0 does not become the duration";
+  XsInjectEvent(setup_, kXsButton, 378);
+  EXPECT_EQ(g_settings.SnapDurationMS.load(), 1000);
+  EXPECT_FALSE(XsCheckGet(setup_, 380));
+}
+
+TEST_F(WindowsTest, FilterRangeIsLimitedToHalfTheRateAndRefusesHighBelowLow) {
+  SetRecordMode(kModeAutoSnap);
+  g_deviceSampleRate.store(250000.0f);
+  XsControlSetText(setup_, 394, "20");
+  XsControlSetText(setup_, 396, "200");
+  XsInjectEvent(setup_, kXsEditChanged, 396);
+  EXPECT_EQ(g_settings.SnapFilterHighFreq.load(), 125000.0f);
+  EXPECT_EQ(g_settings.SnapFilterLowFreq.load(), 20000.0f);
+  XsControlSetText(setup_, 394, "50");
+  XsControlSetText(setup_, 396, "40");
+  XsInjectEvent(setup_, kXsEditChanged, 396);
+  EXPECT_FALSE(XsControlIsEnabled(setup_, 395));
+  EXPECT_TRUE(XsControlIsEnabled(setup_, 393));
+  EXPECT_EQ(g_settings.SnapFilterHighFreq.load(), 125000.0f) << "the old range is kept";
+}
+
+TEST_F(WindowsTest, IdleBoxStaysOffWhileItsFieldIsInvalid) {
+  SetRecordMode(kModeAutoSnap);
+  XsControlSetText(setup_, 454, "x");
+  XsInjectEvent(setup_, kXsEditChanged, 454);
+  XsInjectEvent(setup_, kXsButton, 453);
+  EXPECT_FALSE(g_settings.SnapIdleTimeoutEnable.load());
+  EXPECT_FALSE(XsCheckGet(setup_, 453));
+  XsControlSetText(setup_, 454, "2.5");
+  XsInjectEvent(setup_, kXsEditChanged, 454);
+  XsInjectEvent(setup_, kXsButton, 453);
+  EXPECT_TRUE(g_settings.SnapIdleTimeoutEnable.load());
+  EXPECT_EQ(g_settings.SnapIdleTimeoutMS.load(), 2500);
+}
+
+TEST_F(WindowsTest, RadioGroupsKeepOneChecked) {
+  XsInjectEvent(setup_, kXsButton, 385);
+  EXPECT_EQ(g_settings.SnapTimeExpand.load(), 4);
+  for (int id = 383; id <= 386; ++id) EXPECT_EQ(XsCheckGet(setup_, id), id == 385);
+  XsInjectEvent(setup_, kXsButton, 452);
+  EXPECT_EQ(g_settings.OutputFileFormat.load(), 1);
+  EXPECT_FALSE(XsCheckGet(setup_, 451));
+}
+
+TEST_F(WindowsTest, WindowSetPlacesAllTenWindows) {
+  auto windows = XsAllWindows();
+  ASSERT_GE(windows.size(), 10u);
+  EXPECT_EQ(XsWindowGetTitle(g_networkWindow), "Network Parameters");
+  int w = 0, h = 0;
+  XsWindowGetClientSize(main_, &w, &h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 336);
+  EXPECT_TRUE(XsWindowIsShown(main_));
+  EXPECT_FALSE(XsWindowIsShown(g_aboutWindow));
+}
+
+}  // namespace
+}  // namespace hv

@@ -11,6 +11,7 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "settings/settings.h"
+#include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
 
 namespace hv {
@@ -131,6 +132,7 @@ int RunStation(const StationOptions& options) {
   //    lines then go to standard output). The application windows follow.
   XsToolkitInit(!options.headless);
   if (XsGetBackend() == kXsBackendHeadless) g_headless.store(true, std::memory_order_relaxed);
+  CreateWindowSet();
 
   // 7-8. Conduits, then the sound event.
   CreateConduits();

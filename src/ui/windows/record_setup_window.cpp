@@ -6,7 +6,6 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "ui/windows/main_view.h"
-#include "playback/playback_state.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/number_rule.h"
@@ -39,8 +38,7 @@ bool ReadNumber(XsWindow* w, int id, float* value) {
 }
 
 float StreamRate() {
-  return g_playbackActive.load(std::memory_order_relaxed) ? g_playback.rate.load(std::memory_order_relaxed)
-                                                          : g_deviceSampleRate.load(std::memory_order_relaxed);
+  return g_deviceSampleRate.load(std::memory_order_relaxed);
 }
 
 void OnFilterRangeChanged(XsWindow* w, int changed) {

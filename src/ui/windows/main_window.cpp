@@ -8,7 +8,7 @@
 #include "core/lifecycle.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "ui/windows/main_view.h"
+#include "display/spectrogram_view.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/about_window.h"
@@ -104,7 +104,7 @@ void OnSlider(int id, int position, bool released) {
         XsControlSetText(g_mainWindow, 357, text);
       }
       g_settings.SonoBrightness.store(100.0f - position, std::memory_order_relaxed);
-      MainViewColourScaleChanged();
+      SpectrogramOnColourScaleChanged();
       break;
     case 360:
       if (released) XsControlSetText(g_mainWindow, 359, "Contrast");
@@ -114,7 +114,7 @@ void OnSlider(int id, int position, bool released) {
         XsControlSetText(g_mainWindow, 359, text);
       }
       g_settings.SonoContrast.store(100.0f - position, std::memory_order_relaxed);
-      MainViewColourScaleChanged();
+      SpectrogramOnColourScaleChanged();
       break;
     case 309:
       if (position < 1) return;
@@ -227,12 +227,12 @@ int MainWindowHandler(XsWindow* w, int event, int* d) {
       }
       break;
     case kXsPaint:
-      MainViewPaint();
+      SpectrogramOnPaint();
       break;
     case kXsMaximised:
     case kXsResized:
     case kXsSized:
-      MainViewResize(d[0], d[1]);
+      SpectrogramOnResize(d[0], d[1]);
       break;
     case kXsClose:
       XsQuit();
@@ -242,7 +242,7 @@ int MainWindowHandler(XsWindow* w, int event, int* d) {
     case kXsDrag:
     case kXsLeftUp:
     case kXsRightUp:
-      MainViewMouse(w, event, d[0], d[1]);
+      SpectrogramOnMouse(event, d[0], d[1], d[2]);
       break;
     case kXsMenu:
       OnMenu(d[0]);

@@ -5,7 +5,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "ui/windows/main_view.h"
+#include "display/spectrogram_view.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/number_rule.h"
@@ -67,7 +67,8 @@ void OnFilterRangeChanged(XsWindow* w, int changed) {
   XsControlEnable(w, 395);
   g_settings.SnapFilterLowFreq.store(low, std::memory_order_relaxed);
   g_settings.SnapFilterHighFreq.store(high, std::memory_order_relaxed);
-  MainViewFullRepaint();
+  LockGuard lock(g_displayLock);
+  if (lock.held()) FullRepaintLocked();
 }
 
 void OnEditChanged(XsWindow* w, int id) {

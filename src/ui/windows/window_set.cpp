@@ -6,6 +6,8 @@
 #include "ui/windows/main_window.h"
 #include "ui/windows/network_window.h"
 #include "ui/windows/record_setup_window.h"
+#include "ui/windows/spectral_trace_window.h"
+#include "ui/windows/tessagram_window.h"
 #include "ui/windows/ui_actions.h"
 
 namespace hv {
@@ -30,12 +32,15 @@ int HideOnClose(XsWindow*, int event, int*) {
   return 0;
 }
 
+// A window is either made here from its title, kind, size, position, handler
+// and layout function, or by its owner's create function (which does all of it).
 struct WindowSpec {
   XsWindow** window;
   const char* title;
   int kind, width, height, x, y;
   XsHandler handler;
   void (*build)(XsWindow*);
+  XsWindow* (*create)() = nullptr;
 };
 
 }  // namespace
@@ -45,21 +50,24 @@ void CreateWindowSet() {
       {&g_mainWindow, "Halvane", kXsMainFrame, 800, 336, 336, 128, MainWindowHandler, BuildMainWindow},
       {&g_aboutWindow, "About", kXsFixedTool, 384, 384, 192, 192, AboutWindowHandler, BuildAboutWindow},
       {&g_playbackWindow, "Playback", kXsFixedTool, 384, 288, 164, 164, HideOnClose<kToolPlayback>, nullptr},
-      {&g_tessagramWindow, "Tessagram", kXsResizableTool, 240, 320, 256, 256, HideOnClose<kToolTessagram>, nullptr},
+      {&g_tessagramWindow, "Tessagram", 0, 0, 0, 0, 0, nullptr, nullptr, CreateTessagramWindow},
       {&g_recordSetupWindow, "Record Setup", kXsFixedTool, 560, 352, 64, 128, RecordSetupWindowHandler,
        BuildRecordSetupWindow},
       {&g_operationTimerWindow, "Operation Timer", kXsFixedTool, 560, 312, 80, 144,
        HideOnClose<kToolOperationTimer>, nullptr},
       {&g_fileTransferWindow, "File Transfer", kXsFixedTool, 560, 352, 80, 144, HideOnClose<kToolFileTransfer>,
        nullptr},
-      {&g_spectralTraceWindow, "Spectral Trace", kXsFixedTool, 576, 276, 576, 192,
-       HideOnClose<kToolSpectralTrace>, nullptr},
+      {&g_spectralTraceWindow, "Spectral Trace", 0, 0, 0, 0, 0, nullptr, nullptr, CreateSpectralTraceWindow},
       {&g_gpsStatusWindow, "GPS Status", kXsFixedTool, 256, 352, 192, 192, HideOnClose<kToolGpsStatus>, nullptr},
       {&g_networkWindow, "Network Parameters", kXsFixedTool, 256, 160, 192, 192, NetworkWindowHandler,
        BuildNetworkWindow},
   };
   int b = g_instanceOffset.load(std::memory_order_relaxed);
   for (const WindowSpec& s : specs) {
+    if (s.create) {
+      *s.window = s.create();
+      continue;
+    }
     *s.window = XsWindowCreate(s.handler, s.kind);
     XsWindowSetTitle(*s.window, s.title);
     XsWindowSetClientSize(*s.window, s.width, s.height);

@@ -2,6 +2,7 @@
 
 #include "core/file_ops.h"
 #include "core/station_state.h"
+#include "recording/record_paths.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"
@@ -9,8 +10,6 @@
 namespace hv {
 
 namespace {
-SharedText s_basePath;
-
 // Main window ids: output file button, text, Record and Stop buttons; menu items.
 constexpr int kFileButton = 300, kFileText = 301, kRecordButton = 302, kStopButton = 303;
 constexpr int kMenuRecord = 230, kMenuStop = 231;
@@ -19,7 +18,7 @@ constexpr int kLockedMenuItems[] = {201, 230, 210, 211, 212, 213, 214, 215, 216,
 void RefreshRecordEnable() {
   bool audioBlocked = g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAudio &&
                       !g_settings.AudioOn.load(std::memory_order_relaxed);
-  bool enable = !s_basePath.Get().empty() && !g_recordOn.load(std::memory_order_relaxed) && !audioBlocked;
+  bool enable = !g_recordBasePath.Get().empty() && !g_recordOn.load(std::memory_order_relaxed) && !audioBlocked;
   if (enable) {
     XsControlEnable(g_mainWindow, kRecordButton);
     XsMenuEnable(g_mainWindow, kMenuRecord);
@@ -30,10 +29,8 @@ void RefreshRecordEnable() {
 }
 }  // namespace
 
-std::string RecordingBasePath() { return s_basePath.Get(); }
-
 void UiSetOutputFile(const std::string& path, const std::string& directory) {
-  s_basePath.Set(path.substr(0, 511));
+  g_recordBasePath.Set(path.substr(0, 511));
   if (!directory.empty()) g_history.OutputDirectory.Set(directory);
   std::string name = FileNamePart(path);
   XsControlSetText(g_mainWindow, kFileText, name.empty() ? "<No File Selected>" : name.c_str());

@@ -7,11 +7,7 @@
 
 namespace hv {
 
-// The recording base path: the output file path the recorders name their
-// files and the daily log after.
-std::string RecordingBasePath();
-
-// Makes `path` the recording base path and `directory` the output folder, then
+// Makes `path` the recording base path (g_recordBasePath) and `directory` the output folder, then
 // updates the main window's file text (301) and the Record enable rule.
 void UiSetOutputFile(const std::string& path, const std::string& directory);
 // Start recording: buttons 300/302 off, 303 on, the menu items of a running

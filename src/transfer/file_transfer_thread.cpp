@@ -1,12 +1,18 @@
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "transfer/file_xfer.h"
+#include "transfer/transfer_worker.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+// Runs on the file transfer thread (below normal priority): one upload turn,
+// then its pause, sliced so that it ends as soon as the run flag falls. The
+// session is closed when the thread ends.
 int FileTransferThread(void*) {
-  while (IsRunning()) SleepSeconds(0.1);
+  FileXfer xfer;
+  FileTransferWorker worker(xfer);
+  while (IsRunning()) SleepWhileRunning(worker.Turn());
   return 0;
 }
 

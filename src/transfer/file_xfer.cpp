@@ -20,7 +20,7 @@ namespace {
 std::mutex s_passwordLock;
 std::string s_anonymousPassword = "halvane@station.invalid";
 constexpr size_t kChunk = 64 * 1024;
-constexpr double kQuitSeconds = 5;
+constexpr double kQuitSeconds = 2;
 
 // Closes the data connection (reading the server's final reply) under the watchdog.
 bool CloseData(netbuf* data, SocketWatchdog& watchdog, int controlFd, double seconds) {
@@ -162,7 +162,8 @@ bool FileXfer::put(const std::string& localPath, int retry) {
 
 void FileXfer::close() {
   if (!control_) return;
-  watchdog_.Arm(controlFd_, -1, kQuitSeconds);
+  // QUIT is sent even while the station shuts down, within a short bound.
+  watchdog_.Arm(controlFd_, -1, kQuitSeconds, false);
   FtpQuit(control_);
   watchdog_.Disarm();
   control_ = nullptr;

@@ -15,7 +15,7 @@ SocketWatchdog::~SocketWatchdog() {
   if (thread_.joinable()) thread_.join();
 }
 
-void SocketWatchdog::Arm(int controlFd, int dataFd, double seconds) {
+void SocketWatchdog::Arm(int controlFd, int dataFd, double seconds, bool endWithRunFlag) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     controlFd_ = controlFd;
@@ -23,6 +23,7 @@ void SocketWatchdog::Arm(int controlFd, int dataFd, double seconds) {
     deadline_ = std::chrono::steady_clock::now() +
                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
     armed_ = true;
+    endWithRunFlag_ = endWithRunFlag;
     fired_ = false;
     if (!thread_.joinable()) thread_ = std::thread(&SocketWatchdog::Run, this);
   }
@@ -44,7 +45,7 @@ void SocketWatchdog::Run() {
   while (!stop_) {
     wake_.wait_for(lock, std::chrono::milliseconds(50));
     if (!armed_) continue;
-    if (std::chrono::steady_clock::now() < deadline_ && IsRunning()) continue;
+    if (std::chrono::steady_clock::now() < deadline_ && (IsRunning() || !endWithRunFlag_)) continue;
     if (controlFd_ >= 0) shutdown(controlFd_, SHUT_RDWR);
     if (dataFd_ >= 0) shutdown(dataFd_, SHUT_RDWR);
     fired_ = true;

@@ -18,8 +18,9 @@ class SocketWatchdog {
   SocketWatchdog(const SocketWatchdog&) = delete;
   SocketWatchdog& operator=(const SocketWatchdog&) = delete;
 
-  // Watches `controlFd` and `dataFd` (-1: none) for `seconds` from now.
-  void Arm(int controlFd, int dataFd, double seconds);
+  // Watches `controlFd` and `dataFd` (-1: none) for `seconds` from now; with
+  // `endWithRunFlag` it also fires as soon as the run flag falls.
+  void Arm(int controlFd, int dataFd, double seconds, bool endWithRunFlag = true);
   void Disarm();
   // True when the watchdog shut the sockets down since the last Arm.
   bool Fired();
@@ -34,6 +35,7 @@ class SocketWatchdog {
   bool stop_ = false;
   bool armed_ = false;
   bool fired_ = false;
+  bool endWithRunFlag_ = true;
   int controlFd_ = -1, dataFd_ = -1;
   std::chrono::steady_clock::time_point deadline_;
 };

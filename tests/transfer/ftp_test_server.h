@@ -1,0 +1,35 @@
+// Starts and stops the loopback FTP server script for a test.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace hv {
+
+class FtpTestServer {
+ public:
+  ~FtpTestServer() { Kill(); }
+  // Starts the server on `address` (a port of its own choosing unless `port`
+  // is given) serving `folder`; false when it did not report its port in time.
+  bool Start(const std::string& address, const std::string& folder, int port = 0, int slowBytesPerSecond = 0);
+  void Kill();
+  int port() const { return port_; }
+  std::string Host() const { return address_ + ":" + std::to_string(port_); }
+  // The command lines received so far.
+  std::string Commands() const;
+  std::string commandLog;  // path of the command log
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+  std::string address_;
+};
+
+// A fresh temporary folder ending in "/".
+std::string MakeTempFolder();
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace hv

@@ -95,7 +95,6 @@ class BackendHooks {
   // Main thread: file (mode 0 open, 1 save) or folder (mode 2) dialog.
   virtual bool FileDialog(XsWindow* owner, int mode, const char* filter, const char* initial,
                           std::string* path) = 0;
-  virtual void TextExtent(const char* text, int* width, int* height) = 0;
 };
 
 extern std::atomic<BackendHooks*> g_hooks;

@@ -5,10 +5,10 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "settings/settings.h"
-#include "timer/interface_actions.h"
 #include "timer/operation_timer_ids.h"
 #include "timer/power_save.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -60,15 +60,15 @@ void StationTimerActions::ShowStatus(const std::string& text) {
 }
 
 void StationTimerActions::SetRecordingBasePath(const std::string& path) {
-  UiSetOutputFile(path, FolderPart(path));
+  SetOutputFile(path, FolderPart(path));
 }
 
 void StationTimerActions::SetRecordComment(const std::string& comment) {
   XsControlSetText(g_recordSetupWindow, kRecordSetupComment, comment.c_str());
 }
 
-void StationTimerActions::StartRecording() { UiStartRecording(); }
-void StationTimerActions::StopRecording() { UiStopRecording(); }
+void StationTimerActions::StartRecording() { StartRecordingUi(); }
+void StationTimerActions::StopRecording() { StopRecordingUi(); }
 bool StationTimerActions::SetPowerSave(bool on) { return hv::SetPowerSave(on); }
 
 }  // namespace hv

@@ -3,8 +3,11 @@
 #include "core/station_state.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/about_window.h"
+#include "ui/windows/file_transfer_window.h"
+#include "ui/windows/gps_status_window.h"
 #include "ui/windows/main_window.h"
 #include "ui/windows/network_window.h"
+#include "ui/windows/operation_timer_window.h"
 #include "ui/windows/record_setup_window.h"
 #include "ui/windows/spectral_trace_window.h"
 #include "ui/windows/tessagram_window.h"
@@ -53,12 +56,10 @@ void CreateWindowSet() {
       {&g_tessagramWindow, "Tessagram", 0, 0, 0, 0, 0, nullptr, nullptr, CreateTessagramWindow},
       {&g_recordSetupWindow, "Record Setup", kXsFixedTool, 560, 352, 64, 128, RecordSetupWindowHandler,
        BuildRecordSetupWindow},
-      {&g_operationTimerWindow, "Operation Timer", kXsFixedTool, 560, 312, 80, 144,
-       HideOnClose<kToolOperationTimer>, nullptr},
-      {&g_fileTransferWindow, "File Transfer", kXsFixedTool, 560, 352, 80, 144, HideOnClose<kToolFileTransfer>,
-       nullptr},
+      {&g_operationTimerWindow, "Operation Timer", 0, 0, 0, 0, 0, nullptr, nullptr, CreateOperationTimerWindow},
+      {&g_fileTransferWindow, "File Transfer", 0, 0, 0, 0, 0, nullptr, nullptr, CreateFileTransferWindow},
       {&g_spectralTraceWindow, "Spectral Trace", 0, 0, 0, 0, 0, nullptr, nullptr, CreateSpectralTraceWindow},
-      {&g_gpsStatusWindow, "GPS Status", kXsFixedTool, 256, 352, 192, 192, HideOnClose<kToolGpsStatus>, nullptr},
+      {&g_gpsStatusWindow, "GPS Status", 0, 0, 0, 0, 0, nullptr, nullptr, CreateGpsStatusWindow},
       {&g_networkWindow, "Network Parameters", kXsFixedTool, 256, 160, 192, 192, NetworkWindowHandler,
        BuildNetworkWindow},
   };

@@ -1,0 +1,170 @@
+#include "ui/windows/file_transfer_window.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/ui_actions.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+namespace {
+
+constexpr int kWidth = 560, kHeight = 352;
+constexpr int kMenuItem = 244;
+constexpr uint32_t kButtonFace = 0xD4D0C8;
+constexpr size_t kTextCapacity = 259;
+
+enum : int {
+  kEnable = 460, kDuringIdle = 461, kSiteLabel = 462, kSite = 463, kFolderLabel = 464, kFolder = 465,
+  kLoginAs = 466, kUserLabel = 467, kUser = 468, kPasswordLabel = 469, kPassword = 470, kArchive = 471,
+  kArchiveFolder = 473, kBrowse = 474, kStatusLabel = 475, kStatus = 476,
+};
+
+struct ControlSpec {
+  int id, kind, x, y, w, h;
+  const char* text;
+};
+
+// The Part leaves positions open; this layout reads top to bottom.
+const ControlSpec kLayout[] = {
+    {kStatusLabel, kXsStatic, 16, 16, 136, 24, "File Transfer Status:"},
+    {kStatus, kXsStatic, 152, 16, 392, 24, "IDLE"},
+    {kEnable, kXsCheckBox, 16, 48, 240, 24, "Enable File Transfer"},
+    {kDuringIdle, kXsCheckBox, 16, 72, 240, 24, "Transfer only during power save"},
+    {kSiteLabel, kXsStatic, 16, 112, 96, 24, "FTP site:"},
+    {kSite, kXsEdit, 112, 112, 320, 24, nullptr},
+    {kFolderLabel, kXsStatic, 16, 144, 96, 24, "FTP directory:"},
+    {kFolder, kXsEdit, 112, 144, 320, 24, nullptr},
+    {kLoginAs, kXsCheckBox, 16, 184, 96, 24, "Login as"},
+    {kUserLabel, kXsStatic, 40, 212, 72, 24, "username:"},
+    {kUser, kXsEdit, 112, 212, 200, 24, nullptr},
+    {kPasswordLabel, kXsStatic, 40, 244, 72, 24, "password:"},
+    {kPassword, kXsEdit, 112, 244, 200, 24, nullptr},
+    {kArchive, kXsCheckBox, 16, 288, 112, 24, "Local Archive"},
+    {kArchiveFolder, kXsEdit, 136, 288, 304, 24, nullptr},
+    {kBrowse, kXsButtonControl, 448, 288, 88, 24, "Browse..."},
+};
+
+std::vector<uint32_t>& Background() {
+  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFace);
+  return pixels;
+}
+
+void SetEnabled(XsWindow* w, int id, bool on) { on ? XsControlEnable(w, id) : XsControlDisable(w, id); }
+
+void ShowText(XsWindow* w, int id, const std::string& value, const char* placeholder) {
+  XsControlSetText(w, id, value.empty() ? placeholder : value.c_str());
+}
+
+// While Local Archive is on, the folder cannot be changed.
+void ApplyArchiveSwitch(XsWindow* w, bool on) {
+  SetEnabled(w, kArchiveFolder, !on);
+  SetEnabled(w, kBrowse, !on);
+}
+
+SharedText* TextSetting(int id) {
+  switch (id) {
+    case kSite: return &g_settings.FTPHostName;
+    case kFolder: return &g_history.FTPRootDirectory;
+    case kUser: return &g_settings.FTPUserName;
+    case kPassword: return &g_settings.FTPPassWord;
+    case kArchiveFolder: return &g_history.ArchiveDirectory;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// Runs on the main thread.
+int FileTransferHandler(XsWindow* w, int event, int* data) {
+  switch (event) {
+    case kXsPaint: {
+      LockGuard lock(g_displayLock);
+      XsDrawImage(w, Background().data(), kWidth, kHeight, 0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight);
+      break;
+    }
+    case kXsClose:
+      XsWindowHide(w);
+      XsMenuUncheck(g_mainWindow, kMenuItem);
+      break;
+    case kXsButton:
+      switch (data[0]) {
+        case kEnable: g_settings.FileTransferEnable.store(XsCheckGet(w, kEnable), std::memory_order_relaxed); break;
+        case kDuringIdle:
+          g_settings.FileTransferDuringIdle.store(XsCheckGet(w, kDuringIdle), std::memory_order_relaxed);
+          break;
+        case kLoginAs:
+          g_settings.FileTransferLoginEnable.store(XsCheckGet(w, kLoginAs), std::memory_order_relaxed);
+          break;
+        case kArchive: {
+          bool on = XsCheckGet(w, kArchive);
+          g_settings.FileTransferArchiveEnable.store(on, std::memory_order_relaxed);
+          ApplyArchiveSwitch(w, on);
+          break;
+        }
+        case kBrowse: {
+          // A cancelled browser empties the archive folder.
+          if (!ChooseArchiveDirectory()) g_history.ArchiveDirectory.Set("");
+          std::string folder = g_history.ArchiveDirectory.Get();
+          XsControlSetText(w, kArchiveFolder, folder.c_str());
+          SetEnabled(w, kArchive, !folder.empty());
+          break;
+        }
+        default:
+          break;
+      }
+      break;
+    case kXsEditChanged: {
+      SharedText* setting = TextSetting(data[0]);
+      if (!setting) break;
+      std::string text = XsControlText(w, data[0]).substr(0, kTextCapacity);
+      setting->Set(text);
+      if (data[0] == kArchiveFolder) SetEnabled(w, kArchive, !text.empty());
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+// Runs on the main thread.
+XsWindow* CreateFileTransferWindow() {
+  XsWindow* w = XsWindowCreate(FileTransferHandler, kXsFixedTool);
+  if (!w) return nullptr;
+  g_fileTransferWindow = w;
+  const int b = g_instanceOffset.load(std::memory_order_relaxed);
+  XsWindowSetTitle(w, "File Transfer");
+  XsWindowSetClientSize(w, kWidth, kHeight);
+  XsWindowMove(w, b + 80, b + 144);
+  for (const ControlSpec& c : kLayout) {
+    XsControlCreate(w, c.id, c.kind);
+    XsControlMove(w, c.id, c.x, c.y);
+    XsControlResize(w, c.id, c.w, c.h);
+    if (c.text) XsControlSetText(w, c.id, c.text);
+    XsControlShow(w, c.id);
+    XsControlEnable(w, c.id);
+  }
+  XsCheckSet(w, kEnable, g_settings.FileTransferEnable.load(std::memory_order_relaxed));
+  XsCheckSet(w, kDuringIdle, g_settings.FileTransferDuringIdle.load(std::memory_order_relaxed));
+  XsCheckSet(w, kLoginAs, g_settings.FileTransferLoginEnable.load(std::memory_order_relaxed));
+  const bool archive = g_settings.FileTransferArchiveEnable.load(std::memory_order_relaxed);
+  XsCheckSet(w, kArchive, archive);
+  ShowText(w, kSite, g_settings.FTPHostName.Get(), "<no address>");
+  ShowText(w, kFolder, g_history.FTPRootDirectory.Get(), "<no directory>");
+  ShowText(w, kUser, g_settings.FTPUserName.Get(), "<no username>");
+  ShowText(w, kPassword, g_settings.FTPPassWord.Get(), "<no password>");
+  const std::string folder = g_history.ArchiveDirectory.Get();
+  XsControlSetText(w, kArchiveFolder, folder.c_str());
+  SetEnabled(w, kArchive, archive || !folder.empty());
+  ApplyArchiveSwitch(w, archive);
+  return w;
+}
+
+}  // namespace hv

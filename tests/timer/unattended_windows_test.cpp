@@ -1,0 +1,188 @@
+// The Operation Timer, File Transfer and GPS Status windows on the headless
+// toolkit, and the power-save titles.
+#include <gtest/gtest.h>
+
+#include "core/station_state.h"
+#include "gps/gps_session.h"
+#include "recording/record_paths.h"
+#include "settings/settings.h"
+#include "timer/operation_timer_ids.h"
+#include "timer/power_save.h"
+#include "timer/station_timer.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/file_transfer_window.h"
+#include "ui/windows/gps_status_window.h"
+#include "ui/windows/operation_timer_window.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+namespace {
+
+class UnattendedWindows : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    XsToolkitInit(false);
+    CreateWindowSet();
+  }
+  void SetUp() override {
+    ResetSettingsToDefaults();
+    for (SharedText* t : {&g_history.Pgm1FileName, &g_history.Pgm2FileName, &g_history.Pgm1Comment,
+                          &g_history.Pgm2Comment, &g_history.ArchiveDirectory, &g_history.FTPRootDirectory})
+      t->Set("");
+    g_powerSave = false;
+    g_recordOn = false;
+  }
+  // A fresh Operation Timer window built from the current settings.
+  XsWindow* Timer() { return CreateOperationTimerWindow(); }
+};
+
+TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
+  g_settings.Program1Enable = true;
+  g_settings.Pgm1StartTime.Set("22:00:00");
+  g_settings.Pgm1StopTime.Set("02:00:00");
+  g_history.Pgm1FileName.Set("/rec/night.wav");
+  g_settings.TimeStandard = 1;
+  XsWindow* w = Timer();
+  EXPECT_EQ(XsWindowGetTitle(w), "Operation Timer");
+  EXPECT_EQ(XsControlText(w, kTimerStandard), "Local");
+  EXPECT_EQ(XsControlText(w, kTimerStatus), "IDLE");
+  EXPECT_EQ(XsControlText(w, kTimerStart1), "22:00:00");
+  EXPECT_EQ(XsControlText(w, kTimerFileName1), "night.wav");
+  EXPECT_EQ(XsControlText(w, kTimerComment1), "<Program 1 Comment>");
+  EXPECT_TRUE(XsCheckGet(w, kTimerEnable1));
+  EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable1));
+  for (int id : {kTimerStart1, kTimerStop1, kTimerFile1, kTimerComment1}) EXPECT_FALSE(XsControlIsEnabled(w, id));
+  // Program 2: no times stored (shown as 00:00:00), no path: cannot be switched on.
+  EXPECT_EQ(XsControlText(w, kTimerStart2), "00:00:00");
+  EXPECT_EQ(XsControlText(w, kTimerFileName2), "<No file selected>");
+  EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
+
+  XsCheckSet(w, kTimerEnable1, false);
+  XsInjectEvent(w, kXsButton, kTimerEnable1);
+  EXPECT_FALSE(g_settings.Program1Enable.load());
+  for (int id : {kTimerStart1, kTimerStop1, kTimerFile1, kTimerComment1}) EXPECT_TRUE(XsControlIsEnabled(w, id));
+}
+
+TEST_F(UnattendedWindows, TimeFieldsAndFileChoiceDecideWhetherAProgramCanBeSwitchedOn) {
+  XsWindow* w = Timer();
+  XsPresetDialogAnswer("/data/bats/site2.wav");
+  XsInjectEvent(w, kXsButton, kTimerFile2);
+  EXPECT_EQ(g_history.Pgm2FileName.Get(), "/data/bats/site2.wav");
+  EXPECT_EQ(g_history.Pgm2Directory.Get(), "/data/bats/");
+  EXPECT_EQ(XsControlText(w, kTimerFileName2), "site2.wav");
+  EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable2));
+
+  XsControlSetText(w, kTimerStop2, "24:00:00");
+  XsInjectEvent(w, kXsEditChanged, kTimerStop2);
+  EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
+  EXPECT_FALSE(XsControlIsEnabled(w, kTimerStopLabel2));
+  EXPECT_EQ(g_settings.Pgm2StopTime.Get(), "");
+  XsControlSetText(w, kTimerStop2, "05:30:00");
+  XsInjectEvent(w, kXsEditChanged, kTimerStop2);
+  EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable2));
+  EXPECT_TRUE(XsControlIsEnabled(w, kTimerStopLabel2));
+  EXPECT_EQ(g_settings.Pgm2StopTime.Get(), "05:30:00");
+
+  XsPresetDialogAnswer("");  // cancelled
+  XsInjectEvent(w, kXsButton, kTimerFile2);
+  EXPECT_EQ(XsControlText(w, kTimerFileName2), "<No File Selected>");
+  EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
+
+  XsControlSetText(w, kTimerComment2, std::string(600, 'c').c_str());
+  XsInjectEvent(w, kXsEditChanged, kTimerComment2);
+  EXPECT_EQ(g_history.Pgm2Comment.Get().size(), 511u);
+  XsCheckSet(w, kTimerPowerSaver, false);
+  XsInjectEvent(w, kXsButton, kTimerPowerSaver);
+  EXPECT_FALSE(g_settings.PowerSaverEnable.load());
+}
+
+TEST_F(UnattendedWindows, PowerSaveTitlesOnlyWhenThePowerSaverIsEnabled) {
+  g_settings.PowerSaverEnable = false;
+  EXPECT_FALSE(SetPowerSave(true));
+  EXPECT_FALSE(g_powerSave.load());
+  EXPECT_EQ(XsWindowGetTitle(g_mainWindow).find("[Power Save]"), std::string::npos);
+  g_settings.PowerSaverEnable = true;
+  EXPECT_TRUE(SetPowerSave(true));
+  EXPECT_TRUE(g_powerSave.load());
+  EXPECT_EQ(XsWindowGetTitle(g_mainWindow), "Halvane [Power Save]");
+  EXPECT_EQ(XsWindowGetTitle(g_operationTimerWindow), "Operation Timer [Power Save]");
+  EXPECT_EQ(XsWindowGetTitle(g_spectralTraceWindow), "Spectral Trace [Power Save]");
+  EXPECT_FALSE(SetPowerSave(false));
+  EXPECT_FALSE(g_powerSave.load());
+}
+
+TEST_F(UnattendedWindows, TimerActionsDriveTheStationsRecordingControls) {
+  XsWindow* w = Timer();
+  StationTimerActions actions;
+  actions.SetRecordingBasePath("/rec/prog1.wav");
+  EXPECT_EQ(g_recordBasePath.Get(), "/rec/prog1.wav");
+  EXPECT_EQ(g_history.OutputDirectory.Get(), "/rec/");
+  actions.SetRecordComment("owls");
+  EXPECT_EQ(XsControlText(g_recordSetupWindow, 388), "owls");
+  actions.StartRecording();
+  EXPECT_TRUE(g_recordOn.load());
+  EXPECT_TRUE(actions.ReceiverInUse());
+  actions.StopRecording();
+  EXPECT_FALSE(g_recordOn.load());
+  actions.ShowStatus("Power Saver Mode");
+  EXPECT_EQ(XsControlText(w, kTimerStatus), "Power Saver Mode");
+  // The programs' times are read from the window's fields.
+  XsControlSetText(w, kTimerStart1, "1:2:3");
+  EXPECT_EQ(actions.Program(1).startText, "1:2:3");
+}
+
+TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
+  g_settings.FTPHostName.Set("127.0.0.59:2121");
+  XsWindow* w = CreateFileTransferWindow();
+  EXPECT_EQ(XsControlText(w, 476), "IDLE");
+  EXPECT_EQ(XsControlText(w, 463), "127.0.0.59:2121");
+  EXPECT_EQ(XsControlText(w, 465), "<no directory>");
+  EXPECT_EQ(XsControlText(w, 470), "<no password>");
+  EXPECT_FALSE(XsControlIsEnabled(w, 471));  // no archive folder yet
+
+  for (int id : {460, 461, 466}) {
+    XsCheckSet(w, id, true);
+    XsInjectEvent(w, kXsButton, id);
+  }
+  EXPECT_TRUE(g_settings.FileTransferEnable.load());
+  EXPECT_TRUE(g_settings.FileTransferDuringIdle.load());
+  EXPECT_TRUE(g_settings.FileTransferLoginEnable.load());
+
+  XsControlSetText(w, 465, std::string(300, 'd').c_str());
+  XsInjectEvent(w, kXsEditChanged, 465);
+  EXPECT_EQ(g_history.FTPRootDirectory.Get().size(), 259u);
+
+  XsPresetDialogAnswer("/data/archive");
+  XsInjectEvent(w, kXsButton, 474);
+  EXPECT_EQ(g_history.ArchiveDirectory.Get(), "/data/archive/");
+  EXPECT_EQ(XsControlText(w, 473), "/data/archive/");
+  EXPECT_TRUE(XsControlIsEnabled(w, 471));
+  XsCheckSet(w, 471, true);
+  XsInjectEvent(w, kXsButton, 471);
+  EXPECT_TRUE(g_settings.FileTransferArchiveEnable.load());
+  EXPECT_FALSE(XsControlIsEnabled(w, 473));
+  EXPECT_FALSE(XsControlIsEnabled(w, 474));
+  XsCheckSet(w, 471, false);
+  XsInjectEvent(w, kXsButton, 471);
+  XsPresetDialogAnswer("");  // cancelling empties the archive folder
+  XsInjectEvent(w, kXsButton, 474);
+  EXPECT_EQ(g_history.ArchiveDirectory.Get(), "");
+  EXPECT_FALSE(XsControlIsEnabled(w, 471));
+}
+
+TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
+  XsWindow* w = g_gpsStatusWindow;
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(XsControlText(w, kGpsDevice), "<No Device Found>");
+  EXPECT_EQ(XsControlText(w, kGpsLatitude), "0.000000");
+  EXPECT_EQ(XsControlText(w, kGpsFix), "GPS Fix: none");
+  for (int i = 0; i < kGpsSatelliteLines; ++i) EXPECT_EQ(XsControlText(w, kGpsFirstSatellite + i), "--");
+  XsWindowShow(w);
+  XsMenuCheck(g_mainWindow, 246);
+  XsInjectEvent(w, kXsClose);
+  EXPECT_FALSE(XsWindowIsShown(w));
+  EXPECT_FALSE(XsMenuIsChecked(g_mainWindow, 246));
+}
+
+}  // namespace
+}  // namespace hv

@@ -254,7 +254,11 @@ Fl_Widget* CreateControlWidget(XsWindow* w, const ControlRecord& r) {
     default:
       return nullptr;
   }
-  widget->labelsize(12);
+  // The small variable-width font dialogs commonly use.
+  widget->labelsize(11);
+  if (auto* in = dynamic_cast<Fl_Input_*>(widget)) in->textsize(11);
+  if (auto* menu = dynamic_cast<Fl_Menu_*>(widget)) menu->textsize(11);
+  if (auto* list = dynamic_cast<Fl_Browser_*>(widget)) list->textsize(11);
   widget->hide();
   return widget;
 }

@@ -26,21 +26,22 @@ class Canvas : public Fl_Widget {
   Canvas(XsWindow* xw, int x, int y, int w, int h) : Fl_Widget(x, y, w, h), xw_(xw) {}
 
   void draw() override {
+    // Copy under the surface lock (a worker may be drawing), convert outside it.
     Surface& s = xw_->surface;
     int width, height;
     {
       std::lock_guard<std::mutex> g(s.lock);
       width = s.width;
       height = s.height;
-      rgb_.resize(static_cast<size_t>(width) * height * 3);
-      const uint32_t* src = s.pixels.data();
-      uint8_t* dst = rgb_.data();
-      for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i, dst += 3) {
-        uint32_t p = src[i];
-        dst[0] = static_cast<uint8_t>(p >> 16);
-        dst[1] = static_cast<uint8_t>(p >> 8);
-        dst[2] = static_cast<uint8_t>(p);
-      }
+      copy_.assign(s.pixels.begin(), s.pixels.end());
+    }
+    rgb_.resize(static_cast<size_t>(width) * height * 3);
+    uint8_t* dst = rgb_.data();
+    for (uint32_t p : copy_) {
+      dst[0] = static_cast<uint8_t>(p >> 16);
+      dst[1] = static_cast<uint8_t>(p >> 8);
+      dst[2] = static_cast<uint8_t>(p);
+      dst += 3;
     }
     fl_push_clip(x(), y(), w(), h());
     fl_color(FL_BACKGROUND_COLOR);
@@ -102,6 +103,7 @@ class Canvas : public Fl_Widget {
     XsInjectEvent(c->xw_, kXsMouseHover, c->hoverX_, c->hoverY_, KeyState());
   }
   XsWindow* xw_;
+  std::vector<uint32_t> copy_;
   std::vector<uint8_t> rgb_;
   bool leftHeld_ = false, rightHeld_ = false;
   int hoverX_ = 0, hoverY_ = 0;
@@ -233,7 +235,13 @@ class ScreenWindow : public Fl_Double_Window {
     applying_ = false;
   }
 
-  void SurfaceChanged() { canvas_->redraw(); }
+  // The canvas lies under the controls: redrawing it paints over them, so the
+  // controls it covers are drawn again after it.
+  void SurfaceChanged() {
+    canvas_->redraw();
+    for (ControlView& v : views_)
+      if (v.widget->visible()) v.widget->redraw();
+  }
 
  private:
   int Top() const { return bar_ ? kMenuBarHeight : 0; }

@@ -74,6 +74,7 @@ class SpectrogramImage {
   int plotHeight() const { return plotHeight_; }
   XsWindow* window() const { return window_; }
   bool markerShown(int index) const { return index == 0 ? marker1Shown_ : marker2Shown_; }
+  float markerFrequency(int index) const { return index == 0 ? marker1Hz_ : marker2Hz_; }
 
  private:
   void advanceCursor();

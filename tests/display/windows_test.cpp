@@ -80,6 +80,7 @@ TEST_F(TessagramWindowTest, MarkerButtonsStepByOneKilohertz) {
   XsInjectEvent(w, kXsButton, 403);
   EXPECT_EQ(XsControlText(w, 401), "76.0");
   EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 76000.0f);
+  EXPECT_EQ(g_spectrogram.markerFrequency(0), 76000.0f);  // marker 1 is on: the line moves
   XsInjectEvent(w, kXsButton, 409);
   EXPECT_EQ(XsControlText(w, 406), "24.0");
   XsInjectEvent(w, kXsButton, 400);  // marker 1 off

@@ -71,10 +71,14 @@ void ToggleMarker(XsWindow* w, const MarkerControls& m) {
   g_spectrogram.present();
 }
 
+void MarkerEdited(XsWindow* w, const MarkerControls& m);
+
 void StepMarker(XsWindow* w, const MarkerControls& m, float stepHz) {
   float hz = m.frequency->load(std::memory_order_relaxed) + stepHz;
   m.frequency->store(hz, std::memory_order_relaxed);
-  SetKiloHertzText(w, m.edit, hz);  // the edit-change event follows and moves the line
+  SetKiloHertzText(w, m.edit, hz);
+  // Setting a text raises no edit-change event in the toolkit: take the new text as typed.
+  MarkerEdited(w, m);
 }
 
 void MarkerEdited(XsWindow* w, const MarkerControls& m) {

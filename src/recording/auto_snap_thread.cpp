@@ -1,12 +1,23 @@
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "recording/auto_snap_recorder.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+// Runs on the Auto Snap recording thread (below normal) until the run flag
+// falls: reads conduit7's analysis frames and records triggered snapshots.
 int AutoSnapThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  AutoSnapRecorder recorder(&conduit7);
+  while (IsRunning()) {
+    if (recorder.Pass()) {
+      YieldThread();
+      continue;
+    }
+    recorder.Idle();
+    SleepSeconds(0.001);
+  }
+  recorder.Abandon();  // an open snapshot keeps its temporary name
   return 0;
 }
 

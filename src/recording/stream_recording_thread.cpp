@@ -1,12 +1,18 @@
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "recording/stream_recorder.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+// Runs on the stream recording thread (below normal) until the run flag falls:
+// records Conduit3 in the modes Continuous, Buffered Snap and Audio.
 int StreamRecordingThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  StreamRecorder recorder(&conduit3);
+  while (IsRunning()) {
+    if (!recorder.Pass()) SleepSeconds(0.001);
+  }
+  recorder.Abandon();  // an open recording keeps its temporary name
   return 0;
 }
 

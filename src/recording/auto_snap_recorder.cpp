@@ -1,0 +1,234 @@
+#include "recording/auto_snap_recorder.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "recording/le_bytes.h"
+#include "recording/record_paths.h"
+#include "recording/recorder_texts.h"
+#include "recording/recording_start.h"
+#include "settings/settings.h"
+
+namespace hv {
+
+namespace {
+int Mode() { return g_settings.MenuRecordMode.load(std::memory_order_relaxed); }
+bool RecordOn() { return g_recordOn.load(std::memory_order_relaxed); }
+bool IdleTimeoutOn() { return g_settings.SnapIdleTimeoutEnable.load(std::memory_order_relaxed); }
+int TimeStandard() { return g_settings.TimeStandard.load(std::memory_order_relaxed); }
+}  // namespace
+
+AutoSnapRecorder::AutoSnapRecorder(Conduit* input)
+    : input_(input), streamRate_(g_deviceSampleRate.load(std::memory_order_relaxed)) {
+  std::memset(window_, 0, sizeof window_);
+}
+
+bool AutoSnapRecorder::Triggered(const SnapFrame& d) {
+  const bool automatic = g_settings.SnapAutoTrigger.load(std::memory_order_relaxed);
+  const float level = automatic ? d.peakLevel - d.noiseFloor : d.peakLevel;
+  const float threshold = automatic ? g_settings.SnapAutoThreshold.load(std::memory_order_relaxed)
+                                    : g_settings.SonoThreshold.load(std::memory_order_relaxed);
+  if (!(level > threshold)) return false;
+  if (g_settings.PopFilterEnable.load(std::memory_order_relaxed) && !(d.harmonicRatio >= 4.9f)) return false;
+  return true;
+}
+
+int16_t AutoSnapRecorder::ConvertSample(float x) {
+  if (!(x == x)) return 0;  // not a number
+  if (x >= 32767.0f) return 32767;
+  if (x <= -32767.0f) return -32767;
+  return static_cast<int16_t>(x);  // truncation toward zero
+}
+
+void AutoSnapRecorder::SetState(int state) {
+  state_ = state;
+  g_autoSnapState.store(state, std::memory_order_relaxed);
+}
+
+void AutoSnapRecorder::EnterFailed() {
+  SetState(kSnapFailed);
+  SetRecordStatusLine("Status : Failed");
+}
+
+// Runs on the Auto Snap recording thread.
+bool AutoSnapRecorder::Pass() {
+  uint32_t got = 0;
+  uint32_t status =
+      input_->Read(uint32_t(kReadFrames * sizeof(SnapFrame)), reinterpret_cast<uint8_t*>(&window_[held_]), &got);
+  if (status == kStatusNotInitialized) {
+    if (const WaveFormat* f = input_->TakeFormat())
+      if (f->sampleRate != 0 && double(f->sampleRate) != streamRate_) streamRate_ = f->sampleRate;
+    return false;
+  }
+  if (status != kStatusOk || got == 0) return false;
+  held_ += int(got / sizeof(SnapFrame));
+  int i = 0;
+  for (; i + kLookAhead < held_; ++i) {
+    Step(window_[i], window_[i + kLookAhead]);
+    logClock_ -= 64;
+  }
+  // Frames not yet consumed move to the front.
+  std::memmove(window_, window_ + i, size_t(held_ - i) * sizeof(SnapFrame));
+  held_ -= i;
+  return true;
+}
+
+void AutoSnapRecorder::Idle() {
+  switch (state_) {
+    case kSnapIdle:
+      IdleStep(nullptr);
+      break;
+    case kSnapRecording:
+      if (!RecordOn() || Mode() != kModeAutoSnap) {
+        SetRecordStatusLine("Status : Stopped");
+        SetState(kSnapClosing);
+        ClosingStep();
+      }
+      break;
+    case kSnapClosing:
+      ClosingStep();
+      break;
+    case kSnapFailed:
+      if (!RecordOn()) SetState(kSnapIdle);
+      break;
+  }
+}
+
+void AutoSnapRecorder::Step(const SnapFrame& audio, const SnapFrame& decision) {
+  switch (state_) {
+    case kSnapIdle:
+      IdleStep(&decision);
+      // A snapshot opened on this frame starts with this (look-behind) frame's
+      // samples, so it holds 1024 samples from before the triggering frame.
+      if (state_ == kSnapRecording) RecordingStep(audio, decision);
+      break;
+    case kSnapRecording:
+      RecordingStep(audio, decision);
+      break;
+    case kSnapClosing:
+      ClosingStep();
+      break;
+    case kSnapFailed:
+      if (!RecordOn()) SetState(kSnapIdle);
+      break;
+  }
+}
+
+void AutoSnapRecorder::IdleStep(const SnapFrame* decision) {
+  const bool on = RecordOn();
+  const int mode = Mode();
+  if (decision && on && mode == kModeAutoSnap && Triggered(*decision)) {
+    if (OpenSnapshot())
+      SetState(kSnapRecording);
+    else
+      EnterFailed();
+    return;
+  }
+  if (on != lastSwitch_) {
+    if (mode == kModeAutoSnap)
+      AppendDailyLog("record status: ", NameTime(RecordingStartTime(), TimeStandard()), on ? "STARTED" : "STOPPED");
+    lastSwitch_ = on;
+  } else if (decision && logClock_ < 0) {
+    if (on && mode == kModeAutoSnap) {
+      AppendDailyLog("record status: ", NameTime(RecordingStartTime(), TimeStandard()), "ACTIVE");
+      logClock_ += 60 * int64_t(streamRate_);
+    } else {
+      logClock_ += int64_t(streamRate_);
+    }
+  }
+}
+
+bool AutoSnapRecorder::OpenSnapshot() {
+  const float seconds = float(g_settings.SnapDurationMS.load(std::memory_order_relaxed)) / 1000.0f;
+  const float idleSeconds = float(g_settings.SnapIdleTimeoutMS.load(std::memory_order_relaxed)) / 1000.0f;
+  remaining_ = int64_t(std::floor(seconds * streamRate_));
+  idleCountdown_ = int64_t(std::floor(idleSeconds * streamRate_));
+  wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
+  fill_ = 0;
+
+  const int expansion = std::max(1, g_settings.SnapTimeExpand.load(std::memory_order_relaxed));
+  const uint32_t headerRate = uint32_t(streamRate_ / expansion);
+  FormatWithAttribute record;
+  record.format = MakeWaveFormat(headerRate, 1, 2, 16);
+  const StreamTime start = RecordingStartTime();
+  record.SetAttribute(ComposeAttribute(GatherAttributeInputs(headerRate, expansion, streamRate_, start)));
+
+  RecordingNames names = MakeRecordingNames(g_recordBasePath.Get(), start, wavPack_, TimeStandard());
+  temporary_ = names.temporary;
+  final_ = names.final;
+  if (File()->Open(temporary_.c_str(), &record, RecordingFile::kWrite) != kFileOk) {
+    DiagPrint("Failed opening file %s\n", temporary_.c_str());
+    return false;
+  }
+  SetRecordStatusLine("Status : RECORDING");
+  SetRecordFileLine(names.display);
+  AppendDailyLog("recording file:", NameTime(start, TimeStandard()), names.display.c_str());
+  return true;
+}
+
+// Writes the output buffer; false (with the diagnostics) on a failed or short write.
+bool AutoSnapRecorder::FlushBuffer(bool closing) {
+  if (fill_ == 0) return true;
+  uint32_t taken = 0;
+  uint32_t status = File()->Write(fill_, out_, &taken);
+  bool ok = true;
+  if (status != kFileOk && taken == 0) {
+    if (closing) DiagPrint("Flush: Failed writing wave file, attempted %d\n", int(fill_));
+    else DiagPrint("Failed writing wave file\n");
+    ok = false;
+  } else if (taken != fill_) {
+    if (closing) DiagPrint("Wrote only %d bytes, needed %d\n", int(taken), int(fill_));
+    else DiagPrint("ERROR: wrote only %d bytes, needed %d\n", int(taken), int(fill_));
+    ok = false;
+  }
+  fill_ = 0;
+  return ok;
+}
+
+void AutoSnapRecorder::RecordingStep(const SnapFrame& audio, const SnapFrame& decision) {
+  const int64_t n = remaining_ < 64 ? (remaining_ > 0 ? remaining_ : 0) : 64;
+  bool failed = state_ == kSnapFailed;
+  if (int64_t(fill_) + 2 * n > int64_t(sizeof out_) && !FlushBuffer(false)) {
+    EnterFailed();
+    failed = true;
+  }
+  for (int64_t k = 0; k < n; ++k) {
+    PutLe16(out_ + fill_, uint16_t(ConvertSample(audio.samples[k])));
+    fill_ += 2;
+  }
+  remaining_ -= n;
+  idleCountdown_ -= n;
+  const bool idleOn = IdleTimeoutOn();
+  if (idleOn && Triggered(decision)) {
+    const float idleSeconds = float(g_settings.SnapIdleTimeoutMS.load(std::memory_order_relaxed)) / 1000.0f;
+    idleCountdown_ = int64_t(std::floor(idleSeconds * streamRate_));
+  }
+  const int mode = Mode();
+  if (mode == kModeAutoSnap && (remaining_ <= 0 || (idleOn && idleCountdown_ <= 0))) {
+    SetRecordStatusLine("Status : Finished...");
+    SetState(kSnapClosing);
+  } else if (!failed && (!RecordOn() || mode != kModeAutoSnap)) {
+    SetRecordStatusLine("Status : Stopped");
+    SetState(kSnapClosing);
+  }
+}
+
+void AutoSnapRecorder::ClosingStep() {
+  FlushBuffer(true);
+  if (File()->Close() != kFileOk) {
+    DiagPrint("ERROR: Failed closing wave file\n");
+    EnterFailed();
+    return;
+  }
+  if (RenameRecording(temporary_, final_)) lastFinished_ = final_;
+  SetState(kSnapIdle);
+}
+
+void AutoSnapRecorder::Abandon() {
+  if (File()->IsOpen()) File()->Close();
+  SetState(kSnapIdle);
+}
+
+}  // namespace hv

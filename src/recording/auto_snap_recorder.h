@@ -1,0 +1,84 @@
+// The Auto Snap recorder: tests every analysis frame of conduit7 against the
+// spectral trigger and records snapshots that start 16 frames (1024 samples)
+// before the triggering frame, for the snapshot duration or until the idle
+// timeout. It also writes the daily log's record-status lines.
+//
+// Analysis frames (272 bytes, 68 little-endian float32 words): word 0 peak
+// bin, 1 peak level (dB), 2 noise floor (dB), 3 harmonic ratio (dB), 4..67 the
+// 64 stream samples of the frame (full scale +/-32768).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/conduit.h"
+#include "recording/format_record.h"
+#include "recording/record_control.h"
+#include "recording/wave_file.h"
+#include "recording/wavpack_file.h"
+
+namespace hv {
+
+struct SnapFrame {
+  float peakBin;
+  float peakLevel;
+  float noiseFloor;
+  float harmonicRatio;
+  float samples[64];
+};
+static_assert(sizeof(SnapFrame) == 272, "analysis frames are 272 bytes");
+
+class AutoSnapRecorder {
+ public:
+  static constexpr int kWindowFrames = 24;
+  static constexpr int kLookAhead = 16;
+  static constexpr int kReadFrames = 8;
+
+  explicit AutoSnapRecorder(Conduit* input);
+
+  // One pass of the thread loop: reads up to 8 frames and runs the state step
+  // for each frame whose look-ahead frame has arrived. False when none was read.
+  bool Pass();
+  // A pass without frames: a snapshot whose Record switch went off (or whose
+  // mode changed) is still closed and renamed, and the switch change is logged.
+  void Idle();
+  int State() const { return state_; }
+  double StreamRate() const { return streamRate_; }
+  const std::string& LastFinishedName() const { return lastFinished_; }
+  // Closes an open file (thread end): it keeps its temporary name.
+  void Abandon();
+
+  // The trigger test on a decision frame (strict comparisons, pop filter 4.9 dB).
+  static bool Triggered(const SnapFrame& decision);
+  // Float sample to 16 bits: truncated toward zero, clamped to +/-32767.
+  static int16_t ConvertSample(float x);
+
+ private:
+  void Step(const SnapFrame& audio, const SnapFrame& decision);
+  void IdleStep(const SnapFrame* decision);
+  void RecordingStep(const SnapFrame& audio, const SnapFrame& decision);
+  void ClosingStep();
+  bool OpenSnapshot();
+  bool FlushBuffer(bool closing);
+  void SetState(int state);
+  void EnterFailed();
+  RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
+
+  Conduit* input_;
+  SnapFrame window_[kWindowFrames];
+  int held_ = 0;
+  double streamRate_;
+  uint8_t out_[1024];
+  uint32_t fill_ = 0;
+  int state_ = kSnapIdle;
+  int64_t remaining_ = 0;
+  int64_t idleCountdown_ = 0;
+  bool wavPack_ = false;
+  WaveFile waveFile_;
+  WavPackFile wavPackFile_;
+  std::string temporary_, final_, lastFinished_;
+  bool lastSwitch_ = false;
+  int64_t logClock_ = 0;
+};
+
+}  // namespace hv

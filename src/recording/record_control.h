@@ -1,0 +1,36 @@
+// The Record switch as the recorders see it: the Stop action they perform
+// (a Buffered Snap that is complete turns Record off by itself), the states
+// they publish, and the orderly-exit step that closes a recording in progress
+// before the worker threads are told to end.
+#pragma once
+
+#include <atomic>
+
+namespace hv {
+
+// Published recorder states (relaxed): 0 is Idle in both recorders.
+enum AutoSnapState : int { kSnapIdle = 0, kSnapRecording = 1, kSnapClosing = 2, kSnapFailed = 3 };
+enum StreamState : int {
+  kStreamIdle = 0, kStreamAwaitMark = 1, kStreamOpening = 2, kStreamRecording = 3, kStreamClosing = 4,
+  kStreamFailed = 5,
+};
+extern std::atomic<int> g_autoSnapState;
+extern std::atomic<int> g_streamRecorderState;
+
+// The main window's Stop action (interface side plus clearing the Record
+// switch). The window code installs it; until then Stop clears the switch.
+using RecordStopAction = void (*)();
+void SetRecordStopAction(RecordStopAction action);
+void PerformRecordStop();
+
+// True when neither recorder has a file open (both Idle or Failed).
+bool RecordersAtRest();
+
+// Registers (once) the orderly-exit step: Stop, then wait up to `seconds`
+// until both recorders are at rest, so the file in progress is closed and
+// given its final name.
+void RegisterRecordingShutdown(double seconds = 5.0);
+// The step itself (main thread).
+void PrepareRecordingShutdown();
+
+}  // namespace hv

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/station.h"
+#include "recording/recording_repair.h"
 
 int main(int argc, char** argv) {
   hv::StationOptions options;
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
     std::fputs(hv::UsageText(), stdout);
     return 0;
   }
+  if (!options.repairFile.empty()) return hv::RunRepair(options.repairFile);
   return hv::RunStation(options);
 }

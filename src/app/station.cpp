@@ -10,6 +10,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "recording/record_startup.h"
 #include "settings/settings.h"
 #include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
@@ -141,10 +142,13 @@ int RunStation(const StationOptions& options) {
   if (g_headless.load(std::memory_order_relaxed))
     std::printf("Halvane instance %d, device %s\n", index, g_deviceName.Get().c_str()), std::fflush(stdout);
 
-  // 9. Worker threads (the sound thread opens the audio back end chosen here).
+  // 9. Worker threads (the sound thread opens the audio back end chosen here);
+  //    --record turns Record on once the recorders run.
   SetAudioBackend(options.audio);
+  PrepareRecording(options.recordBasePath);
   ThreadRecord* threads[kRosterSize] = {};
   for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
+  StartRecordingFromCommandLine(options.recordBasePath);
 
   // 10. The message loop until XsQuit, a quit request or the end of --run-for.
   XsMessageLoopFor(options.runForSeconds);

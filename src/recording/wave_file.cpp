@@ -210,6 +210,7 @@ uint32_t WaveFile::OpenRead(const char* name, FormatWithAttribute* record) {
     // The WAVE form: fmt, optional fact, data.
     bool haveFmt = false, haveData = false;
     uint32_t factValue = 0;
+    uint64_t factAt = 0;
     bool haveFact = false;
     uint64_t dataStart = 0, dataSize = 0;
     uint32_t declaredDataSize = 0;
@@ -258,6 +259,7 @@ uint32_t WaveFile::OpenRead(const char* name, FormatWithAttribute* record) {
         uint8_t b[4];
         if (ReadAt(f, body, b, 4)) {
           factValue = GetLe32(b);
+          factAt = body;
           haveFact = true;
         }
       } else if (std::memcmp(ch, "data", 4) == 0 && !haveData) {
@@ -292,6 +294,9 @@ uint32_t WaveFile::OpenRead(const char* name, FormatWithAttribute* record) {
     file_ = f;
     mode_ = kRead;
     bytesLeft_ = dataSize;
+    dataOffset_ = dataStart;
+    dataSize_ = dataSize;
+    factValueOffset_ = haveFact ? factAt : 0;
     return kFileOk;
   }
 }

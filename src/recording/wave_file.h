@@ -41,6 +41,11 @@ class WaveFile : public RecordingFile {
   bool ReadToEndOfFile() const { return cutOff_; }
   // Reading: the format record with attribute (owned by the object).
   const FormatWithAttribute* ReadRecord() const { return readRecord_; }
+  // Reading: where the samples start, how many bytes are delivered, and where
+  // the fact value sits (0 when there is none).
+  uint64_t DataOffset() const { return dataOffset_; }
+  uint64_t DataSize() const { return dataSize_; }
+  uint64_t FactValueOffset() const { return factValueOffset_; }
   // Writing: sample bytes written so far.
   uint64_t DataBytes() const { return dataBytes_; }
 
@@ -60,6 +65,7 @@ class WaveFile : public RecordingFile {
   FormatWithAttribute* readRecord_ = nullptr;
   uint64_t bytesLeft_ = 0;
   bool cutOff_ = false;
+  uint64_t dataOffset_ = 0, dataSize_ = 0, factValueOffset_ = 0;
 };
 
 // Composes the attribute of a file with an older "BSn0" header: E from the

@@ -1,0 +1,152 @@
+#include "recording/auto_snap_recorder.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "core/file_ops.h"
+#include "recording/recorder_fixture.h"
+#include "recording/sono_attribute.h"
+
+namespace hv {
+namespace {
+
+class AutoSnapTest : public RecorderTest {
+ protected:
+  void SetUp() override {
+    RecorderTest::SetUp();
+    g_settings.MenuRecordMode.store(kModeAutoSnap);
+    g_settings.SnapAutoTrigger.store(false);
+    g_settings.SonoThreshold.store(20.0f);
+    g_settings.PopFilterEnable.store(true);
+    g_settings.SnapDurationMS.store(100);  // 25000 samples at 250 kHz
+    format_ = MakeWaveFormat(3906, 1, 272, 2176);
+    conduit_.Create(272 * 4000, &format_);
+  }
+  // Sends `count` frames; those listed in `triggers` carry a call.
+  void Send(AutoSnapRecorder& r, int count, std::initializer_list<int> triggers = {}) {
+    for (int i = 0; i < count; ++i, ++frame_) {
+      SnapFrame f{};
+      f.peakLevel = 5.0f;
+      f.harmonicRatio = 10.0f;
+      for (int t : triggers)
+        if (t == frame_) f.peakLevel = 30.0f;
+      for (int k = 0; k < 64; ++k) f.samples[k] = float((int64_t(frame_) * 64 + k) % 20000);
+      uint32_t accepted = 0;
+      conduit_.Write(sizeof f, &f, &accepted);
+      ASSERT_EQ(accepted, sizeof f);
+      while (r.Pass()) {
+      }
+    }
+  }
+  std::string Log() const {
+    std::vector<std::string> logs = Files("_log.txt");
+    if (logs.empty()) return "";
+    std::ifstream in(logs[0]);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  WaveFormat format_;
+  Conduit conduit_;
+  int frame_ = 0;
+};
+
+TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
+  AutoSnapRecorder r(&conduit_);
+  Send(r, 40);
+  g_recordOn.store(true);
+  Send(r, 60, {80});
+  EXPECT_EQ(r.State(), kSnapRecording);
+  Send(r, 420);  // 25000 samples are 391 frames
+  ASSERT_EQ(Files(".wav").size(), 1u);
+  EXPECT_TRUE(Files(".tmp_wav").empty());
+  EXPECT_EQ(StatusLine(), "Status : Finished...");
+  FormatWithAttribute rec;
+  std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
+  ASSERT_EQ(s.size(), 25000u);
+  EXPECT_EQ(s[0], (80 - 16) * 64 % 20000);  // 1024 samples precede the triggering frame
+  for (size_t i = 1; i < s.size(); ++i) ASSERT_EQ(s[i], (s[i - 1] + 1) % 20000) << i;
+  EXPECT_EQ(rec.format.sampleRate, 25000u);
+  SonoAttribute a;
+  int64_t R = 0, E = 0, K = 0;
+  ASSERT_TRUE(a.ParseRecord(rec.format.extraSize, rec.attribute, &R, &E, &K, nullptr));
+  EXPECT_EQ(R, 25000);
+  EXPECT_EQ(E, 10);
+  EXPECT_EQ(K, 250);
+
+  const std::string log = Log();
+  EXPECT_NE(log.find("] - record status:  STARTED\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] - recording file: site_D"), std::string::npos) << log;
+  const std::string name = FileNamePart(Files(".wav")[0]);
+  EXPECT_EQ(XsControlText(g_recordSetupWindow, 390), name.substr(0, name.size() - 4));
+}
+
+TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {
+  SnapFrame f{};
+  f.peakLevel = 20.0f;  // equal to the threshold: no trigger
+  f.harmonicRatio = 4.9f;
+  EXPECT_FALSE(AutoSnapRecorder::Triggered(f));
+  f.peakLevel = 20.5f;
+  EXPECT_TRUE(AutoSnapRecorder::Triggered(f));  // 4.9 passes the pop filter
+  f.harmonicRatio = 4.8f;
+  EXPECT_FALSE(AutoSnapRecorder::Triggered(f));
+  g_settings.PopFilterEnable.store(false);
+  EXPECT_TRUE(AutoSnapRecorder::Triggered(f));
+  g_settings.SnapAutoTrigger.store(true);  // level above the noise floor against 18 dB
+  f.noiseFloor = 2.5f;
+  EXPECT_FALSE(AutoSnapRecorder::Triggered(f));
+  f.noiseFloor = 2.4f;
+  EXPECT_TRUE(AutoSnapRecorder::Triggered(f));
+
+  EXPECT_EQ(AutoSnapRecorder::ConvertSample(40000.0f), 32767);
+  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-40000.0f), -32767);
+  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-32768.0f), -32767);
+  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-1.9f), -1);
+  EXPECT_EQ(AutoSnapRecorder::ConvertSample(1.9f), 1);
+}
+
+TEST_F(AutoSnapTest, IdleTimeoutEndsEarlyAndEachTriggerRestartsIt) {
+  g_settings.SnapIdleTimeoutEnable.store(true);
+  g_settings.SnapIdleTimeoutMS.store(20);  // 5000 samples
+  AutoSnapRecorder r(&conduit_);
+  g_recordOn.store(true);
+  Send(r, 100, {40});
+  Send(r, 100);
+  Send(r, 150, {260, 300});
+  Send(r, 100);
+  std::vector<std::string> files = Files(".wav");
+  ASSERT_EQ(files.size(), 2u);
+  FormatWithAttribute rec;
+  size_t first = WaveSamples(files[0], &rec).size(), second = WaveSamples(files[1], &rec).size();
+  EXPECT_GE(first, 5000u);
+  EXPECT_LE(first, 5000u + 2 * 64);
+  EXPECT_EQ(second, first + 40 * 64);  // the second call, 40 frames later, restarted the countdown
+}
+
+TEST_F(AutoSnapTest, RecordOffClosesTheSnapshotEvenWithoutFrames) {
+  AutoSnapRecorder r(&conduit_);
+  g_recordOn.store(true);
+  Send(r, 40, {20});
+  EXPECT_EQ(r.State(), kSnapRecording);
+  g_recordOn.store(false);
+  r.Idle();  // no frames arrive
+  EXPECT_EQ(r.State(), kSnapIdle);
+  EXPECT_EQ(StatusLine(), "Status : Stopped");
+  EXPECT_EQ(Files(".wav").size(), 1u);
+  EXPECT_TRUE(Files(".tmp_wav").empty());
+  r.Idle();
+  EXPECT_NE(Log().find("record status:  STOPPED"), std::string::npos);
+
+  // A snapshot that cannot be opened shows Failed until Record goes off.
+  g_recordBasePath.Set(dir / "missing/site.wav");
+  g_recordOn.store(true);
+  Send(r, 48, {frame_ + 18});
+  EXPECT_EQ(r.State(), kSnapFailed);
+  EXPECT_EQ(StatusLine(), "Status : Failed");
+  g_recordOn.store(false);
+  r.Idle();
+  EXPECT_EQ(r.State(), kSnapIdle);
+}
+
+}  // namespace
+}  // namespace hv

@@ -1,0 +1,88 @@
+// Shared set-up for recorder tests: default settings, the two locks the
+// recorders take, headless Record Setup and GPS windows with their controls,
+// and a private folder for the recording base path.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/station_state.h"
+#include "recording/record_paths.h"
+#include "recording/recorder_texts.h"
+#include "recording/temp_folder.h"
+#include "recording/wave_file.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettingsToDefaults();
+    g_fileLock = CreateMutexRecord();
+    g_logLock = CreateMutexRecord();
+    g_streamTimeLock = CreateMutexRecord();
+    g_deviceSampleRate.store(250000.0f);
+    g_deviceChannels.store(1);
+    g_recordOn.store(false);
+    g_playbackActive.store(false);
+    g_productText.Set("HX302");
+    XsToolkitInit(false);
+    static XsWindow* setup = XsWindowCreate([](XsWindow*, int, int*) { return 0; }, kXsFixedTool);
+    static XsWindow* gps = XsWindowCreate([](XsWindow*, int, int*) { return 0; }, kXsFixedTool);
+    g_recordSetupWindow = setup;
+    g_gpsStatusWindow = gps;
+    EnsureRecorderControls();
+    XsControlSetText(gps, 487, "GPS Fix: none");
+    XsControlSetText(setup, 388, "a,b");
+    g_recordBasePath.Set(dir / "site.wav");
+  }
+  void TearDown() override {
+    g_recordOn.store(false);
+    g_recordBasePath.Set("");
+    DestroyMutexRecord(g_fileLock);
+    DestroyMutexRecord(g_logLock);
+    DestroyMutexRecord(g_streamTimeLock);
+    g_fileLock = g_logLock = g_streamTimeLock = nullptr;
+  }
+  // Files in the folder whose name ends with `suffix`, sorted.
+  std::vector<std::string> Files(const std::string& suffix) const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+      std::string p = e.path().string();
+      if (p.size() >= suffix.size() && p.compare(p.size() - suffix.size(), suffix.size(), suffix) == 0)
+        out.push_back(p);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  std::string StatusLine() const { return XsControlText(g_recordSetupWindow, 389); }
+
+  TempFolder dir;
+};
+
+// Reads a finished WAV recording's samples as 16-bit values.
+inline std::vector<uint16_t> WaveSamples(const std::string& path, FormatWithAttribute* record) {
+  std::vector<uint16_t> out;
+  WaveFile f;
+  if (f.Open(path.c_str(), record, 1) != kFileOk) return out;
+  uint8_t buf[1024];
+  uint32_t got = 0;
+  while (f.Read(buf, &got) == kFileOk && got > 0)
+    for (uint32_t i = 0; i + 1 < got; i += 2) out.push_back(uint16_t(buf[i] | buf[i + 1] << 8));
+  return out;
+}
+
+// True when every sample follows its predecessor by one (a stretch of the counter).
+inline bool Unbroken(const std::vector<uint16_t>& s) {
+  for (size_t i = 1; i < s.size(); ++i)
+    if (uint16_t(s[i - 1] + 1) != s[i]) return false;
+  return !s.empty();
+}
+
+}  // namespace hv

@@ -1,12 +1,234 @@
+// The playback thread: replays the selected recording into conduit1 in place of
+// the receiver, paced so that the live path sees the file as a receiver that
+// samples at the file's real rate (slowed by the time base), and keeps the
+// replayed stream time that the recorders stamp into what they record.
+#include <cmath>
+#include <cstring>
+#include <string>
+
 #include "app/worker_routines.h"
+#include "core/file_ops.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/status_print.h"
+#include "playback/playback_file.h"
+#include "playback/playback_file_info.h"
+#include "playback/playback_state.h"
+#include "playback/replay_clock.h"
+#include "playback/stream_calendar.h"
+#include "playback/time_base.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+namespace {
+
+constexpr uint32_t kReadBytes = 1024;
+
+// The state of one replay and the passes of the thread's loop. Runs on the
+// playback thread only.
+class Replayer {
+ public:
+  void Pass();
+  void Finish() { CloseFile(); }
+
+ private:
+  bool IsPlaying() const {
+    return IsRunning() && g_playback.command.load(std::memory_order_relaxed) == kPlaybackPlay;
+  }
+  void OpenFile(const std::string& path);
+  void Refuse(const std::string& path);
+  void CloseFile();
+  void PlayStep();
+  bool WritePending();
+  void UpdateStreamTimeAndPosition(double t);
+
+  PlaybackFile file_;
+  std::string path_;
+  ReplayClock clock_;
+  uint8_t buffer_[kReadBytes + 8] = {};
+  uint32_t carried_ = 0;       // bytes of an incomplete frame kept for the next read
+  uint32_t pendingAt_ = 0;     // bytes of the last read still to be written
+  uint32_t pendingEnd_ = 0;
+  uint8_t pending_[kReadBytes + 8] = {};
+  uint64_t bytesReplayed_ = 0;
+  uint32_t block_ = 2;
+  uint32_t rate_ = 0;
+  double scale_ = 1.0;
+  StreamTime start_;
+  int64_t lastMs_ = -1;
+  std::string shownPosition_;
+};
+
+void Replayer::Pass() {
+  // Not writing here: a pending request to leave the playback mode completes.
+  if (!PlaybackThreadIdlePoint()) {
+    CloseFile();
+    SleepSeconds(0.001);
+    return;
+  }
+  switch (g_playback.command.load(std::memory_order_relaxed)) {
+    case kPlaybackStop:
+      CloseFile();
+      SleepSeconds(0.001);
+      return;
+    case kPlaybackPause:
+      SleepSeconds(0.001);
+      // Hold the clock at the replayed time so that the replay resumes where it stopped.
+      if (file_.IsOpen()) clock_.HoldAt(static_cast<double>(bytesReplayed_ / block_) / rate_);
+      return;
+    default:
+      break;
+  }
+  std::string path = g_playback.filePath.Get();
+  if (path.empty()) {
+    SleepSeconds(0.001);
+    return;
+  }
+  if (!file_.IsOpen() || path != path_) {
+    OpenFile(path);
+    return;
+  }
+  PlayStep();
+}
+
+void Replayer::Refuse(const std::string& path) {
+  DiagPrint("Failed opening playback file %s\n", path.c_str());
+  CloseFile();
+  PerformPlaybackStop();
+}
+
+void Replayer::OpenFile(const std::string& path) {
+  CloseFile();
+  if (!file_.Open(path)) {
+    Refuse(path);
+    return;
+  }
+  PlaybackFileInfo info;
+  ReadPlaybackFileInfo(file_, path, &info);
+  // Refuse what the live chain cannot carry: a replay rate of 0 would never
+  // advance the pacing, a huge one stalls the tuning path, and other sample
+  // sizes would misalign the 16-bit stream.
+  double scale = 1.0;
+  uint32_t rate = ReplayRate(info.realRate, g_playback.timeBase.load(std::memory_order_relaxed),
+                             g_playback.ratio.load(std::memory_order_relaxed), &scale);
+  if (!IsPlayableFormat(info.format) || rate == 0) {
+    Refuse(path);
+    return;
+  }
+  path_ = path;
+  rate_ = rate;
+  scale_ = scale;
+  block_ = info.format.blockAlign;
+  start_ = info.startTime;
+  bytesReplayed_ = 0;
+  carried_ = pendingAt_ = pendingEnd_ = 0;
+  lastMs_ = -1;
+  shownPosition_.clear();
+  g_playback.rate.store(static_cast<float>(rate), std::memory_order_relaxed);
+  g_playback.channels.store(info.format.channels, std::memory_order_relaxed);
+  g_playback.deviceName.Set(info.deviceName);
+  g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
+  SetReplayedStreamTime(start_);
+  WaveFormat announced = info.format;
+  announced.sampleRate = rate;
+  announced.avgBytesPerSec = rate * block_;
+  announced.extraSize = 0;
+  conduit1.AnnounceFormat(announced);
+  StatusPrint("Playback %s at %u samples/s", FileNamePart(path).c_str(), rate);
+  clock_.Start();
+}
+
+void Replayer::CloseFile() {
+  carried_ = pendingAt_ = pendingEnd_ = 0;
+  path_.clear();
+  if (!file_.IsOpen()) return;
+  if (file_.Close() != 0) DiagPrint("Failed closing playback file %s\n", g_playback.filePath.Get().c_str());
+}
+
+void Replayer::UpdateStreamTimeAndPosition(double t) {
+  // The stream time follows the recording's own clock: replay seconds times the
+  // time-base scale, added with real calendar arithmetic.
+  double recordingSeconds = t * scale_;
+  int64_t ms = static_cast<int64_t>(std::floor(recordingSeconds * 1000.0));
+  if (ms != lastMs_) {
+    SetReplayedStreamTime(AdvanceStreamTime(start_, ms));
+    lastMs_ = ms;
+  }
+  g_playback.position.store(recordingSeconds, std::memory_order_relaxed);
+  std::string text = PositionText(recordingSeconds);
+  if (text != shownPosition_) {
+    shownPosition_ = text;
+    ShowPlaybackPosition(text.c_str());
+  }
+}
+
+// Writes what is left of the last read into conduit1, waiting for the reader
+// in 1 ms steps. True when all of it went; false when the replay left play or
+// the run flag fell first (a pause keeps the rest for the resume).
+bool Replayer::WritePending() {
+  while (pendingAt_ < pendingEnd_) {
+    uint32_t accepted = 0;
+    if (conduit1.Write(pendingEnd_ - pendingAt_, pending_ + pendingAt_, &accepted) != 0) {
+      pendingAt_ = pendingEnd_;  // no conduit: nothing can take these bytes
+      return true;
+    }
+    pendingAt_ += accepted;
+    if (pendingAt_ == pendingEnd_) break;
+    if (!IsPlaying()) return false;
+    SleepSeconds(0.001);
+  }
+  return true;
+}
+
+void Replayer::PlayStep() {
+  if (!WritePending()) return;
+  double t = static_cast<double>(bytesReplayed_ / block_) / rate_;
+  UpdateStreamTimeAndPosition(t);
+  // Pace against the monotonic clock; never run ahead of it.
+  while (t > clock_.Elapsed()) {
+    if (!IsPlaying()) return;
+    SleepSeconds(0.001);
+  }
+  uint32_t bytes = 0;
+  if (file_.Read(buffer_ + carried_, &bytes) != 0) {
+    DiagPrint("Failed reading wave file\n");
+    // A file that cannot be read on stays stopped instead of failing every pass.
+    PerformPlaybackStop();
+    return;
+  }
+  if (bytes == 0) {
+    bool replayedSome = bytesReplayed_ >= block_;
+    if (g_playback.loop.load(std::memory_order_relaxed) && replayedSome) {
+      CloseFile();  // the next pass reopens it with a fresh clock and format
+    } else {
+      StatusPrint("Playback of %s ended", FileNamePart(path_).c_str());
+      PerformPlaybackStop();
+    }
+    return;
+  }
+  // Whole frames only go out; the bytes of a frame split by the read wait for the next one.
+  uint32_t total = carried_ + bytes;
+  uint32_t whole = total - total % block_;
+  std::memcpy(pending_, buffer_, whole);
+  pendingAt_ = 0;
+  pendingEnd_ = whole;
+  carried_ = total - whole;
+  std::memmove(buffer_, buffer_ + whole, carried_);
+  bytesReplayed_ += whole;
+  WritePending();
+}
+
+}  // namespace
+
+// Runs on the playback worker thread until the run flag falls.
 int PlaybackThread(void*) {
-  while (IsRunning()) SleepSeconds(0.1);
+  PlaybackThreadStarted();
+  {
+    Replayer replayer;
+    while (IsRunning()) replayer.Pass();
+    replayer.Finish();
+  }
+  PlaybackThreadEnded();
   return 0;
 }
 

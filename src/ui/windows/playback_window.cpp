@@ -1,0 +1,284 @@
+#include "ui/windows/playback_window.h"
+
+#include <atomic>
+#include <filesystem>
+
+#include "core/file_ops.h"
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "playback/playback_file.h"
+#include "playback/playback_file_info.h"
+#include "playback/playback_state.h"
+#include "playback/time_base.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+
+namespace {
+
+// Control ids of the window.
+enum : int {
+  kFileButton = 330, kFileList = 331, kPosition = 332, kPlayButton = 333, kPauseButton = 334,
+  kStopButton = 335, kLoopBox = 337, kTimeBaseLabel = 340, kBox1to1 = 341, kBox1to2 = 342,
+  kBox1toN = 343, kRatioField = 344, kCommentLabel = 345, kCommentField = 346,
+};
+constexpr int kMenuWindowPlayback = 240;
+constexpr int kSetupCommentField = 388;
+
+// Whether field 344 holds a valid ratio (read by the playback thread's stop action).
+std::atomic<bool> s_ratioValid{true};
+// The folder of the listed files, with its trailing "/" (user-interface thread).
+std::string s_folder;
+
+XsWindow* W() { return g_playbackWindow; }
+
+bool FileSelected() { return !g_playback.filePath.Get().empty(); }
+
+bool PlayAllowed() {
+  return FileSelected() &&
+         (g_playback.timeBase.load(std::memory_order_relaxed) != kTimeBase1toN || s_ratioValid.load());
+}
+
+void SetEnabled(int id, bool enabled) {
+  if (enabled)
+    XsControlEnable(W(), id);
+  else
+    XsControlDisable(W(), id);
+}
+
+void UpdatePlayButton() { SetEnabled(kPlayButton, PlayAllowed()); }
+
+// Runs on the user-interface thread, or on the playback thread at the end of a
+// file or after a refused open.
+void StopAction() {
+  g_playback.command.store(kPlaybackStop, std::memory_order_relaxed);
+  for (int id : {kFileButton, kFileList, kPlayButton, kBox1to1, kBox1to2, kRatioField}) XsControlEnable(W(), id);
+  SetEnabled(kBox1toN, s_ratioValid.load());
+  XsControlDisable(W(), kPauseButton);
+  XsControlDisable(W(), kStopButton);
+}
+
+// Runs on the playback thread.
+void ShowPosition(const char* text) { XsControlSetText(W(), kPosition, text); }
+
+void PlayAction() {
+  if (!PlayAllowed()) return;
+  for (int id : {kFileButton, kFileList, kPlayButton, kBox1to1, kBox1to2, kBox1toN, kRatioField})
+    XsControlDisable(W(), id);
+  XsControlEnable(W(), kPauseButton);
+  XsControlEnable(W(), kStopButton);
+  g_playback.command.store(kPlaybackPlay, std::memory_order_relaxed);
+}
+
+void PauseAction() {
+  XsControlEnable(W(), kPlayButton);
+  XsControlDisable(W(), kPauseButton);
+  XsControlEnable(W(), kStopButton);
+  g_playback.command.store(kPlaybackPause, std::memory_order_relaxed);
+}
+
+void SelectTimeBase(int timeBase) {
+  g_playback.timeBase.store(timeBase, std::memory_order_relaxed);
+  XsCheckSet(W(), kBox1to1, timeBase == kTimeBase1to1);
+  XsCheckSet(W(), kBox1to2, timeBase == kTimeBase1to2);
+  XsCheckSet(W(), kBox1toN, timeBase == kTimeBase1toN);
+  UpdatePlayButton();
+}
+
+void RatioChanged(const std::string& text) {
+  float n = 0;
+  bool valid = ParseRatio(text, &n);
+  s_ratioValid.store(valid);
+  if (valid) g_playback.ratio.store(n, std::memory_order_relaxed);
+  SetEnabled(kBox1toN, valid);
+  if (g_playback.timeBase.load(std::memory_order_relaxed) == kTimeBase1toN) UpdatePlayButton();
+}
+
+// Reads the selected file's information into the shared state and the fields.
+void ReadSelectedFileInfo(const std::string& path) {
+  PlaybackFile file;
+  if (!file.Open(path)) {
+    DiagPrint("Failed opening playback file %s\n", path.c_str());
+    return;
+  }
+  PlaybackFileInfo info;
+  ReadPlaybackFileInfo(file, path, &info);
+  float rate = static_cast<float>(info.realRate);
+  g_playback.rate.store(rate, std::memory_order_relaxed);
+  g_playback.channels.store(info.format.channels, std::memory_order_relaxed);
+  g_playback.deviceName.Set(info.deviceName);
+  g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
+  SetSelectedStreamTime(info.startTime);
+  XsControlSetText(W(), kCommentField, info.fieldText.c_str());
+  if (!info.setupComment.empty()) XsControlSetText(g_recordSetupWindow, kSetupCommentField, info.setupComment.c_str());
+  if (file.Close() != 0) DiagPrint("Failed closing playback file %s\n", path.c_str());
+}
+
+// Lists the folder of `path`, selects the file and reads its information.
+void SelectFile(const std::string& path) {
+  s_folder = FolderPart(path);
+  g_history.InputDirectory.Set(s_folder);
+  XsListClear(W(), kFileList);
+  XsListFillDir(W(), kFileList, (s_folder + "*.*w*").c_str());
+  XsListSelect(W(), kFileList, XsListFind(W(), kFileList, FileNamePart(path).c_str()));
+  g_playback.filePath.Set(path);
+  ReadSelectedFileInfo(path);
+}
+
+void ClearSelection() {
+  XsListClear(W(), kFileList);
+  g_playback.filePath.Set("");
+}
+
+void ChooseFile() {
+  const char* filter = g_settings.OutputFileFormat.load(std::memory_order_relaxed) == 0 ? ";*.wav" : ";*.wv";
+  std::string path;
+  if (XsFileOpenDialog(W(), filter, g_history.InputDirectory.Get().c_str(), &path) && !path.empty())
+    SelectFile(path);
+  else
+    ClearSelection();
+  UpdatePlayButton();
+}
+
+void ListSelectionChanged() {
+  int index = XsListGetSelected(W(), kFileList);
+  char name[4096];
+  if (index < 0 || !XsListGetText(W(), kFileList, index, name, sizeof name)) return;
+  std::string path = s_folder + name;
+  g_playback.filePath.Set(path);
+  ReadSelectedFileInfo(path);
+  UpdatePlayButton();
+}
+
+void ButtonClicked(int id) {
+  switch (id) {
+    case kFileButton: ChooseFile(); break;
+    case kPlayButton: PlayAction(); break;
+    case kPauseButton: PauseAction(); break;
+    case kStopButton: StopAction(); break;
+    case kLoopBox: g_playback.loop.store(XsCheckGet(W(), kLoopBox), std::memory_order_relaxed); break;
+    case kBox1to1: SelectTimeBase(kTimeBase1to1); break;
+    case kBox1to2: SelectTimeBase(kTimeBase1to2); break;
+    case kBox1toN: SelectTimeBase(kTimeBase1toN); break;
+    default: DiagPrint("Unknown playback button %d\n", id); break;
+  }
+}
+
+// Event handler of the window; runs on the user-interface thread.
+int HandleEvent(XsWindow*, int event, int* data) {
+  switch (event) {
+    case kXsClose: HidePlaybackWindow(); break;
+    case kXsButton: ButtonClicked(data[0]); break;
+    case kXsEditChanged:
+      if (data[0] == kRatioField) RatioChanged(XsControlText(W(), kRatioField));
+      break;
+    case kXsSelectionChanged:
+      if (data[0] == kFileList) ListSelectionChanged();
+      break;
+    case kXsListDoubleClick:
+      if (data[0] == kFileList) PlayAction();
+      break;
+    default: break;  // the controls draw themselves; there is no picture to paint
+  }
+  return 0;
+}
+
+struct ControlSpec {
+  int id, kind, x, y, width, height;
+  const char* text;
+};
+
+const ControlSpec kControls[] = {
+    {kFileButton, kXsButtonControl, 16, 16, 64, 20, "File..."},
+    {kFileList, kXsList, 96, 16, 272, 96, ""},
+    {kCommentLabel, kXsStatic, 16, 120, 64, 20, "Comment"},
+    {kCommentField, kXsMultiEdit, 96, 116, 272, 48, "<no comment>"},
+    {kLoopBox, kXsCheckBox, 16, 188, 64, 20, "Loop"},
+    {kPlayButton, kXsButtonControl, 96, 188, 48, 20, "Play"},
+    {kPauseButton, kXsButtonControl, 152, 188, 48, 20, "Pause"},
+    {kStopButton, kXsButtonControl, 208, 188, 48, 20, "Stop"},
+    {kPosition, kXsStatic, 288, 188, 48, 20, "00:00:00"},
+    {kTimeBaseLabel, kXsStatic, 16, 236, 64, 20, "Time base :"},
+    {kBox1to1, kXsCheckBox, 96, 236, 48, 20, "1:1"},
+    {kBox1to2, kXsCheckBox, 152, 236, 48, 20, "1:2"},
+    {kBox1toN, kXsCheckBox, 208, 236, 16, 20, ""},
+    {kRatioField, kXsEdit, 224, 236, 64, 20, "1:4"},
+};
+
+}  // namespace
+
+XsWindow* CreatePlaybackWindow() {
+  XsWindow* w = XsWindowCreate(HandleEvent, kXsFixedTool);
+  g_playbackWindow = w;
+  if (!w) return nullptr;
+  int b = g_instanceOffset.load(std::memory_order_relaxed);
+  XsWindowSetTitle(w, "Playback");
+  XsWindowSetClientSize(w, 384, 288);
+  XsWindowMove(w, b + 164, b + 164);
+  for (const ControlSpec& c : kControls) {
+    XsControlCreate(w, c.id, c.kind);
+    XsControlMove(w, c.id, c.x, c.y);
+    XsControlResize(w, c.id, c.width, c.height);
+    XsControlSetText(w, c.id, c.text);
+    XsControlShow(w, c.id);
+  }
+  XsCheckSet(w, kBox1to1, true);
+  XsCheckSet(w, kLoopBox, g_playback.loop.load(std::memory_order_relaxed));
+  for (int id : {kPlayButton, kPauseButton, kStopButton}) XsControlDisable(w, id);
+  s_ratioValid.store(true);
+  g_playback.ratio.store(4.0f, std::memory_order_relaxed);
+  g_playback.timeBase.store(kTimeBase1to1, std::memory_order_relaxed);
+  SetPlaybackStopAction(StopAction);
+  SetPlaybackPositionDisplay(ShowPosition);
+  return w;
+}
+
+void ShowPlaybackWindow() {
+  PlaybackModeOn();
+  XsWindowShow(W());
+  XsMenuCheck(g_mainWindow, kMenuWindowPlayback);
+}
+
+bool HidePlaybackWindow() {
+  if (g_playback.command.load(std::memory_order_relaxed) != kPlaybackStop) {
+    XsMessageInfoPlaybackStop(W());
+    return false;
+  }
+  g_playback.command.store(kPlaybackStop, std::memory_order_relaxed);
+  XsWindowHide(W());
+  PlaybackModeOff();
+  XsMenuUncheck(g_mainWindow, kMenuWindowPlayback);
+  return true;
+}
+
+void ChoosePlaybackFile() {
+  ChooseFile();
+  ShowPlaybackWindow();
+}
+
+bool StartPlaybackFromCommandLine(const std::string& file, bool loop, const std::string& timeBase) {
+  if (timeBase.empty()) {
+  } else if (timeBase == "1:1") {
+    SelectTimeBase(kTimeBase1to1);
+  } else if (timeBase == "1:2") {
+    SelectTimeBase(kTimeBase1to2);
+  } else {
+    XsControlSetText(W(), kRatioField, timeBase.c_str());
+    RatioChanged(timeBase);
+    if (!s_ratioValid.load()) return false;
+    SelectTimeBase(kTimeBase1toN);
+  }
+  g_playback.loop.store(loop, std::memory_order_relaxed);
+  XsCheckSet(W(), kLoopBox, loop);
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(file, error);
+  SelectFile(error ? file : absolute.string());
+  ShowPlaybackWindow();
+  UpdatePlayButton();
+  PlayAction();
+  return true;
+}
+
+}  // namespace hv

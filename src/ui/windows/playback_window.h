@@ -1,0 +1,34 @@
+// The Playback window: choose a recording, play, pause and stop its replay,
+// loop it, and pick the time base (1:1, 1:2 or 1:N). Runs on the
+// user-interface thread; the playback thread reaches it only through the stop
+// action and the position display it installs.
+#pragma once
+
+#include <string>
+
+struct XsWindow;
+
+namespace hv {
+
+// Creates the window (hidden) with its controls, sets g_playbackWindow and
+// installs the playback thread's stop action and position display. Called
+// once by the window-set start-up.
+XsWindow* CreatePlaybackWindow();
+
+// Window menu: shows the window, checks menu item 240 and turns the playback
+// mode on (the replay, not the receiver, then feeds conduit1).
+void ShowPlaybackWindow();
+// As the close box: refused with a message box while a file plays or is
+// paused; otherwise stops, hides the window, unchecks 240 and turns the
+// playback mode off. Returns whether the window was hidden.
+bool HidePlaybackWindow();
+
+// File/Playback...: the open dialog, then the window is shown.
+void ChoosePlaybackFile();
+
+// Command line: selects `file`, sets loop and time base ("1:1", "1:2" or "1:N";
+// empty keeps the window's choice), shows the window and starts playing.
+// False when the file could not be selected or the time base is refused.
+bool StartPlaybackFromCommandLine(const std::string& file, bool loop, const std::string& timeBase);
+
+}  // namespace hv

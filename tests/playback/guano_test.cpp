@@ -1,0 +1,144 @@
+// GUANO metadata: the chunk in real recordings, time stamps, devices, and
+// truncated, oversized or malformed input.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "playback/guano.h"
+#include "playback/guano_chunk.h"
+#include "playback/stream_calendar.h"
+
+namespace hv {
+namespace {
+
+std::string Recording(const char* name) { return std::string(HALVANE_TESTDATA_DIR) + "/" + name; }
+
+std::string Utc(const StreamTime& t) {
+  CalendarTime c = StreamTimeToCalendar(t);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
+                c.second, c.millisecond);
+  return text;
+}
+
+TEST(GuanoTimestamp, OffsetsAndFractionsInTheirLenientForms) {
+  struct Case {
+    const char* text;
+    const char* utc;
+    int bias;
+    bool hasOffset;
+  } cases[] = {
+      {"2024-09-03T20:26:15+01:00", "2024-09-03 19:26:15.000", -60, true},
+      {"2024-09-03T20:26:15+0100", "2024-09-03 19:26:15.000", -60, true},
+      {"2024-09-03T20:26:15+01", "2024-09-03 19:26:15.000", -60, true},
+      {"2024-09-03T00:26:15-05:30", "2024-09-03 05:56:15.000", 330, true},
+      {"2024-01-01T00:30:00+01:00", "2023-12-31 23:30:00.000", -60, true},
+      {"2024-05-31T22:39:11Z", "2024-05-31 22:39:11.000", 0, true},
+      {"2024-05-31T22:39:11.1234567+02:00", "2024-05-31 20:39:11.123", -120, true},
+      {"2024-05-31 22:39:11.5", "2024-05-31 22:39:11.500", 0, false},
+      {"  2024-05-31T22:39:11  ", "2024-05-31 22:39:11.000", 0, false},
+      {"2024-05-31T22:39", "2024-05-31 22:39:00.000", 0, false},
+  };
+  for (const Case& c : cases) {
+    StreamTime t;
+    bool hasOffset = !c.hasOffset;
+    ASSERT_TRUE(ParseIsoTimestamp(c.text, &t, &hasOffset)) << c.text;
+    EXPECT_EQ(Utc(t), c.utc) << c.text;
+    EXPECT_EQ(t.biasMinutes, c.bias) << c.text;
+    EXPECT_EQ(hasOffset, c.hasOffset) << c.text;
+  }
+}
+
+TEST(GuanoTimestamp, RefusesMalformedStamps) {
+  StreamTime t;
+  for (const char* bad : {"", "2024", "2024-13-01T00:00:00", "2023-02-29T00:00:00", "2024-05-31X22:39:11",
+                          "2024-05-31T25:00:00", "2024-05-31T22:39:11+25:00", "2024-05-31T22:39:11+1",
+                          "2024-05-31T22:39:11.", "2024-05-31T22:39:11 junk", "24-05-31T22:39:11", "2024/05/31T22:39:11"})
+    EXPECT_FALSE(ParseIsoTimestamp(bad, &t, nullptr)) << bad;
+}
+
+TEST(GuanoText, FieldsTheStationUses) {
+  GuanoInfo info;
+  ASSERT_TRUE(ParseGuano(std::string("GUANO|Version: 1.0\r\nMake: Acme\r\nModel: Listener 2\r\nTE: 10\r\n"
+                         "Timestamp: 2024-05-31T22:39:11+0100\r\nLoc Position: 49.09 5.04\r\nNote: near the pond\r\n"
+                         "Acme|Gain: 3\r\n") + std::string(3, '\0'),
+                         &info));
+  EXPECT_EQ(info.DeviceName(), "Acme Listener 2");
+  EXPECT_TRUE(info.hasExpansion);
+  EXPECT_EQ(info.expansion, 10u);
+  EXPECT_TRUE(info.hasTime);
+  EXPECT_EQ(Utc(info.time), "2024-05-31 21:39:11.000");
+  EXPECT_EQ(info.position, "49.09 5.04");
+  EXPECT_EQ(info.note, "near the pond");
+
+  GuanoInfo partial;
+  ASSERT_TRUE(ParseGuano("GUANO|Version:1.0\nModel:Solo\nTE: 2.5\nTimestamp: yesterday\nno colon here", &partial));
+  EXPECT_EQ(partial.DeviceName(), "Solo");
+  EXPECT_FALSE(partial.hasExpansion);  // not an integer factor
+  EXPECT_EQ(partial.expansion, 1u);
+  EXPECT_FALSE(partial.hasTime);
+
+  EXPECT_FALSE(ParseGuano("", &info));
+  EXPECT_FALSE(ParseGuano("Make: Acme\nGUANO|Version: 1.0\n", &info));
+}
+
+TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
+  struct Case {
+    const char* file;
+    const char* device;
+    const char* utc;
+    int bias;
+    const char* position;
+  } cases[] = {
+      {"audiomoth-250k-guano.wav", "Open Acoustic Devices AudioMoth", "2024-09-03 19:26:15.000", -60, ""},
+      {"audiomoth-250k-nocalls.wav", "Open Acoustic Devices AudioMoth", "2024-09-03 18:31:30.000", -60, ""},
+      {"batlogger-312k-guano.wav", "BATLOGGER S2", "2024-05-31 22:39:11.000", 0, "49.093119 5.047867"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    ASSERT_TRUE(ReadGuanoText(Recording(c.file), &text)) << c.file;
+    GuanoInfo info;
+    ASSERT_TRUE(ParseGuano(text, &info)) << c.file;
+    EXPECT_EQ(info.DeviceName(), c.device);
+    ASSERT_TRUE(info.hasTime);
+    EXPECT_EQ(Utc(info.time), c.utc);
+    EXPECT_EQ(info.time.biasMinutes, c.bias);
+    EXPECT_EQ(info.position, c.position);
+    EXPECT_FALSE(info.hasExpansion);
+  }
+  std::string text;
+  EXPECT_FALSE(ReadGuanoText(Recording("myomys-500k.wav"), &text));
+  EXPECT_FALSE(ReadGuanoText(Recording("selection-192k-list-id3.wav"), &text));
+  EXPECT_FALSE(ReadGuanoText(Recording("no-such-file.wav"), &text));
+}
+
+std::string Chunk(const std::string& id, const std::string& data, uint32_t claimed) {
+  std::string c = id;
+  for (int i = 0; i < 4; ++i) c += static_cast<char>((claimed >> (8 * i)) & 0xff);
+  return c + data;
+}
+
+TEST(GuanoChunk, TruncatedOversizedAndMalformedStreams) {
+  const std::string guano = "GUANO|Version: 1.0\nMake: X\n";
+  const std::string head("RIFF\0\0\0\0WAVE", 12);
+  auto find = [](const std::string& bytes, std::string* text) {
+    std::istringstream in(bytes);
+    return FindGuanoChunk(in, text);
+  };
+  std::string text;
+  // An odd-length chunk before it is followed by its pad byte.
+  std::string ok = head + Chunk("LIST", "abc", 3) + '\0' + Chunk("guan", guano, guano.size());
+  ASSERT_TRUE(find(ok, &text));
+  EXPECT_EQ(text, guano);
+  // Cut inside the text, inside a chunk header, or claiming more than is allowed.
+  EXPECT_FALSE(find(ok.substr(0, ok.size() - 5), &text));
+  EXPECT_FALSE(find(ok.substr(0, 20), &text));
+  EXPECT_FALSE(find(head + Chunk("guan", guano, 0xFFFFFFF0u), &text));
+  EXPECT_FALSE(find(head + Chunk("data", "", 0xFFFFFFFFu) + Chunk("guan", guano, guano.size()),
+                    &text));
+  EXPECT_FALSE(find(std::string("RIFX\0\0\0\0WAVE", 12) + Chunk("guan", guano, guano.size()), &text));
+  EXPECT_FALSE(find("", &text));
+}
+
+}  // namespace
+}  // namespace hv

@@ -1,0 +1,253 @@
+// The playback thread against conduit1: announced rates, pacing, pause, loop,
+// stream time, refusals, the hand-over of conduit1, and the real recordings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "playback/playback_state.h"
+#include "playback/stream_calendar.h"
+#include "replay_harness.h"
+
+namespace hv {
+namespace {
+
+using test::Announcement;
+using test::ReplayRig;
+using test::WaitFor;
+using test::WavSpec;
+
+constexpr const char* kAttribute =
+    "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=On,UTC=2024:01:31::23:59:59.500,LTB= -60,"
+    "CMT=<pond, north>MMMMMMMMM ";
+
+std::string Utc(const StreamTime& t) {
+  CalendarTime c = StreamTimeToCalendar(t);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
+                c.second, c.millisecond);
+  return text;
+}
+
+TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
+  struct Case {
+    uint32_t headerRate;
+    bool attribute;
+    int timeBase;
+    uint32_t announced;
+  } cases[] = {
+      {25000, true, 0, 250000},   // E = 10 from the attribute
+      {25000, true, 1, 125000},   // 1:2
+      {25000, true, 2, 62500},    // 1:4, the initial ratio
+      {25000, false, 0, 250000},  // no attribute, time-expanded header
+      {250000, false, 0, 250000}, // no attribute, a recorder that wrote its real rate
+  };
+  for (const Case& c : cases) {
+    WavSpec spec;
+    spec.rate = c.headerRate;
+    if (c.attribute) spec.attribute = kAttribute;
+    spec.data = test::CountingSamples(2000);
+    std::string path = test::WriteWav("rate.wav", spec);
+    ReplayRig rig(50.0);
+    g_playback.timeBase.store(c.timeBase);
+    rig.Play(path);
+    ASSERT_TRUE(rig.WaitStopped(3));
+    ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == 4000; }, 2));
+    std::vector<Announcement> a = rig.Announcements();
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(a[0].rate, c.announced) << c.headerRate << " " << c.timeBase;
+    EXPECT_EQ(g_playback.rate.load(), static_cast<float>(c.announced));
+  }
+}
+
+TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
+  // 0.2 s of a 250000 Hz stream at 1:2: 0.4 s of replay, at clock speed 2 about 0.2 s.
+  WavSpec spec;
+  spec.attribute = kAttribute;
+  spec.data = test::CountingSamples(50000);
+  std::string path = test::WriteWav("paced.wav", spec);
+  ReplayRig rig(2.0);
+  rig.KeepBytes();
+  g_playback.timeBase.store(1);
+  auto start = std::chrono::steady_clock::now();
+  rig.Play(path);
+  ASSERT_TRUE(rig.WaitStopped(3));
+  double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GT(took, 0.18);
+  EXPECT_LT(took, 0.6);
+  // The position and the stream time run in recording seconds, across the month end,
+  // with the attribute's bias (negative: east of Greenwich).
+  EXPECT_NEAR(g_playback.position.load(), 0.2, 0.01);
+  StreamTime t = CurrentStreamTime();
+  EXPECT_EQ(Utc(t).substr(0, 20), "2024-02-01 00:00:00.");
+  EXPECT_GE(t.milliseconds, 690);
+  EXPECT_EQ(t.biasMinutes, -60);
+  EXPECT_EQ(g_playback.deviceName.Get(), "Unit 7");
+  EXPECT_TRUE(g_fileCompensated.load());
+  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
+  EXPECT_EQ(rig.Bytes(), spec.data);
+}
+
+TEST(PlaybackThread, PauseResumesWhereItStopped) {
+  WavSpec spec;
+  spec.rate = 250000;
+  spec.data = test::CountingSamples(250000);  // 1 s
+  std::string path = test::WriteWav("pause.wav", spec);
+  ReplayRig rig(4.0);
+  rig.KeepBytes();
+  rig.Play(path);
+  ASSERT_TRUE(WaitFor([] { return g_playback.position.load() > 0.3; }, 2));
+  g_playback.command.store(kPlaybackPause);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  double paused = g_playback.position.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // 1.2 s of replay time
+  EXPECT_NEAR(g_playback.position.load(), paused, 0.005);
+  g_playback.command.store(kPlaybackPlay);
+  std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  // No rush to catch up: about 0.1 s of replay after 25 ms at speed 4, not 1.3 s.
+  EXPECT_LT(g_playback.position.load(), paused + 0.2);
+  ASSERT_TRUE(rig.WaitStopped(3));
+  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
+  EXPECT_EQ(rig.Bytes(), spec.data);
+}
+
+TEST(PlaybackThread, LoopRestartsTheStreamTimeAndAnnouncesAgain) {
+  WavSpec spec;
+  spec.attribute = kAttribute;
+  spec.data = test::CountingSamples(2500);  // 0.01 s at 250000
+  std::string path = test::WriteWav("loop.wav", spec);
+  ReplayRig rig(1.0);
+  g_playback.loop.store(true);
+  rig.Play(path);
+  bool wentBack = false;
+  std::time_t latest = 0;
+  int latestMs = 0;
+  WaitFor([&] {
+    StreamTime t = CurrentStreamTime();
+    if (t.utcSeconds < latest || (t.utcSeconds == latest && t.milliseconds < latestMs)) wentBack = true;
+    latest = t.utcSeconds, latestMs = t.milliseconds;
+    return wentBack && rig.Announcements().size() >= 3;
+  }, 2);
+  EXPECT_TRUE(wentBack);
+  EXPECT_GE(rig.Announcements().size(), 3u);
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+}
+
+TEST(PlaybackThread, RefusesWhatTheChainCannotCarry) {
+  struct Case {
+    const char* name;
+    WavSpec spec;
+    int timeBase;
+    float ratio;
+  };
+  auto spec = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string attribute = "") {
+    WavSpec s;
+    s.tag = tag, s.channels = channels, s.rate = rate, s.bits = bits, s.attribute = attribute;
+    s.data = test::CountingSamples(600);
+    return s;
+  };
+  Case cases[] = {
+      {"8-bit", spec(1, 1, 250000, 8), 0, 4},
+      {"24-bit", spec(1, 1, 250000, 24), 0, 4},
+      {"float", spec(3, 1, 250000, 32), 0, 4},
+      {"no channels", spec(1, 0, 250000, 16), 0, 4},
+      {"five channels", spec(1, 5, 250000, 16), 0, 4},
+      {"rate 0", spec(1, 1, 0, 16), 0, 4},
+      {"huge rate", spec(1, 1, 4000000, 16), 0, 4},
+      {"ratio 1:300000", spec(1, 1, 250000, 16), 2, 300000},
+      {"expansion 0", spec(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+      {"huge expansion", spec(1, 1, 25000, 16, "MMMMMMMMM<&99999999999&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+  };
+  ReplayRig rig(1.0);
+  for (Case& c : cases) {
+    std::string path = test::WriteWav("refused.wav", c.spec);
+    g_playback.timeBase.store(c.timeBase);
+    g_playback.ratio.store(c.ratio);
+    testing::internal::CaptureStderr();
+    rig.Play(path);
+    bool stopped = rig.WaitStopped(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(stopped) << c.name;
+    EXPECT_NE(said.find("Failed opening playback file " + path), std::string::npos) << c.name << ": " << said;
+  }
+  // Missing, empty and corrupt files likewise.
+  std::string empty = test::TempFolder() + "empty.wav";
+  std::fclose(std::fopen(empty.c_str(), "wb"));
+  std::string corrupt = test::TempFolder() + "corrupt.wav";
+  std::FILE* f = std::fopen(corrupt.c_str(), "wb");
+  std::fputs("RIFF\x10\0\0\0WAVEfmt junk that is not a header", f);
+  std::fclose(f);
+  for (const std::string& path : {test::TempFolder() + "missing.wav", empty, corrupt}) {
+    testing::internal::CaptureStderr();
+    rig.Play(path);
+    EXPECT_TRUE(rig.WaitStopped(1)) << path;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed opening playback file"), std::string::npos);
+  }
+  EXPECT_TRUE(rig.Announcements().empty());
+}
+
+TEST(PlaybackThread, LeavingPlaybackModeWaitsForTheLastWrite) {
+  // A tiny conduit that nobody drains: the thread sits in its write loop.
+  WavSpec spec;
+  spec.rate = 250000;
+  spec.data = test::CountingSamples(100000);
+  std::string path = test::WriteWav("handover.wav", spec);
+  ReplayRig rig(1000.0, 8192);
+  rig.SetDraining(false);
+  rig.Play(path);
+  ASSERT_TRUE(WaitFor([] { return conduit1.Available() > 8000; }, 2));
+  PlaybackModeOff();
+  ASSERT_TRUE(WaitFor([] { return !g_playbackActive.load(); }, 1));
+  // Once the flag is down the playback thread writes nothing more.
+  uint32_t held = conduit1.Available();
+  rig.SetDraining(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(g_playback.command.load(), kPlaybackStop);
+  uint64_t read = 0;
+  for (const Announcement& a : rig.Announcements()) read += a.bytes;
+  EXPECT_EQ(read, held);
+  // And a replay asked for without the playback mode does not start.
+  rig.Play(path);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(rig.Announcements().size(), 1u);
+}
+
+TEST(PlaybackThread, RealRecordingsPlayToTheirEndAtTheirRealRate) {
+  struct Case {
+    const char* file;
+    uint32_t rate;
+    uint64_t dataBytes;
+    const char* device;
+    const char* utcStart;
+  } cases[] = {
+      {"myomys-500k.wav", 500000, 500000, "<No device found>", ""},
+      {"audiomoth-250k-guano.wav", 250000, 3362624, "Open Acoustic Devices AudioMoth", "2024-09-03 19:26:15"},
+      {"audiomoth-250k-nocalls.wav", 250000, 52544, "Open Acoustic Devices AudioMoth", "2024-09-03 18:31:30"},
+      {"batlogger-312k-guano.wav", 312500, 2521088, "BATLOGGER S2", "2024-05-31 22:39:11"},
+      {"selection-192k-list-id3.wav", 192000, 768000, "<No device found>", ""},
+  };
+  const double speed = 25.0;
+  for (const Case& c : cases) {
+    ReplayRig rig(speed);
+    std::string path = std::string(HALVANE_TESTDATA_DIR) + "/" + c.file;
+    auto start = std::chrono::steady_clock::now();
+    rig.Play(path);
+    ASSERT_TRUE(rig.WaitStopped(5)) << c.file;
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds = static_cast<double>(c.dataBytes) / 2 / c.rate;
+    EXPECT_GT(took * speed, seconds * 0.9) << c.file;
+    EXPECT_LT(took * speed, seconds * 1.5 + 0.5) << c.file;
+    ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == c.dataBytes; }, 2))
+        << c.file;
+    EXPECT_EQ(rig.Announcements()[0].rate, c.rate) << c.file;
+    EXPECT_EQ(g_playback.deviceName.Get(), c.device);
+    if (*c.utcStart) {
+      std::string end = Utc(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
+      EXPECT_EQ(end.substr(0, 19), c.utcStart) << c.file;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hv

@@ -14,6 +14,8 @@
 #include "settings/settings.h"
 #include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/playback_window.h"
+#include "ui/windows/window_set.h"
 
 namespace hv {
 
@@ -149,6 +151,12 @@ int RunStation(const StationOptions& options) {
   ThreadRecord* threads[kRosterSize] = {};
   for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
   StartRecordingFromCommandLine(options.recordBasePath);
+
+  // Command line: replay a file through the Playback window, as if chosen there.
+  if (!options.playFile.empty()) {
+    if (!g_playbackWindow) CreatePlaybackWindow();
+    StartPlaybackFromCommandLine(options.playFile, options.loop, options.timebase);
+  }
 
   // 10. The message loop until XsQuit, a quit request or the end of --run-for.
   XsMessageLoopFor(options.runForSeconds);

@@ -17,7 +17,7 @@ using test::WaitFor;
 using test::WavSpec;
 
 constexpr const char* kAttribute =
-    "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=On,UTC=2024:01:31::23:59:59.500,LTB= -60,"
+    "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=On,UTC=2024:01:31::23:59:59.900,LTB= -60,"
     "CMT=<pond, north>MMMMMMMMM ";
 
 std::string Utc(const StreamTime& t) {
@@ -79,7 +79,7 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_NEAR(g_playback.position.load(), 0.2, 0.01);
   StreamTime t = CurrentStreamTime();
   EXPECT_EQ(Utc(t).substr(0, 20), "2024-02-01 00:00:00.");
-  EXPECT_GE(t.milliseconds, 690);
+  EXPECT_GE(t.milliseconds, 90);
   EXPECT_EQ(t.biasMinutes, -60);
   EXPECT_EQ(g_playback.deviceName.Get(), "Unit 7");
   EXPECT_TRUE(g_fileCompensated.load());
@@ -155,7 +155,7 @@ TEST(PlaybackThread, RefusesWhatTheChainCannotCarry) {
       {"huge rate", spec(1, 1, 4000000, 16), 0, 4},
       {"ratio 1:300000", spec(1, 1, 250000, 16), 2, 300000},
       {"expansion 0", spec(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
-      {"huge expansion", spec(1, 1, 25000, 16, "MMMMMMMMM<&99999999999&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+      {"huge expansion", spec(1, 1, 25000, 16, "MMMMMMMMM<&1000&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
   };
   ReplayRig rig(1.0);
   for (Case& c : cases) {

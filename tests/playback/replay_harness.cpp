@@ -84,7 +84,7 @@ bool WaitFor(const std::function<bool()>& condition, double seconds) {
   return condition();
 }
 
-ReplayRig::ReplayRig(double clockSpeed, uint32_t conduitCapacity) {
+ReplayRig::ReplayRig(double clockSpeed, uint32_t conduitCapacity, bool keepWindowHooks) {
   g_run.store(true);
   g_replayClockSpeed.store(clockSpeed);
   g_conduitFormat[0] = MakeWaveFormat(250000, 1, 2, 16);
@@ -94,8 +94,10 @@ ReplayRig::ReplayRig(double clockSpeed, uint32_t conduitCapacity) {
   g_playback.loop.store(false);
   g_playback.timeBase.store(0);
   g_playback.ratio.store(4.0f);
-  SetPlaybackStopAction(nullptr);
-  SetPlaybackPositionDisplay(nullptr);
+  if (!keepWindowHooks) {
+    SetPlaybackStopAction(nullptr);
+    SetPlaybackPositionDisplay(nullptr);
+  }
   PlaybackModeOn();
   playback_ = std::thread([] { PlaybackThread(nullptr); });
   reader_ = std::thread([this] { ReaderLoop(); });

@@ -45,7 +45,9 @@ struct Announcement {
 // Runs the playback thread and a reader of conduit1 for the life of the object.
 class ReplayRig {
  public:
-  explicit ReplayRig(double clockSpeed, uint32_t conduitCapacity = 5000000);
+  // `keepWindowHooks`: leave the Playback window's stop action and position
+  // display installed (else the replay runs without a window).
+  explicit ReplayRig(double clockSpeed, uint32_t conduitCapacity = 5000000, bool keepWindowHooks = false);
   ~ReplayRig();
   // Selects `path` and sets the command to play.
   void Play(const std::string& path);

@@ -1,0 +1,190 @@
+// The Playback window on the headless toolkit: file choice, enable states of
+// Play, Pause and Stop, the ratio rule of the 1:N box, the close refusal, and a
+// replay started from the command line through the window and the thread.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "playback/playback_state.h"
+#include "replay_harness.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/playback_window.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+namespace {
+
+int Handler(XsWindow*, int, int*) { return 0; }
+
+class PlaybackWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    XsToolkitInit(false);
+    g_mainWindow = XsWindowCreate(Handler, kXsMainFrame);
+    XsMenuAdd(g_mainWindow, 240, "Window/Playback...");
+    g_recordSetupWindow = XsWindowCreate(Handler, kXsFixedTool);
+    XsControlCreate(g_recordSetupWindow, 388, kXsMultiEdit);
+    CreatePlaybackWindow();
+  }
+  void SetUp() override {
+    w = g_playbackWindow;
+    ASSERT_NE(w, nullptr);
+    folder = test::TempFolder() + "list/";
+    std::filesystem::create_directories(folder);
+    test::WavSpec spec;
+    spec.attribute = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,UTC=2024:06:01::21:00:00.000,LTB=0,"
+                     "CMT=<two, calls>MMMMMMMMM ";
+    spec.data = test::CountingSamples(100);
+    first = test::WriteWav("list/first.wav", spec);
+    spec.attribute.clear();
+    spec.rate = 250000;
+    second = test::WriteWav("list/second.wav", spec);
+    std::fclose(std::fopen((folder + "notes.txt").c_str(), "wb"));
+  }
+  void TearDown() override {
+    if (g_playback.command.load() != kPlaybackStop) Click(335);
+    HidePlaybackWindow();
+  }
+  void Click(int id) { XsInjectEvent(w, kXsButton, id); }
+  void Choose(const std::string& path) {
+    XsPresetDialogAnswer(path);
+    Click(330);
+  }
+  bool Enabled(int id) { return XsControlIsEnabled(w, id); }
+
+  XsWindow* w = nullptr;
+  std::string folder, first, second;
+};
+
+TEST_F(PlaybackWindowTest, ChoosingAFileListsTheFolderAndReadsTheFile) {
+  EXPECT_EQ(XsWindowGetTitle(w), "Playback");
+  EXPECT_EQ(XsControlText(w, 344), "1:4");
+  EXPECT_TRUE(XsCheckGet(w, 341));
+  Choose(first);
+  EXPECT_EQ(XsListCount(w, 331), 2);  // first.wav and second.wav, not notes.txt
+  char name[64];
+  ASSERT_TRUE(XsListGetText(w, 331, XsListGetSelected(w, 331), name, sizeof name));
+  EXPECT_STREQ(name, "first.wav");
+  EXPECT_EQ(g_playback.filePath.Get(), first);
+  EXPECT_EQ(g_history.InputDirectory.Get(), folder);
+  EXPECT_TRUE(Enabled(333));
+  EXPECT_EQ(g_playback.rate.load(), 250000.0f);
+  EXPECT_EQ(g_playback.deviceName.Get(), "Unit 7");
+  EXPECT_NE(XsControlText(w, 346).find("DEV=Unit 7 DC=Off"), std::string::npos);
+  EXPECT_EQ(XsControlText(g_recordSetupWindow, 388), "two, calls");
+
+  // Another name in the list: its information replaces the first's.
+  XsListSelect(w, 331, XsListFind(w, 331, "second.wav"));
+  XsInjectEvent(w, kXsSelectionChanged, 331);
+  EXPECT_EQ(g_playback.filePath.Get(), second);
+  EXPECT_EQ(g_playback.deviceName.Get(), "<No device found>");
+  EXPECT_EQ(XsControlText(w, 346), "<no comment>");
+
+  // A cancelled dialog empties the list and disables Play.
+  Choose("");
+  EXPECT_EQ(XsListCount(w, 331), 0);
+  EXPECT_FALSE(Enabled(333));
+}
+
+TEST_F(PlaybackWindowTest, RatioRuleGovernsTheOneToNBoxAndPlay) {
+  Choose(first);
+  Click(343);
+  EXPECT_TRUE(XsCheckGet(w, 343));
+  EXPECT_FALSE(XsCheckGet(w, 341));
+  EXPECT_EQ(g_playback.timeBase.load(), 2);
+  for (const char* zero : {"0:4", "1:0"}) {
+    XsControlSetText(w, 344, zero);
+    XsInjectEvent(w, kXsEditChanged, 344);
+    EXPECT_FALSE(Enabled(343)) << zero;
+    EXPECT_FALSE(Enabled(333)) << zero;
+  }
+  XsControlSetText(w, 344, "2:5");
+  XsInjectEvent(w, kXsEditChanged, 344);
+  EXPECT_TRUE(Enabled(343));
+  EXPECT_TRUE(Enabled(333));
+  EXPECT_FLOAT_EQ(g_playback.ratio.load(), 2.5f);
+  Click(342);
+  EXPECT_EQ(g_playback.timeBase.load(), 1);
+  EXPECT_TRUE(XsCheckGet(w, 342));
+  EXPECT_FALSE(XsCheckGet(w, 343));
+  XsControlSetText(w, 344, "1:4");
+  XsInjectEvent(w, kXsEditChanged, 344);
+  Click(341);
+}
+
+TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
+  ShowPlaybackWindow();
+  EXPECT_TRUE(g_playbackActive.load());
+  EXPECT_TRUE(XsMenuIsChecked(g_mainWindow, 240));
+  Choose(first);
+  Click(333);
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+  for (int id : {330, 331, 333, 341, 342, 343, 344}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_TRUE(Enabled(334));
+  EXPECT_TRUE(Enabled(335));
+
+  testing::internal::CaptureStdout();
+  XsInjectEvent(w, kXsClose);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Playback must be stopped before exiting"), std::string::npos);
+  EXPECT_TRUE(XsWindowIsShown(w));
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+
+  Click(334);
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPause);
+  EXPECT_TRUE(Enabled(333));
+  EXPECT_FALSE(Enabled(334));
+  EXPECT_TRUE(Enabled(335));
+  testing::internal::CaptureStdout();
+  XsInjectEvent(w, kXsClose);  // paused is not stopped either
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(XsWindowIsShown(w));
+
+  Click(335);
+  EXPECT_EQ(g_playback.command.load(), kPlaybackStop);
+  for (int id : {330, 331, 333, 341, 342, 343, 344}) EXPECT_TRUE(Enabled(id)) << id;
+  EXPECT_FALSE(Enabled(334));
+  EXPECT_FALSE(Enabled(335));
+  XsInjectEvent(w, kXsClose);
+  EXPECT_FALSE(XsWindowIsShown(w));
+  EXPECT_FALSE(g_playbackActive.load());
+  EXPECT_FALSE(XsMenuIsChecked(g_mainWindow, 240));
+
+  // A double click on the list plays as Play does; the loop box sets the loop flag.
+  XsInjectEvent(w, kXsListDoubleClick, 331);
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+  XsCheckSet(w, 337, true);
+  Click(337);
+  EXPECT_TRUE(g_playback.loop.load());
+  XsCheckSet(w, 337, false);
+  Click(337);
+  EXPECT_FALSE(g_playback.loop.load());
+  testing::internal::CaptureStderr();
+  Click(399);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Unknown playback button 399"), std::string::npos);
+}
+
+TEST_F(PlaybackWindowTest, CommandLineReplayRunsThroughWindowAndThread) {
+  test::ReplayRig rig(25.0, 5000000, true);
+  std::string path = std::string(HALVANE_TESTDATA_DIR) + "/myomys-500k.wav";
+  ASSERT_TRUE(StartPlaybackFromCommandLine(path, false, "1:2"));
+  EXPECT_TRUE(XsWindowIsShown(w));
+  EXPECT_TRUE(XsCheckGet(w, 342));
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+  EXPECT_TRUE(test::WaitFor([] { return g_playback.position.load() > 0.1; }, 2));
+  ASSERT_TRUE(rig.WaitStopped(3));
+  ASSERT_FALSE(rig.Announcements().empty());
+  EXPECT_EQ(rig.Announcements()[0].rate, 250000u);
+  // The end of the file stopped the window too, and the position shows recording time.
+  EXPECT_TRUE(Enabled(333));
+  EXPECT_FALSE(Enabled(335));
+  EXPECT_EQ(XsControlText(w, 332).substr(0, 5), "00:00");
+  EXPECT_NEAR(g_playback.position.load(), 0.5, 0.01);
+  EXPECT_FALSE(StartPlaybackFromCommandLine(path, false, "1:0"));
+  XsControlSetText(w, 344, "1:4");
+  XsInjectEvent(w, kXsEditChanged, 344);
+  Click(341);
+}
+
+}  // namespace
+}  // namespace hv

@@ -15,7 +15,6 @@
 #include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/playback_window.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 
@@ -154,7 +153,6 @@ int RunStation(const StationOptions& options) {
 
   // Command line: replay a file through the Playback window, as if chosen there.
   if (!options.playFile.empty()) {
-    if (!g_playbackWindow) CreatePlaybackWindow();
     StartPlaybackFromCommandLine(options.playFile, options.loop, options.timebase);
   }
 

@@ -13,6 +13,7 @@
 #include "ui/toolkit/xs.h"
 #include "ui/windows/about_window.h"
 #include "ui/windows/network_window.h"
+#include "ui/windows/playback_window.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -129,7 +130,7 @@ void OnSlider(int id, int position, bool released) {
 void OnMenu(int id) {
   switch (id) {
     case 200:
-      ShowToolWindow(kToolPlayback);
+      ChoosePlaybackFile();
       break;
     case 201:
       RecordPrompt();

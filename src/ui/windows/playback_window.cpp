@@ -12,6 +12,7 @@
 #include "playback/time_base.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -24,7 +25,6 @@ enum : int {
   kStopButton = 335, kLoopBox = 337, kTimeBaseLabel = 340, kBox1to1 = 341, kBox1to2 = 342,
   kBox1toN = 343, kRatioField = 344, kCommentLabel = 345, kCommentField = 346,
 };
-constexpr int kMenuWindowPlayback = 240;
 constexpr int kSetupCommentField = 388;
 
 // Whether field 344 holds a valid ratio (read by the playback thread's stop action).
@@ -166,8 +166,9 @@ void ButtonClicked(int id) {
   }
 }
 
-// Event handler of the window; runs on the user-interface thread.
-int HandleEvent(XsWindow*, int event, int* data) {
+}  // namespace
+
+int PlaybackWindowHandler(XsWindow*, int event, int* data) {
   switch (event) {
     case kXsClose: HidePlaybackWindow(); break;
     case kXsButton: ButtonClicked(data[0]); break;
@@ -184,6 +185,8 @@ int HandleEvent(XsWindow*, int event, int* data) {
   }
   return 0;
 }
+
+namespace {
 
 struct ControlSpec {
   int id, kind, x, y, width, height;
@@ -210,13 +213,19 @@ const ControlSpec kControls[] = {
 }  // namespace
 
 XsWindow* CreatePlaybackWindow() {
-  XsWindow* w = XsWindowCreate(HandleEvent, kXsFixedTool);
+  XsWindow* w = XsWindowCreate(PlaybackWindowHandler, kXsFixedTool);
   g_playbackWindow = w;
   if (!w) return nullptr;
   int b = g_instanceOffset.load(std::memory_order_relaxed);
   XsWindowSetTitle(w, "Playback");
   XsWindowSetClientSize(w, 384, 288);
   XsWindowMove(w, b + 164, b + 164);
+  BuildPlaybackWindow(w);
+  return w;
+}
+
+void BuildPlaybackWindow(XsWindow* w) {
+  if (!w) return;
   for (const ControlSpec& c : kControls) {
     XsControlCreate(w, c.id, c.kind);
     XsControlMove(w, c.id, c.x, c.y);
@@ -232,14 +241,9 @@ XsWindow* CreatePlaybackWindow() {
   g_playback.timeBase.store(kTimeBase1to1, std::memory_order_relaxed);
   SetPlaybackStopAction(StopAction);
   SetPlaybackPositionDisplay(ShowPosition);
-  return w;
 }
 
-void ShowPlaybackWindow() {
-  PlaybackModeOn();
-  XsWindowShow(W());
-  XsMenuCheck(g_mainWindow, kMenuWindowPlayback);
-}
+void ShowPlaybackWindow() { ShowToolWindow(kToolPlayback); }
 
 bool HidePlaybackWindow() {
   if (g_playback.command.load(std::memory_order_relaxed) != kPlaybackStop) {
@@ -247,9 +251,7 @@ bool HidePlaybackWindow() {
     return false;
   }
   g_playback.command.store(kPlaybackStop, std::memory_order_relaxed);
-  XsWindowHide(W());
-  PlaybackModeOff();
-  XsMenuUncheck(g_mainWindow, kMenuWindowPlayback);
+  HideToolWindow(kToolPlayback);
   return true;
 }
 

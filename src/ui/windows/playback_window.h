@@ -10,13 +10,18 @@ struct XsWindow;
 
 namespace hv {
 
-// Creates the window (hidden) with its controls, sets g_playbackWindow and
-// installs the playback thread's stop action and position display. Called
-// once by the window-set start-up.
+// The window's event handler (user-interface thread).
+int PlaybackWindowHandler(XsWindow* window, int event, int* data);
+// Adds the controls to g_playbackWindow (made by the window-set start-up with
+// the handler above) and installs the playback thread's stop action and
+// position display.
+void BuildPlaybackWindow(XsWindow* window);
+// Creates the window (hidden) with its title, size and place, sets
+// g_playbackWindow and builds it: for a station without the whole window set.
 XsWindow* CreatePlaybackWindow();
 
 // Window menu: shows the window, checks menu item 240 and turns the playback
-// mode on (the replay, not the receiver, then feeds conduit1).
+// mode on (the replay, not the receiver, then feeds conduit1); ShowToolWindow.
 void ShowPlaybackWindow();
 // As the close box: refused with a message box while a file plays or is
 // paused; otherwise stops, hides the window, unchecks 240 and turns the

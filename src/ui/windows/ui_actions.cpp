@@ -7,6 +7,7 @@
 #include "core/file_ops.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "playback/playback_state.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -71,14 +72,15 @@ XsWindow* ToolWindowFor(int menuId) {
 void ShowToolWindow(int menuId) {
   XsWindowShow(ToolWindowFor(menuId));
   XsMenuCheck(g_mainWindow, menuId);
-  if (menuId == kToolPlayback) g_playbackActive.store(true, std::memory_order_relaxed);
+  if (menuId == kToolPlayback) PlaybackModeOn();
   if (menuId == kToolSpectralTrace) g_traceShown.store(true, std::memory_order_relaxed);
 }
 
 void HideToolWindow(int menuId) {
   XsWindowHide(ToolWindowFor(menuId));
   XsMenuUncheck(g_mainWindow, menuId);
-  if (menuId == kToolPlayback) g_playbackActive.store(false, std::memory_order_relaxed);
+  // The flag falls once the playback thread has stopped writing conduit1.
+  if (menuId == kToolPlayback) PlaybackModeOff();
   if (menuId == kToolSpectralTrace) g_traceShown.store(false, std::memory_order_relaxed);
 }
 

@@ -8,6 +8,7 @@
 #include "ui/windows/main_window.h"
 #include "ui/windows/network_window.h"
 #include "ui/windows/operation_timer_window.h"
+#include "ui/windows/playback_window.h"
 #include "ui/windows/record_setup_window.h"
 #include "ui/windows/spectral_trace_window.h"
 #include "ui/windows/tessagram_window.h"
@@ -52,7 +53,7 @@ void CreateWindowSet() {
   const WindowSpec specs[] = {
       {&g_mainWindow, "Halvane", kXsMainFrame, 800, 336, 336, 128, MainWindowHandler, BuildMainWindow},
       {&g_aboutWindow, "About", kXsFixedTool, 384, 384, 192, 192, AboutWindowHandler, BuildAboutWindow},
-      {&g_playbackWindow, "Playback", kXsFixedTool, 384, 288, 164, 164, HideOnClose<kToolPlayback>, nullptr},
+      {&g_playbackWindow, "Playback", 0, 0, 0, 0, 0, nullptr, nullptr, CreatePlaybackWindow},
       {&g_tessagramWindow, "Tessagram", 0, 0, 0, 0, 0, nullptr, nullptr, CreateTessagramWindow},
       {&g_recordSetupWindow, "Record Setup", kXsFixedTool, 560, 352, 64, 128, RecordSetupWindowHandler,
        BuildRecordSetupWindow},

@@ -102,7 +102,7 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   XsWindowSetTitle(w, "Toolkit");
   XsWindowSetClientSize(w, 400, 260);
   XsWindowMove(w, 20, 20);
-  XsMenuAdd(w, 201, "File/E_xit");
+  XsMenuAdd(w, 201, "_File/E_xit");
   XsMenuAdd(w, 220, "Setup/Time Standard/UTC");
   XsControlCreate(w, 302, kXsButtonControl);
   XsControlSetText(w, 302, "Record");
@@ -118,6 +118,12 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   XsControlMove(w, 301, 280, 80);
   XsControlResize(w, 301, 110, 20);
   XsControlShow(w, 301);
+  XsControlCreate(w, 309, kXsSlider);
+  XsControlMove(w, 309, 280, 110);
+  XsControlResize(w, 309, 110, 24);
+  XsSliderSetRange(w, 309, 100);
+  XsSliderSetPosition(w, 309, 10);
+  XsControlShow(w, 309);
 
   // Drawing: a red block, an image blitted twice its size, and text.
   XsDrawSetColor(w, 255, 0, 0);
@@ -160,6 +166,20 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   RunWhilePumping("xdotool key Escape");
   EXPECT_TRUE(SawEvent(kXsKeyDown, 27));
   EXPECT_TRUE(XsWindowIsShown(w));  // Escape is a key, not a close
+
+  // The menu by its mnemonics, and a slider dragged to its right end.
+  RunWhilePumping(move + std::to_string(wx + 60) + " " + std::to_string(top + 30) + " key alt+f x");
+  EXPECT_TRUE(SawEvent(kXsMenu, 201));
+  RunWhilePumping(move + std::to_string(wx + 290) + " " + std::to_string(top + 122) + " mousedown 1 sleep 0.2 mousemove --sync " +
+                  std::to_string(wx + 398) + " " + std::to_string(top + 122) + " sleep 0.2 mouseup 1");
+  EXPECT_TRUE(SawEvent(kXsSliderMoved, 309));
+  EXPECT_TRUE(SawEvent(kXsSliderReleased, 309));
+  EXPECT_EQ(XsSliderGetPosition(w, 309), 100);
+
+  // A question answered with Return takes the default, Yes.
+  std::thread answer([] { std::system("sleep 0.5; xdotool key Return"); });
+  EXPECT_TRUE(XsMessageQuestion(w, "Would you like to start recording now ? ", nullptr));
+  answer.join();
 }
 
 }  // namespace

@@ -165,8 +165,8 @@ bool XsDrawImage(XsWindow* w, const uint32_t* pixels, int imageWidth, int imageH
         const uint32_t* src = pixels + static_cast<size_t>(srcRow) * imageWidth;
         uint32_t* dst = &s.pixels[static_cast<size_t>(y) * s.width];
         if (straight) {
-          std::memcpy(dst + x0, src + column[0], (x1 - x0) * 4);
-          for (int x = x0; x < x1; ++x) dst[x] &= 0xFFFFFF;
+          const uint32_t* from = src + column[0] - x0;
+          for (int x = x0; x < x1; ++x) dst[x] = from[x] & 0xFFFFFF;
         } else {
           for (int x = x0; x < x1; ++x) dst[x] = src[column[x - x0]] & 0xFFFFFF;
         }

@@ -186,3 +186,25 @@ TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
 
 }  // namespace
 }  // namespace hv
+
+namespace hv {
+namespace {
+
+TEST(StationTimerClock, FollowsTheReplayedTimeAndTheTimeStandard) {
+  StationTimerClock clock;
+  StreamTime replay;
+  replay.utcSeconds = 1706743800;  // 2024-01-31 23:30:00 UTC
+  replay.biasMinutes = -120;       // recorded two hours east of UTC
+  SetReplayedStreamTime(replay);
+  g_settings.TimeStandard = 0;
+  TimeOfDay t = clock.Now();
+  EXPECT_EQ(t.hour, 23);
+  EXPECT_EQ(t.minute, 30);
+  g_settings.TimeStandard = 1;
+  EXPECT_EQ(clock.Now().hour, 1);
+  ClearReplayedStreamTime();
+  g_settings.TimeStandard = 0;
+}
+
+}  // namespace
+}  // namespace hv

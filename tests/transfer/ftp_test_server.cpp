@@ -9,10 +9,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace hv {
 
-bool FtpTestServer::Start(const std::string& address, const std::string& folder, int port, int slow) {
+bool FtpTestServer::Start(const std::string& address, const std::string& folder, int port, int slow, bool discard) {
   Kill();
   address_ = address;
   if (commandLog.empty()) commandLog = MakeTempFolder() + "commands.txt";
@@ -24,9 +25,12 @@ bool FtpTestServer::Start(const std::string& address, const std::string& folder,
     close(out[0]);
     close(out[1]);
     std::string portText = std::to_string(port), slowText = std::to_string(slow);
-    execl("/usr/bin/python3", "python3", HALVANE_FTP_SERVER_SCRIPT, "--address", address.c_str(), "--port",
-          portText.c_str(), "--dir", folder.c_str(), "--commands", commandLog.c_str(), "--slow", slowText.c_str(),
-          static_cast<char*>(nullptr));
+    std::vector<const char*> argv = {"python3", HALVANE_FTP_SERVER_SCRIPT, "--address", address.c_str(),
+                                     "--port", portText.c_str(), "--dir", folder.c_str(),
+                                     "--commands", commandLog.c_str(), "--slow", slowText.c_str()};
+    if (discard) argv.push_back("--discard");
+    argv.push_back(nullptr);
+    execv("/usr/bin/python3", const_cast<char* const*>(argv.data()));
     _exit(127);
   }
   close(out[1]);

@@ -10,9 +10,11 @@ namespace hv {
 class FtpTestServer {
  public:
   ~FtpTestServer() { Kill(); }
+  // With `discard`, uploads are only counted (see the script).
   // Starts the server on `address` (a port of its own choosing unless `port`
   // is given) serving `folder`; false when it did not report its port in time.
-  bool Start(const std::string& address, const std::string& folder, int port = 0, int slowBytesPerSecond = 0);
+  bool Start(const std::string& address, const std::string& folder, int port = 0, int slowBytesPerSecond = 0,
+             bool discard = false);
   void Kill();
   int port() const { return port_; }
   std::string Host() const { return address_ + ":" + std::to_string(port_); }

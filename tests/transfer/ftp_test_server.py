@@ -10,6 +10,7 @@ bytes per second, so a test can stop the server in the middle of one.
 import argparse
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -21,6 +22,7 @@ parser.add_argument("--user", default="station")
 parser.add_argument("--password", default="secret")
 parser.add_argument("--commands", required=True)
 parser.add_argument("--slow", type=int, default=0)
+parser.add_argument("--discard", action="store_true")
 args = parser.parse_args()
 
 authorizer = DummyAuthorizer()
@@ -35,7 +37,40 @@ class LoggingHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
 
+
+
+class CountingFile:
+    """Stands in for an uploaded file: keeps only its length and last bytes,
+    written to "<name>.count" as "<length> <hex of the last 16 bytes>"."""
+
+    def __init__(self, name):
+        self.name = name
+        self.closed = False
+        self.length = 0
+        self.tail = b""
+
+    def write(self, data):
+        self.length += len(data)
+        self.tail = (self.tail + bytes(data))[-16:]
+        return len(data)
+
+    def close(self):
+        if not self.closed:
+            with open(self.name + ".count", "w") as out:
+                out.write("%d %s\n" % (self.length, self.tail.hex()))
+        self.closed = True
+
+
+class DiscardingFS(AbstractedFS):
+    def open(self, filename, mode):
+        if "w" in mode or "a" in mode:
+            return CountingFile(filename)
+        return super().open(filename, mode)
+
+
 LoggingHandler.authorizer = authorizer
+if args.discard:
+    LoggingHandler.abstracted_fs = DiscardingFS
 LoggingHandler.auth_failed_timeout = 0
 if args.slow:
     class SlowData(ThrottledDTPHandler):

@@ -1,0 +1,87 @@
+// Our recordings read by other programs: sox, Python's wave module and wvunpack.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "recording/le_bytes.h"
+#include "recording/temp_folder.h"
+#include "recording/wave_file.h"
+#include "recording/wavpack_file.h"
+
+namespace hv {
+namespace {
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  std::FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return out;
+  char buf[512];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+const char kAttribute[] =
+    "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=HX302,DC=Off,UTC=2024:01:31::23:59:59.123,LTB=  60,CMT=<peer test>MMMMMMMMM ";
+
+std::vector<uint8_t> Samples(size_t count) {
+  std::vector<uint8_t> b(count * 2);
+  uint32_t seed = 5;
+  for (size_t i = 0; i < count; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    PutLe16(&b[2 * i], uint16_t((seed >> 20) + uint16_t(i * 3)));
+  }
+  return b;
+}
+
+template <typename File>
+void Write(const std::string& path, const std::vector<uint8_t>& samples) {
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(25000, 1, 2, 16);
+  rec.SetAttribute(kAttribute);
+  File f;
+  ASSERT_EQ(f.Open(path.c_str(), &rec, 2), kFileOk);
+  for (size_t at = 0; at < samples.size(); at += 1024) {
+    uint32_t taken;
+    ASSERT_EQ(f.Write(uint32_t(std::min<size_t>(1024, samples.size() - at)), &samples[at], &taken), kFileOk);
+  }
+  ASSERT_EQ(f.Close(), kFileOk);
+}
+
+TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
+  TempFolder dir;
+  const std::vector<uint8_t> samples = Samples(50001);
+  Write<WaveFile>(dir / "a.wav", samples);
+  std::string info = RunCommand("sox --i '" + (dir / "a.wav") + "'");
+  EXPECT_NE(info.find("Sample Rate    : 25000"), std::string::npos) << info;
+  EXPECT_NE(info.find("= 50001 samples"), std::string::npos) << info;
+  std::string py = RunCommand("python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); d=w.readframes(w.getnframes()); "
+                       "print(w.getframerate(), w.getnframes(), w.getsampwidth(), len(d))\" '" +
+                       (dir / "a.wav") + "'");
+  EXPECT_EQ(py, "25000 50001 2 100002\n");
+  // sox decodes exactly our samples.
+  RunCommand("sox '" + (dir / "a.wav") + "' -t raw '" + (dir / "a.raw") + "'");
+  EXPECT_EQ(ReadAllBytes(dir / "a.raw"), samples);
+}
+
+TEST(RecordingPeers, WvunpackDecodesOurWavPackFilesAndShowsTheTag) {
+  TempFolder dir;
+  const std::vector<uint8_t> samples = Samples(120000);
+  Write<WavPackFile>(dir / "a.wv", samples);
+  std::string summary = RunCommand("wvunpack -ss '" + (dir / "a.wv") + "'");
+  EXPECT_NE(summary.find("SONO_ATTR"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("25000 Hz"), std::string::npos) << summary;
+  std::string tag = RunCommand("wvunpack -q -x SONO_ATTR '" + (dir / "a.wv") + "'");
+  EXPECT_NE(tag.find("DEV=HX302,DC=Off"), std::string::npos) << tag;
+  RunCommand("wvunpack -q -y -r '" + (dir / "a.wv") + "' -o '" + (dir / "a.raw") + "'");
+  EXPECT_EQ(ReadAllBytes(dir / "a.raw"), samples);
+  RunCommand("wvunpack -q -y '" + (dir / "a.wv") + "' -o '" + (dir / "b.wav") + "'");
+  std::string info = RunCommand("sox --i '" + (dir / "b.wav") + "'");
+  EXPECT_NE(info.find("= 120000 samples"), std::string::npos) << info;
+}
+
+}  // namespace
+}  // namespace hv

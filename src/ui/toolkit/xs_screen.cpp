@@ -113,6 +113,9 @@ class ScreenBackend : public BackendHooks {
       if (records || surface) SyncWindowView(w, records, surface);
     }
     if (anySurface) lastSurfaces_ = now;
+    // A deferred surface is shown by a later pass even when nothing else
+    // wakes the loop (for example inside a modal dialog's own loop).
+    if (surfaceDeferred_ && !Fl::has_timeout(OnDeferred, this)) Fl::add_timeout(kSurfaceInterval, OnDeferred, this);
   }
 
   void SetModal(XsWindow* w) override { SetModalView(w); }
@@ -157,6 +160,7 @@ class ScreenBackend : public BackendHooks {
 
  private:
   static void OnCheck(void* data) { static_cast<ScreenBackend*>(data)->Sync(); }
+  static void OnDeferred(void*) {}  // the check that follows does the work
 
   std::atomic<bool> awakePending_{false};
   bool surfaceDeferred_ = false;

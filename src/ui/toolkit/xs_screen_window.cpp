@@ -54,6 +54,8 @@ class Canvas : public Fl_Widget {
     int x = Fl::event_x() - this->x(), y = Fl::event_y() - this->y();
     switch (e) {
       case FL_FOCUS:
+        // Taken by a click (keys then reach the handler), never by Tab.
+        return Fl::event() == FL_PUSH;
       case FL_UNFOCUS:
         return 1;
       case FL_PUSH:
@@ -126,7 +128,10 @@ class ScreenWindow : public Fl_Double_Window {
     end();
     // No resizable child: the toolkit places controls itself, FLTK must not
     // scale them when the window changes size.
-    if (xw->kind == kXsResizableTool || xw->kind == kXsMainFrame) size_range(64, 32);
+    if (xw->kind == kXsResizableTool || xw->kind == kXsMainFrame)
+      size_range(64, 32);
+    else
+      size_range(w, h, w, h);
     callback(OnClose);
   }
 

@@ -1,0 +1,158 @@
+// The whole station as a process, fed by the receiver simulator on loopback
+// (127.0.0.30 .. 127.0.0.32): Continuous, Buffered Snap and Auto Snap recordings.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "counter_sequence.h"
+#include "recording/sono_attribute.h"
+#include "recording/temp_folder.h"
+#include "recording/wave_file.h"
+
+extern char** environ;
+
+namespace hv {
+namespace {
+
+const std::string kBin = HALVANE_BUILD_DIR "/apps/";
+
+pid_t Spawn(std::vector<std::string> args, const std::string& out) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Waits at most `seconds` for the process; kills it when it overstays. Its exit status, or -1.
+int Wait(pid_t pid, double seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class StationRecording : public ::testing::Test {
+ protected:
+  // Runs the simulator on `address` and the station with `options` for `seconds`.
+  void RunStation(const std::string& address, const std::string& signal, std::vector<std::string> options,
+                  double seconds) {
+    std::filesystem::create_directories(dir / "cfg");
+    std::filesystem::create_directories(dir / "inst");
+    std::filesystem::create_directories(dir / "out");
+    setenv("HALVANE_INSTANCE_DIR", (dir / "inst").c_str(), 1);
+    pid_t sim = Spawn({kBin + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir / "sim.txt");
+    ASSERT_GT(sim, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::vector<std::string> args = {kBin + "halvane/halvane", "--headless", "--config", dir / "cfg", "--device",
+                                     "IP" + address, "--run-for", std::to_string(int(seconds))};
+    args.insert(args.end(), options.begin(), options.end());
+    pid_t station = Spawn(args, dir / "station.txt");
+    ASSERT_GT(station, 0);
+    EXPECT_EQ(Wait(station, seconds + 20), 0);
+    kill(sim, SIGTERM);
+    Wait(sim, 5);
+    stdout_ = ReadText(dir / "station.txt");
+  }
+  std::vector<std::string> Files(const std::string& suffix) const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "out")) {
+      std::string p = e.path().string();
+      if (p.size() >= suffix.size() && p.compare(p.size() - suffix.size(), suffix.size(), suffix) == 0)
+        out.push_back(p);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  // The file's samples and where they sit in the counter sequence (false when
+  // they are not one unbroken stretch of it).
+  static bool CounterStretch(const std::string& path, FormatWithAttribute* rec, size_t* samples) {
+    WaveFile f;
+    if (f.Open(path.c_str(), rec, 1) != kFileOk) return false;
+    std::vector<int16_t> s;
+    uint8_t buf[1024];
+    uint32_t got = 0;
+    while (f.Read(buf, &got) == kFileOk && got > 0)
+      for (uint32_t i = 0; i + 1 < got; i += 2) s.push_back(int16_t(buf[i] | buf[i + 1] << 8));
+    *samples = s.size();
+    uint64_t at = 0;
+    if (s.size() < 3 || !sim::CounterFind(s.data(), s.size(), &at)) return false;
+    return true;
+  }
+
+  TempFolder dir;
+  std::string stdout_;
+};
+
+TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
+  RunStation("127.0.0.30", "counter", {"--mode", "continuous", "--record", dir / "out/site.wav"}, 5);
+  EXPECT_TRUE(Files(".tmp_wav").empty()) << stdout_;
+  std::vector<std::string> files = Files(".wav");
+  ASSERT_EQ(files.size(), 1u) << stdout_;
+  EXPECT_NE(FileNamePart(files[0]).find("site_D"), std::string::npos);
+  FormatWithAttribute rec;
+  size_t samples = 0;
+  EXPECT_TRUE(CounterStretch(files[0], &rec, &samples));
+  EXPECT_GT(samples, 250000u);  // more than one second of stream
+  EXPECT_EQ(rec.format.sampleRate, 25000u);
+  SonoAttribute a;
+  int64_t R = 0, E = 0, K = 0;
+  std::string body, v;
+  ASSERT_TRUE(a.ParseRecord(rec.format.extraSize, rec.attribute, &R, &E, &K, &body));
+  EXPECT_EQ(E, 10);
+  EXPECT_EQ(K, 250);
+  for (const char* key : {"DEV", "DC", "UTC", "LTB"}) EXPECT_TRUE(a.GetField(key, body, &v)) << key << body;
+}
+
+TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
+  RunStation("127.0.0.31", "counter",
+             {"--mode", "buffered", "--set", "SnapDurationMS=2500", "--record", dir / "out/snap.wav"}, 9);
+  std::vector<std::string> files = Files(".wav");
+  ASSERT_EQ(files.size(), 1u) << stdout_;
+  FormatWithAttribute rec;
+  size_t samples = 0;
+  EXPECT_TRUE(CounterStretch(files[0], &rec, &samples));
+  EXPECT_EQ(samples * 2, 1250000u);
+  EXPECT_NE(stdout_.find("Status : Stopped..."), std::string::npos) << stdout_;
+}
+
+TEST_F(StationRecording, AutoSnapRecordsCallsAndLogsThem) {
+  RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--record",
+                                      dir / "out/bats.wav"}, 5);
+  EXPECT_FALSE(Files(".wav").empty()) << stdout_;
+  std::vector<std::string> logs = Files("_log.txt");
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadText(logs[0]);
+  EXPECT_NE(log.find("recording file: bats_D"), std::string::npos) << log;
+  EXPECT_NE(log.find("record status:  "), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace hv

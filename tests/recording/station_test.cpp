@@ -1,6 +1,7 @@
 // The whole station as a process, fed by the receiver simulator on loopback
 // (127.0.0.30 .. 127.0.0.32): Continuous, Buffered Snap and Auto Snap recordings.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/file_ops.h"
 #include "counter_sequence.h"
 #include "recording/sono_attribute.h"
 #include "recording/temp_folder.h"

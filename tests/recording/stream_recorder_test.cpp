@@ -1,5 +1,6 @@
 #include "recording/stream_recorder.h"
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -199,6 +200,34 @@ TEST_F(StreamRecorderTest, WriteFailureLeavesTheTemporaryFile) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(Files(".tmp_wav").size(), 1u);
   EXPECT_EQ(ReadAllBytes(dir / "old/earlier.wav").size(), 20u);
+}
+
+// A real full disk: a 256 KiB file system (when this process may mount one).
+TEST_F(StreamRecorderTest, FullDiskFailsTheRecordingAndKeepsEarlierFiles) {
+  const std::string small = dir / "small";
+  std::filesystem::create_directory(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+  std::ofstream(small + "/earlier.wav") << "an earlier recording";
+  g_recordBasePath.Set(small + "/site.wav");
+  StreamRecorder r(&conduit_);
+  g_recordOn.store(true);
+  for (int i = 0; i < 200 && r.State() != kStreamFailed; ++i) Pump(r, 1);
+  EXPECT_EQ(r.State(), kStreamFailed);
+  EXPECT_EQ(StatusLine(), "Status : Failed");
+  g_recordOn.store(false);
+  Pump(r, 1);
+  EXPECT_EQ(r.State(), kStreamIdle);
+  int temporary = 0, finished = 0;
+  for (const auto& e : std::filesystem::directory_iterator(small)) {
+    const std::string name = e.path().filename().string();
+    temporary += name.find(".tmp_wav") != std::string::npos;
+    finished += name.rfind("site_", 0) == 0 && name.find(".tmp_") == std::string::npos;
+  }
+  EXPECT_EQ(temporary, 1);
+  EXPECT_EQ(finished, 0);
+  EXPECT_EQ(ReadAllBytes(small + "/earlier.wav").size(), 20u);
+  r.Abandon();
+  umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace

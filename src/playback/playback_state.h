@@ -3,6 +3,11 @@
 // the recorders, the conditioning and spectrum threads and the Record Setup
 // window. Single values are atomics; texts are SharedText.
 //
+// The replayed stream's rate (samples per second delivered into conduit1),
+// channel count and device (DEV of the selected file) are the recorders'
+// g_playbackStreamRate, g_playbackStreamChannels and g_playbackDeviceText
+// (recording/recorder_texts.h); playback writes them.
+//
 // The playback mode (g_playbackActive) says that the playback thread, not the
 // acquisition thread, writes conduit1. Turning it off stops the replay first and
 // clears the flag only once the playback thread has stopped writing, so that the
@@ -24,9 +29,6 @@ struct PlaybackState {
   std::atomic<bool> loop{false};
   std::atomic<int> timeBase{0};        // TimeBase: 0 = 1:1, 1 = 1:2, 2 = 1:N
   std::atomic<float> ratio{4.0f};      // N of the 1:N time base
-  std::atomic<float> rate{250000.0f};  // samples per second delivered into conduit1
-  std::atomic<int> channels{1};
-  SharedText deviceName{"<No device found>"};  // DEV of the selected file
   // Written by the playback thread: the replay position in recording seconds.
   std::atomic<double> position{0.0};
 };

@@ -14,6 +14,7 @@
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
+#include "recording/recorder_texts.h"
 #include "playback/replay_clock.h"
 #include "playback/stream_calendar.h"
 #include "playback/time_base.h"
@@ -124,9 +125,9 @@ void Replayer::OpenFile(const std::string& path) {
   carried_ = pendingAt_ = pendingEnd_ = 0;
   lastMs_ = -1;
   shownPosition_.clear();
-  g_playback.rate.store(static_cast<float>(rate), std::memory_order_relaxed);
-  g_playback.channels.store(info.format.channels, std::memory_order_relaxed);
-  g_playback.deviceName.Set(info.deviceName);
+  g_playbackStreamRate.store(static_cast<float>(rate), std::memory_order_relaxed);
+  g_playbackStreamChannels.store(info.format.channels, std::memory_order_relaxed);
+  g_playbackDeviceText.Set(info.deviceName);
   g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
   SetReplayedStreamTime(start_);
   WaveFormat announced = info.format;

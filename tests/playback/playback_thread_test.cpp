@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "playback/playback_state.h"
+#include "recording/recorder_texts.h"
 #include "playback/stream_calendar.h"
 #include "replay_harness.h"
 
@@ -55,7 +56,7 @@ TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
     std::vector<Announcement> a = rig.Announcements();
     ASSERT_EQ(a.size(), 1u);
     EXPECT_EQ(a[0].rate, c.announced) << c.headerRate << " " << c.timeBase;
-    EXPECT_EQ(g_playback.rate.load(), static_cast<float>(c.announced));
+    EXPECT_EQ(g_playbackStreamRate.load(), static_cast<float>(c.announced));
   }
 }
 
@@ -81,7 +82,7 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_EQ(Utc(t).substr(0, 20), "2024-02-01 00:00:00.");
   EXPECT_GE(t.milliseconds, 90);
   EXPECT_EQ(t.biasMinutes, -60);
-  EXPECT_EQ(g_playback.deviceName.Get(), "Unit 7");
+  EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
   EXPECT_TRUE(g_fileCompensated.load());
   ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
   EXPECT_EQ(rig.Bytes(), spec.data);
@@ -241,7 +242,7 @@ TEST(PlaybackThread, RealRecordingsPlayToTheirEndAtTheirRealRate) {
     ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == c.dataBytes; }, 2))
         << c.file;
     EXPECT_EQ(rig.Announcements()[0].rate, c.rate) << c.file;
-    EXPECT_EQ(g_playback.deviceName.Get(), c.device);
+    EXPECT_EQ(g_playbackDeviceText.Get(), c.device);
     if (*c.utcStart) {
       std::string end = Utc(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
       EXPECT_EQ(end.substr(0, 19), c.utcStart) << c.file;

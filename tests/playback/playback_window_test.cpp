@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "playback/playback_state.h"
+#include "recording/recorder_texts.h"
 #include "replay_harness.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -69,8 +70,8 @@ TEST_F(PlaybackWindowTest, ChoosingAFileListsTheFolderAndReadsTheFile) {
   EXPECT_EQ(g_playback.filePath.Get(), first);
   EXPECT_EQ(g_history.InputDirectory.Get(), folder);
   EXPECT_TRUE(Enabled(333));
-  EXPECT_EQ(g_playback.rate.load(), 250000.0f);
-  EXPECT_EQ(g_playback.deviceName.Get(), "Unit 7");
+  EXPECT_EQ(g_playbackStreamRate.load(), 250000.0f);
+  EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
   EXPECT_NE(XsControlText(w, 346).find("DEV=Unit 7 DC=Off"), std::string::npos);
   EXPECT_EQ(XsControlText(g_recordSetupWindow, 388), "two, calls");
 
@@ -78,7 +79,7 @@ TEST_F(PlaybackWindowTest, ChoosingAFileListsTheFolderAndReadsTheFile) {
   XsListSelect(w, 331, XsListFind(w, 331, "second.wav"));
   XsInjectEvent(w, kXsSelectionChanged, 331);
   EXPECT_EQ(g_playback.filePath.Get(), second);
-  EXPECT_EQ(g_playback.deviceName.Get(), "<No device found>");
+  EXPECT_EQ(g_playbackDeviceText.Get(), "<No device found>");
   EXPECT_EQ(XsControlText(w, 346), "<no comment>");
 
   // A cancelled dialog empties the list and disables Play.

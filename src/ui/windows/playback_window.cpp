@@ -9,6 +9,7 @@
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
+#include "recording/recorder_texts.h"
 #include "playback/time_base.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -106,9 +107,9 @@ void ReadSelectedFileInfo(const std::string& path) {
   PlaybackFileInfo info;
   ReadPlaybackFileInfo(file, path, &info);
   float rate = static_cast<float>(info.realRate);
-  g_playback.rate.store(rate, std::memory_order_relaxed);
-  g_playback.channels.store(info.format.channels, std::memory_order_relaxed);
-  g_playback.deviceName.Set(info.deviceName);
+  g_playbackStreamRate.store(rate, std::memory_order_relaxed);
+  g_playbackStreamChannels.store(info.format.channels, std::memory_order_relaxed);
+  g_playbackDeviceText.Set(info.deviceName);
   g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
   SetSelectedStreamTime(info.startTime);
   XsControlSetText(W(), kCommentField, info.fieldText.c_str());

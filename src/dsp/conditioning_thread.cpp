@@ -1,12 +1,122 @@
+// The conditioning thread: the single reader of conduit1. It removes the DC
+// offset, applies the chosen response filter and fans the block out: float
+// samples to conduit4 (while the Spectral Trace window is shown) and conduit5,
+// the 16-bit block to Conduit3 in the Continuous and Buffered Snap modes, and,
+// while audio is on, through the tuning path to conduit2 (and, in Audio record
+// mode, as 16-bit samples at 44100/s to Conduit3). It also keeps the tuning
+// limits that follow from the stream's rate.
+#include <cstring>
+
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "dsp/conditioner.h"
+#include "dsp/conduit_write.h"
+#include "dsp/tuning_path.h"
+#include "dsp/tuning_state.h"
+#include "settings/settings.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+namespace {
+
+constexpr uint32_t kInputBytes = 1024;
+
+struct ConditioningWork {
+  alignas(16) uint8_t input[kInputBytes];
+  alignas(16) float output[Conditioner::kBlockSamples];
+  alignas(16) int16_t audio16[TuningPath::kOutputCapacity];
+  Conditioner conditioner;
+  bool recordAudio = false;  // Audio record mode: the tuned audio also goes to Conduit3
+};
+
+// Float audio to 16 bits as the sound output converts it: truncation toward
+// zero, limited to -32768..32767.
+inline int16_t AudioToSample(float v) {
+  if (v >= 32767.0f) return 32767;
+  if (v <= -32768.0f) return -32768;
+  if (!(v == v)) return 0;
+  return static_cast<int16_t>(v);
+}
+
+// Sink of the tuning path, on the conditioning thread.
+void WriteAudio(void* context, const float* samples, uint32_t count) {
+  ConditioningWork* work = static_cast<ConditioningWork*>(context);
+  WriteWhileRunning(conduit2, samples, count * 4);
+  if (work->recordAudio) {
+    for (uint32_t i = 0; i < count; ++i) work->audio16[i] = AudioToSample(samples[i]);
+    WriteWhileRunning(conduit3, work->audio16, count * 2);
+  }
+}
+
+// Limits for the new rate, and TuneFrequency brought inside them.
+void ApplyTuningLimits(float rate) {
+  float lower, upper;
+  TuningLimitsFor(rate, g_playbackActive.load(std::memory_order_relaxed), &lower, &upper);
+  g_tuneLowerLimit.store(lower, std::memory_order_relaxed);
+  g_tuneUpperLimit.store(upper, std::memory_order_relaxed);
+  float tune = g_settings.TuneFrequency.load(std::memory_order_relaxed);
+  if (tune < lower) tune = lower;
+  if (tune > upper) tune = upper;
+  g_settings.TuneFrequency.store(tune, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+// Runs on the conditioning worker thread until the run flag falls.
 int ConditioningThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  ConditioningWork* work = new ConditioningWork;
+  WaveFormat* format = conduit1.TakeFormat();
+  float rate = format && format->sampleRate ? static_cast<float>(format->sampleRate) : 250000.0f;
+  uint32_t bytesPerFrame = 2;  // taken from the format only after a format change
+  TuningPath* tuning = new TuningPath(rate, CurrentTuneFrequency());
+
+  while (IsRunning()) {
+    uint32_t got = 0;
+    uint32_t status = conduit1.Read(kInputBytes, work->input, &got);
+    if (status == kStatusNotInitialized) {
+      // Format change: new rate and frame size, redesign, re-announce, limits.
+      format = conduit1.TakeFormat();
+      if (format) {
+        rate = static_cast<float>(format->sampleRate);
+        bytesPerFrame = format->blockAlign >= 2 ? format->blockAlign : 2;
+        tuning->FormatChange(rate, CurrentTuneFrequency());
+        conduit4.AnnounceFormat(*format);
+        conduit5.AnnounceFormat(*format);
+        conduit2.AnnounceFormat(MakeWaveFormat(44100, 1, 4, 32));
+        ApplyTuningLimits(rate);
+      }
+      got = 0;
+    } else if (status != kStatusOk) {
+      DiagPrint("Error reading conduit1\n");
+      got = 0;
+    }
+    const uint32_t count = got / bytesPerFrame;
+    if (count == 0) {
+      conduit1.WaitReadable(1);
+      continue;
+    }
+
+    ResponseFilter filter = ChooseResponseFilter(g_playbackActive.load(std::memory_order_relaxed),
+                                                 g_settings.MenuPrefilter.load(std::memory_order_relaxed),
+                                                 g_fileCompensated.load(std::memory_order_relaxed));
+    work->conditioner.Process(work->input, count, bytesPerFrame, filter, work->output);
+
+    // Fan-out, in order; each write waits for room while the run flag stands.
+    if (g_traceShown.load(std::memory_order_relaxed)) WriteWhileRunning(conduit4, work->output, count * 4);
+    WriteWhileRunning(conduit5, work->output, count * 4);
+    const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
+    if (mode == kModeContinuous || mode == kModeBufferedSnap) WriteWhileRunning(conduit3, work->input, got);
+
+    if (g_settings.AudioOn.load(std::memory_order_relaxed)) {
+      work->recordAudio = mode == kModeAudio;
+      tuning->ProcessBlock(work->output, count, CurrentTuneFrequency(),
+                           g_settings.AudioVolume.load(std::memory_order_relaxed), WriteAudio, work);
+    }
+    YieldThread();
+  }
+  delete tuning;
+  delete work;
   return 0;
 }
 

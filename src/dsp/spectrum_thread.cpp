@@ -1,12 +1,114 @@
+// The spectrum thread: cuts the conditioned stream of conduit5 into 256-sample
+// windows, one every 64 samples, and writes one 272-byte spectrum frame per
+// window to conduit6 (the display) and, in Auto Snap mode, to conduit7.
+#include <cstring>
+
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "dsp/conduit_write.h"
+#include "dsp/spectrum_analyser.h"
+#include "dsp/spectrum_frame.h"
+#include "settings/settings.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+namespace {
+
+constexpr int kWindow = 256;
+constexpr int kReadSamples = 1024;
+constexpr int kBufferSamples = 1280;  // at most 256 left over + one read
+constexpr int kMaxFrames = 20;
+
+// The frame stream's format: the sample stream's, with one 272-byte frame per sample.
+WaveFormat FrameFormat(const WaveFormat& stream) {
+  WaveFormat f = stream;
+  f.bitsPerSample = kSpectrumFrameBits;
+  f.blockAlign = static_cast<uint16_t>(stream.channels * kSpectrumFrameBytes);
+  f.avgBytesPerSec = f.blockAlign * stream.sampleRate;
+  f.extraSize = 0;
+  return f;
+}
+
+struct SpectrumWork {
+  alignas(16) float samples[kBufferSamples + 1];  // +1: room for a stray partial sample
+  SpectrumFrame frames[kMaxFrames];
+  SpectrumAnalyser analyser;
+};
+
+}  // namespace
+
+// Runs on the spectrum worker thread until the run flag falls.
 int SpectrumThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  SpectrumWork* work = new SpectrumWork;
+  float rate = g_deviceSampleRate.load(std::memory_order_relaxed);
+  if (g_playbackActive.load(std::memory_order_relaxed)) {
+    WaveFormat* f = conduit5.TakeFormat();
+    if (f) rate = static_cast<float>(f->sampleRate);
+  }
+  float nyquist = rate / 2.0f;
+  uint32_t fillBytes = 0;  // bytes in the sample buffer
+  int consumed = 0;        // samples already analysed past
+
+  while (IsRunning()) {
+    // 1. Keep the samples not yet consumed (and any stray partial sample).
+    uint32_t keepFrom = static_cast<uint32_t>(consumed) * 4;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(work->samples);
+    if (keepFrom > 0) {
+      std::memmove(bytes, bytes + keepFrom, fillBytes - keepFrom);
+      fillBytes -= keepFrom;
+      consumed = 0;
+    }
+    // 2. Read behind them.
+    uint32_t got = 0;
+    uint32_t status = conduit5.Read(kReadSamples * 4, bytes + fillBytes, &got);
+    if (status == kStatusNotInitialized) {
+      WaveFormat* f = conduit5.TakeFormat();
+      if (f) {
+        nyquist = static_cast<float>(f->sampleRate) / 2.0f;
+        WaveFormat frameFormat = FrameFormat(*f);
+        conduit6.AnnounceFormat(frameFormat);
+        conduit7.AnnounceFormat(frameFormat);
+      }
+      got = 0;
+    } else if (status != kStatusOk) {
+      got = 0;
+    }
+    if (got == 0) {
+      conduit5.WaitReadable(1);
+      continue;
+    }
+    fillBytes += got;
+    const int available = static_cast<int>(fillBytes / 4);
+
+    // 3. Snapshot band.
+    SnapshotBand band = SnapshotBandBins(g_settings.SnapFilterLowFreq.load(std::memory_order_relaxed),
+                                         g_settings.SnapFilterHighFreq.load(std::memory_order_relaxed), nyquist);
+    const float levelOffset = g_receiverLevelOffset.load(std::memory_order_relaxed);
+
+    // 4. Frames while the window fits, one per 64 samples.
+    int frames = 0;
+    int g = 0;
+    if (available > kWindow) {
+      while (frames < kMaxFrames) {
+        work->analyser.MakeFrame(work->samples + g, band, levelOffset, &work->frames[frames]);
+        ++frames;
+        g += kFrameHop;
+        if (!(g + kWindow < available)) break;
+      }
+    }
+    // 5. Hand them on.
+    if (frames > 0) {
+      uint32_t size = static_cast<uint32_t>(frames) * kSpectrumFrameBytes;
+      WriteWhileRunning(conduit6, work->frames, size);
+      if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap)
+        WriteWhileRunning(conduit7, work->frames, size);
+    }
+    // 6. The next cycle starts at the first window not analysed.
+    consumed = g;
+    YieldThread();
+  }
+  delete work;
   return 0;
 }
 

@@ -1,0 +1,177 @@
+// The conditioning and spectrum threads end to end over their conduits.
+#include <cmath>
+#include <vector>
+
+#include "app/worker_routines.h"
+#include "dsp/conditioner.h"
+#include "dsp/spectrum_frame.h"
+#include "dsp/tuning_path.h"
+#include "thread_harness.h"
+
+namespace hv {
+namespace {
+
+std::vector<int16_t> ToneSamples(int count, double hz, double rate, double amplitude) {
+  std::vector<int16_t> s(count);
+  for (int i = 0; i < count; ++i) s[i] = static_cast<int16_t>(amplitude * std::sin(2.0 * M_PI * hz * i / rate));
+  return s;
+}
+
+using ConditioningThreadTest = WorkerHarness;
+
+TEST_F(ConditioningThreadTest, FansOutConditionedBlocks) {
+  g_settings.MenuRecordMode = kModeContinuous;
+  g_settings.AudioOn = false;
+  Start(ConditioningThread);
+  std::vector<int16_t> in = ToneSamples(2048, 30000.0, 250000.0, 8000.0);
+  WriteAll(conduit1, in.data(), 4096);
+
+  // Reference: the same stage on the same bytes.
+  Conditioner ref;
+  std::vector<uint8_t> bytes(reinterpret_cast<uint8_t*>(in.data()), reinterpret_cast<uint8_t*>(in.data()) + 4096);
+  std::vector<float> expected(2048), got(2048);
+  for (int k = 0; k < 2048; k += 512) ref.Process(bytes.data() + 2 * k, 512, 2, ResponseFilter::kNone, &expected[k]);
+  ASSERT_TRUE(ReadExactly(conduit5, got.data(), 2048 * 4));
+  EXPECT_EQ(got, expected);
+  std::vector<int16_t> recorded(2048);
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 4096));
+  EXPECT_EQ(recorded, in);
+  Settle();
+  EXPECT_EQ(conduit4.Available(), 0u);  // trace window hidden
+  EXPECT_EQ(conduit2.Available(), 0u);  // audio off
+
+  // Trace shown, compensation on: conduit4 gets the filtered block, and so does the recording.
+  g_traceShown = true;
+  g_settings.MenuPrefilter = true;
+  WriteAll(conduit1, in.data(), 1024);
+  std::vector<float> trace(512), spectrum(512);
+  ASSERT_TRUE(ReadExactly(conduit4, trace.data(), 2048));
+  ASSERT_TRUE(ReadExactly(conduit5, spectrum.data(), 2048));
+  EXPECT_EQ(trace, spectrum);
+  std::vector<float> filtered(512);
+  ref.Process(bytes.data(), 512, 2, ResponseFilter::kCompensation, filtered.data());
+  EXPECT_EQ(spectrum, filtered);
+  std::vector<int16_t> written(512);
+  ASSERT_TRUE(ReadExactly(conduit3, written.data(), 1024));
+  for (int i = 0; i < 512; ++i) EXPECT_EQ(written[i], WriteBackSample(filtered[i]));
+}
+
+TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
+  g_settings.TuneFrequency = 15000.0f;
+  Start(ConditioningThread);
+  Settle();  // past its start, where it takes conduit1's format
+  conduit1.AnnounceFormat(MakeWaveFormat(500000, 1, 2, 16));
+  std::vector<int16_t> in(512, 100);
+  WriteAll(conduit1, in.data(), 1024);
+  WaveFormat f4, f5, f2;
+  ASSERT_TRUE(WaitFormat(conduit5, &f5));
+  ASSERT_TRUE(WaitFormat(conduit4, &f4));
+  ASSERT_TRUE(WaitFormat(conduit2, &f2));
+  EXPECT_EQ(f5.sampleRate, 500000u);
+  EXPECT_EQ(f4, f5);
+  EXPECT_EQ(f2, MakeWaveFormat(44100, 1, 4, 32));
+  EXPECT_EQ(g_tuneUpperLimit.load(), 238975.0f);
+  EXPECT_EQ(g_tuneLowerLimit.load(), 21025.0f);
+  EXPECT_EQ(g_settings.TuneFrequency.load(), 21025.0f);
+
+  // In playback the lower limit is 11025: 15000 stays.
+  g_playbackActive = true;
+  g_settings.TuneFrequency = 15000.0f;
+  conduit1.AnnounceFormat(MakeWaveFormat(500000, 1, 2, 16));
+  WriteAll(conduit1, in.data(), 1024);
+  ASSERT_TRUE(WaitFormat(conduit5, &f5));
+  Settle();
+  EXPECT_EQ(g_tuneLowerLimit.load(), 11025.0f);
+  EXPECT_EQ(g_settings.TuneFrequency.load(), 15000.0f);
+}
+
+TEST_F(ConditioningThreadTest, VolumeDecidesTheAudioAndAudioModeRecordsIt) {
+  std::string error;
+  ASSERT_TRUE(SetSettingFromText("AudioVolume=2", &error));
+  g_settings.MenuRecordMode = kModeAutoSnap;
+  Start(ConditioningThread);
+  std::vector<int16_t> in = ToneSamples(512 * 20, 45000.0, 250000.0, 8000.0);
+  WriteAll(conduit1, in.data(), 1024 * 10);
+  std::vector<float> c5(512 * 10);
+  ASSERT_TRUE(ReadExactly(conduit5, c5.data(), 512 * 10 * 4));
+  Settle();
+  EXPECT_EQ(conduit2.Available(), 0u);
+
+  // Volume 3: gain 1.5; Audio mode: the same audio as 16-bit samples on Conduit3.
+  ASSERT_TRUE(SetSettingFromText("AudioVolume=3", &error));
+  EXPECT_FLOAT_EQ(g_settings.AudioVolume.load(), 1.5f);
+  g_settings.MenuRecordMode = kModeAudio;
+  WriteAll(conduit1, in.data() + 512 * 10, 1024 * 10);
+  std::vector<float> c5b(512 * 10);
+  ASSERT_TRUE(ReadExactly(conduit5, c5b.data(), 512 * 10 * 4));
+  Settle(100);
+
+  // Reference: a tuning path at gain 1 over the same conditioned samples (window filled by the second half only).
+  TuningPath ref(250000.0f, g_settings.TuneFrequency.load());
+  std::vector<float> expected;
+  auto sink = [](void* ctx, const float* s, uint32_t n) {
+    auto* v = static_cast<std::vector<float>*>(ctx);
+    v->insert(v->end(), s, s + n);
+  };
+  for (int k = 0; k < 10; ++k) ref.ProcessBlock(c5b.data() + 512 * k, 512, g_settings.TuneFrequency.load(), 1.0f, sink, &expected);
+  ASSERT_GT(expected.size(), 100u);
+  ASSERT_EQ(conduit2.Available(), expected.size() * 4);
+  std::vector<float> audio(expected.size());
+  ASSERT_TRUE(ReadExactly(conduit2, audio.data(), audio.size() * 4));
+  for (size_t i = 0; i < audio.size(); ++i) ASSERT_FLOAT_EQ(audio[i], 1.5f * expected[i]) << i;
+  std::vector<int16_t> recorded(expected.size());
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), recorded.size() * 2));
+  for (size_t i = 0; i < audio.size(); ++i) ASSERT_EQ(recorded[i], static_cast<int16_t>(std::trunc(audio[i]))) << i;
+}
+
+using SpectrumThreadTest = WorkerHarness;
+
+TEST_F(SpectrumThreadTest, FramesCarryConsecutiveHops) {
+  g_settings.MenuRecordMode = kModeAutoSnap;
+  Start(SpectrumThread);
+  std::vector<float> x(2048);
+  for (int i = 0; i < 2048; ++i) x[i] = static_cast<float>(i);
+  WriteAll(conduit5, x.data(), 256 * 4);  // exactly 256: no frame yet
+  Settle(100);
+  EXPECT_EQ(conduit6.Available(), 0u);
+  WriteAll(conduit5, x.data() + 256, (2048 - 256) * 4);
+  // 2048 samples: windows at 0, 64, ... while g + 256 < 2048: 28 frames.
+  std::vector<SpectrumFrame> frames(28), snap(28);
+  ASSERT_TRUE(ReadExactly(conduit6, frames.data(), 28 * kSpectrumFrameBytes));
+  ASSERT_TRUE(ReadExactly(conduit7, snap.data(), 28 * kSpectrumFrameBytes));
+  Settle();
+  EXPECT_EQ(conduit6.Available(), 0u);
+  for (int k = 0; k < 28; ++k)
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(frames[k].samples[i], static_cast<float>(64 * k + i)) << k;
+  EXPECT_EQ(std::memcmp(frames.data(), snap.data(), 28 * kSpectrumFrameBytes), 0);
+
+  // Not in Auto Snap: conduit7 stays empty. A format change is passed on as a frame format.
+  g_settings.MenuRecordMode = kModeContinuous;
+  conduit5.AnnounceFormat(MakeWaveFormat(500000, 1, 4, 32));
+  WriteAll(conduit5, x.data(), 2048 * 4);
+  WaveFormat f6;
+  ASSERT_TRUE(WaitFormat(conduit6, &f6));
+  EXPECT_EQ(f6.sampleRate, 500000u);
+  EXPECT_EQ(f6.bitsPerSample, 2176);
+  EXPECT_EQ(f6.blockAlign, 272);
+  EXPECT_EQ(f6.avgBytesPerSec, 272u * 500000u);
+  Settle();
+  uint8_t scratch[64];
+  uint32_t got = 0;
+  EXPECT_EQ(conduit7.Read(sizeof(scratch), scratch, &got), kStatusNotInitialized);  // only the mark
+}
+
+TEST_F(SpectrumThreadTest, SilenceKeepsFramesFlowing) {
+  Start(SpectrumThread);
+  std::vector<float> zeros(4096, 0.0f);
+  WriteAll(conduit5, zeros.data(), zeros.size() * 4);
+  std::vector<SpectrumFrame> frames(60);
+  ASSERT_TRUE(ReadExactly(conduit6, frames.data(), 60 * kSpectrumFrameBytes));
+  for (const auto& f : frames) {
+    EXPECT_EQ(f.peakBin, 0.0f);
+    EXPECT_EQ(f.peakLevel, -10.0f);
+  }
+}
+
+}  // namespace
+}  // namespace hv

@@ -4,10 +4,6 @@
 
 namespace hv {
 
-std::atomic<float> g_tuneOffset{0.0f};
-std::atomic<float> g_tuneLowerLimit{21025.0f};
-std::atomic<float> g_tuneUpperLimit{113975.0f};
-
 float CurrentTuneFrequency() {
   return g_tuneOffset.load(std::memory_order_relaxed) + g_settings.TuneFrequency.load(std::memory_order_relaxed);
 }

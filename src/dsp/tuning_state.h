@@ -1,18 +1,10 @@
-// Tuning values shared between the conditioning thread, the display thread and
-// the windows (read and written relaxed, without a lock).
+// Tuning helpers over the shared tuning values (g_tuneOffset and the limits in
+// core/station_state.h, TuneFrequency in the settings).
 #pragma once
 
-#include <atomic>
+#include "core/station_state.h"
 
 namespace hv {
-
-// Added to TuneFrequency (Hz); set by the display thread from the mouse, in
-// multiples of 250 Hz.
-extern std::atomic<float> g_tuneOffset;
-// Limits of TuneFrequency for the current stream rate (Hz), kept by the
-// conditioning thread; before any format change, those of 250000 samples/s.
-extern std::atomic<float> g_tuneLowerLimit;
-extern std::atomic<float> g_tuneUpperLimit;
 
 // The tuning frequency in use: tune offset plus TuneFrequency.
 float CurrentTuneFrequency();

@@ -70,6 +70,7 @@ TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
   EXPECT_EQ(f5.sampleRate, 500000u);
   EXPECT_EQ(f4, f5);
   EXPECT_EQ(f2, MakeWaveFormat(44100, 1, 4, 32));
+  Settle();  // the limits follow the announcements
   EXPECT_EQ(g_tuneUpperLimit.load(), 238975.0f);
   EXPECT_EQ(g_tuneLowerLimit.load(), 21025.0f);
   EXPECT_EQ(g_settings.TuneFrequency.load(), 21025.0f);

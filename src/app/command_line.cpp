@@ -12,6 +12,7 @@ const char* UsageText() {
          "               [--mode continuous|autosnap|buffered|audio] [--record BASEPATH]\n"
          "               [--play FILE [--loop] [--timebase 1:1|1:2|1:N]]\n"
          "               [--set Name=Value]... [--audio default|null|wav:FILE]\n"
+         "               [--show tessagram|recordsetup|timer|transfer|trace|gps]...\n"
          "               [--run-for SECONDS] [--repair FILE] [--help]\n";
 }
 
@@ -98,6 +99,15 @@ bool ParseCommandLine(int argc, const char* const* argv, StationOptions* o, std:
       if (!need("--audio") || !(value == "default" || value == "null" || (value.rfind("wav:", 0) == 0 && value.size() > 4)))
         return fail("--audio needs default, null or wav:FILE");
       o->audio = value;
+    } else if (arg == "--show") {
+      static const struct { const char* name; int menuId; } kWindows[] = {
+          {"tessagram", 241}, {"recordsetup", 242}, {"timer", 243}, {"transfer", 244}, {"trace", 245}, {"gps", 246}};
+      int id = 0;
+      if (need("--show"))
+        for (const auto& w : kWindows)
+          if (value == w.name) id = w.menuId;
+      if (!id) return fail("--show needs tessagram, recordsetup, timer, transfer, trace or gps");
+      o->showWindows.push_back(id);
     } else if (arg == "--repair") {
       if (!need("--repair") || value.empty()) return fail("--repair needs a file");
       o->repairFile = value;

@@ -19,6 +19,7 @@ struct StationOptions {
   bool loop = false;
   std::string timebase;              // "1:1", "1:2", "1:N"
   std::string audio = "default";     // default | null | wav:FILE
+  std::vector<int> showWindows;      // Window menu ids of tool windows to show at start
   std::string repairFile;            // finish a recording cut off by a crash
   bool help = false;
 };

@@ -12,6 +12,7 @@
 #include "core/status_print.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
+#include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/playback_window.h"
@@ -135,6 +136,7 @@ int RunStation(const StationOptions& options) {
   XsToolkitInit(!options.headless);
   if (XsGetBackend() == kXsBackendHeadless) g_headless.store(true, std::memory_order_relaxed);
   CreateWindowSet();
+  for (int menuId : options.showWindows) ShowToolWindow(menuId);
 
   // 7-8. Conduits, then the sound event.
   CreateConduits();

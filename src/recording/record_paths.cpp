@@ -41,8 +41,8 @@ RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime&
   return n;
 }
 
-bool RenameRecording(const std::string& temporary, const std::string& final) {
-  SleepSeconds(0.1);
+bool RenameRecording(const std::string& temporary, const std::string& final, bool settle) {
+  if (settle) SleepSeconds(0.1);
   bool ok = false;
   {
     LockGuard lock(g_fileLock);

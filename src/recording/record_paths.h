@@ -35,9 +35,10 @@ std::tm NameTime(const StreamTime& start, int timeStandard);
 RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, bool wavpack,
                                   int timeStandard);
 
-// Waits 0.1 s, then renames `temporary` to `final` under the file lock,
-// never replacing an existing file. Prints "ERROR renamimg file\n" on failure.
-bool RenameRecording(const std::string& temporary, const std::string& final);
+// Waits 0.1 s (unless `settle` is false), then renames `temporary` to `final`
+// under the file lock, never replacing an existing file. Prints
+// "ERROR renamimg file\n" on failure.
+bool RenameRecording(const std::string& temporary, const std::string& final, bool settle = true);
 
 // The daily log's path for a base path and a day ("" when the base path is empty).
 std::string DailyLogPath(const std::string& basePath, const std::tm& day);

@@ -72,16 +72,24 @@ bool StreamRecorder::Pass() {
   return read;
 }
 
-bool StreamRecorder::OpenFile() {
+bool StreamRecorder::OpenFile(bool rollOver) {
   const std::string base = g_recordBasePath.Get();
-  const StreamTime start = RecordingStartTime();
+  StreamTime start = RecordingStartTime();
+  wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
+  const int timeStandard = g_settings.TimeStandard.load(std::memory_order_relaxed);
+  // A file that continues a rolled-over recording starts after the previous
+  // one, taking the next millisecond when the clock has not moved on.
+  const int64_t startMs = int64_t(start.utcSeconds) * 1000 + start.milliseconds;
+  if (rollOver && startMs <= lastStartMs_) {
+    start.utcSeconds = std::time_t((lastStartMs_ + 1) / 1000);
+    start.milliseconds = int((lastStartMs_ + 1) % 1000);
+  }
+  lastStartMs_ = int64_t(start.utcSeconds) * 1000 + start.milliseconds;
+  RecordingNames names = MakeRecordingNames(base, start, wavPack_, timeStandard);
   if (hasAttribute_) {
     attribute_.start = start;
     record_.SetAttribute(ComposeAttribute(attribute_));
   }
-  wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
-  RecordingNames names =
-      MakeRecordingNames(base, start, wavPack_, g_settings.TimeStandard.load(std::memory_order_relaxed));
   temporary_ = names.temporary;
   final_ = names.final;
   fileBytes_ = 0;
@@ -92,12 +100,12 @@ bool StreamRecorder::OpenFile() {
   return true;
 }
 
-bool StreamRecorder::CloseAndRename() {
+bool StreamRecorder::CloseAndRename(bool settle) {
   if (File()->Close() != kFileOk) {
     Fail("Failed closing wave file\n");
     return false;
   }
-  if (RenameRecording(temporary_, final_)) lastFinished_ = final_;
+  if (RenameRecording(temporary_, final_, settle)) lastFinished_ = final_;
   return true;
 }
 
@@ -136,7 +144,7 @@ void StreamRecorder::Step(uint32_t got) {
         attribute_ = GatherAttributeInputs(headerRate, expansion, realRate, StreamTime());
         hasAttribute_ = true;
       }
-      if (!OpenFile()) {
+      if (!OpenFile(false)) {
         Fail(nullptr);
         break;
       }
@@ -151,9 +159,10 @@ void StreamRecorder::Step(uint32_t got) {
         if (mode_ == kModeBufferedSnap && int64_t(count) > bytesToRecord_)
           count = uint32_t(bytesToRecord_ > 0 ? bytesToRecord_ : 0);  // exactly the bytes to record
         if (mode_ != kModeBufferedSnap && fileBytes_ + count > rollOverBytes_) {
-          // The file is full: finish it and go on in a new one.
-          if (!CloseAndRename()) break;
-          if (!OpenFile()) {
+          // The file is full: finish it and go on in a new one at once (no
+          // settling pause, so the stream does not back up).
+          if (!CloseAndRename(false)) break;
+          if (!OpenFile(true)) {
             Fail(nullptr);
             break;
           }

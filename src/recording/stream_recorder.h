@@ -44,8 +44,8 @@ class StreamRecorder {
   void Step(uint32_t got);
   void SetState(int state);
   void Fail(const char* message);
-  bool OpenFile();
-  bool CloseAndRename();
+  bool OpenFile(bool rollOver);
+  bool CloseAndRename(bool settle = true);
   RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
 
   Conduit* input_;
@@ -64,6 +64,7 @@ class StreamRecorder {
   bool hasAttribute_ = false;
   std::string temporary_, final_, lastFinished_;
   bool uninitialisedReported_ = false;
+  int64_t lastStartMs_ = 0;  // start of the last file opened, ms since the epoch
 };
 
 }  // namespace hv

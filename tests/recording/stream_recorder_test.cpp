@@ -166,7 +166,7 @@ TEST_F(StreamRecorderTest, AudioModeHasNoAttributeAndContinuousRollsOver) {
     EXPECT_GT(rec.format.extraSize, 0);
     all.insert(all.end(), s.begin(), s.end());
   }
-  EXPECT_TRUE(Unbroken(all));  // nothing lost between the files
+  EXPECT_TRUE(Unbroken(all)) << ::testing::PrintToString(files);  // nothing lost between the files
 }
 
 TEST_F(StreamRecorderTest, OpenFailureShowsFailedUntilRecordGoesOff) {

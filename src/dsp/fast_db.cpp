@@ -51,6 +51,15 @@ void PowerToDb(const float* power, int count, float offset, float* out) {
     __m128 lnm = _mm_mul_ps(t, poly);
     __m128 db = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(e), perOctave), _mm_mul_ps(lnm, perNeper));
     _mm_storeu_ps(out + i, _mm_add_ps(db, off));
+    // Non-positive, infinite or NaN powers take the plain logarithm (NaN stays NaN).
+    __m128 ok = _mm_and_ps(_mm_cmpgt_ps(x, _mm_setzero_ps()), _mm_cmplt_ps(x, _mm_set1_ps(3.4e38f)));
+    int okMask = _mm_movemask_ps(ok);
+    if (okMask != 0xF) {
+      alignas(16) float lifted[4];  // p + 1e-20 (out may be the input array)
+      _mm_store_ps(lifted, x);
+      for (int lane = 0; lane < 4; ++lane)
+        if (!(okMask & (1 << lane))) out[i + lane] = 10.0f * std::log10(lifted[lane]) + offset;
+    }
   }
 #endif
   for (; i < count; ++i) out[i] = ScalarDb(power[i], offset);

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "dsp/fast_db.h"
 #include "dsp/spectrum_analyser.h"
 #include "dsp/spectrum_sfft.h"
 
@@ -191,6 +192,33 @@ TEST(SpectrumAnalyser, FloorFollowsTheSmoothedSpectrum) {
   EXPECT_LT(a.noiseFloor()[50], a.levels()[50] - 40.0f);
   // Floor at an edge bin averages only existing neighbours.
   EXPECT_GT(a.noiseFloor()[127], -200.0f);
+}
+
+}  // namespace
+}  // namespace hv
+
+namespace hv {
+namespace {
+
+TEST(PowerToDb, AgreesWithTheLogarithmOverTheWholeRange) {
+  std::vector<float> p;
+  for (double e = -45.0; e <= 38.0; e += 0.013) p.push_back(static_cast<float>(std::pow(10.0, e)));
+  p.push_back(0.0f);
+  p.push_back(-1.0f);
+  p.push_back(INFINITY);
+  p.push_back(NAN);
+  std::vector<float> db(p.size());
+  PowerToDb(p.data(), static_cast<int>(p.size()), -35.0f, db.data());
+  for (size_t i = 0; i < p.size(); ++i) {
+    float ref = 10.0f * std::log10(p[i] + 1e-20f) - 35.0f;
+    if (std::isnan(ref)) {
+      EXPECT_TRUE(std::isnan(db[i])) << p[i];
+    } else if (std::isinf(ref)) {
+      EXPECT_EQ(db[i], ref);
+    } else {
+      ASSERT_NEAR(db[i], ref, 2e-5 * std::max(1.0f, std::fabs(ref) / 100.0f)) << p[i];
+    }
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "playback/playback_state.h"
 #include "recording/recorder_texts.h"
+#include "recording/wavpack_file.h"
 #include "playback/stream_calendar.h"
 #include "replay_harness.h"
 
@@ -86,6 +87,44 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_TRUE(g_fileCompensated.load());
   ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
   EXPECT_EQ(rig.Bytes(), spec.data);
+}
+
+TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
+  FormatWithAttribute record;
+  record.format = MakeWaveFormat(25000, 2, 4, 16);
+  record.SetAttribute(kAttribute);
+  std::vector<uint8_t> samples = test::CountingSamples(20000, 7);
+  std::string path = test::TempFolder() + "stereo.wv";
+  WavPackFile writer;
+  ASSERT_EQ(writer.Open(path.c_str(), &record, RecordingFile::kWrite), kFileOk);
+  uint32_t taken = 0;
+  ASSERT_EQ(writer.Write(samples.size(), samples.data(), &taken), kFileOk);
+  ASSERT_EQ(writer.Close(), kFileOk);
+  {
+    ReplayRig rig(50.0);
+    rig.KeepBytes();
+    rig.Play(path);
+    ASSERT_TRUE(rig.WaitStopped(3));
+    ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == samples.size(); }, 2));
+    EXPECT_EQ(rig.Bytes(), samples);
+    ASSERT_EQ(rig.Announcements().size(), 1u);
+    EXPECT_EQ(rig.Announcements()[0].rate, 250000u);
+    EXPECT_EQ(rig.Announcements()[0].channels, 2);
+    EXPECT_EQ(g_playbackStreamChannels.load(), 2);
+    EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
+  }
+
+  // Three channels: 1024-byte reads split frames; the stream still carries every byte in order.
+  WavSpec three;
+  three.channels = 3;
+  three.rate = 250000;
+  three.data = test::CountingSamples(3 * 1001);
+  ReplayRig rig3(50.0);
+  rig3.KeepBytes();
+  rig3.Play(test::WriteWav("three.wav", three));
+  ASSERT_TRUE(rig3.WaitStopped(3));
+  ASSERT_TRUE(WaitFor([&] { return rig3.Bytes().size() == three.data.size(); }, 2));
+  EXPECT_EQ(rig3.Bytes(), three.data);
 }
 
 TEST(PlaybackThread, PauseResumesWhereItStopped) {

@@ -46,5 +46,42 @@ printf 'not a recording' >"$WORK/junk.wav"
 RECORDINGS="$WORK" play junk.wav 1
 grep -q "Failed opening playback file .*junk.wav" "$WORK/out" || fail "junk not refused: $(cat "$WORK/out")"
 
+# Re-recording: a replayed station recording, recorded again in Continuous
+# mode, gives the same samples, stamped with the replayed time (not the clock).
+python3 - "$WORK/orig.wav" <<'PY'
+import random, struct, sys
+random.seed(5)
+data = b"".join(struct.pack("<h", random.randint(-20000, 20000)) for _ in range(125000))
+attr = (b"MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,UTC=2024:01:31::23:59:59.250,"
+        b"LTB=   0,CMT=<orig>MMMMMMMMM ")
+attr = attr[:len(attr) & ~1]  # the attribute length is always even
+fmt = struct.pack("<HHIIHHH", 1, 1, 25000, 50000, 2, 16, len(attr)) + attr
+body = (b"WAVEfmt " + struct.pack("<I", len(fmt)) + fmt + b"fact" + struct.pack("<II", 4, 0) +
+        b"data" + struct.pack("<I", len(data)) + data)
+open(sys.argv[1], "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+PY
+mkdir -p "$WORK/re"
+# Audio off: the tuning path's back-pressure would only make the run longer.
+RECORDINGS="$WORK" play orig.wav 1.5 --mode continuous --record "$WORK/re/site.wav" --set AudioVolume=0
+python3 - "$WORK/orig.wav" "$WORK"/re/site_D*.wav <<'PY' || fail "re-recording: $(ls "$WORK/re") $(cat "$WORK/out")"
+import os, re, struct, sys
+def chunks(path):
+    b = open(path, "rb").read()
+    pos, out = 12, {}
+    while pos + 8 <= len(b):
+        size = struct.unpack("<I", b[pos + 4:pos + 8])[0]
+        out[b[pos:pos + 4]] = b[pos + 8:pos + 8 + size]
+        pos += 8 + size + (size & 1)
+    return out
+orig, again = chunks(sys.argv[1]), chunks(sys.argv[2])
+assert len(sys.argv) == 3, sys.argv
+# The replayed time stands in the name and the UTC field (a few ms after the start).
+assert re.search(r"site_D20240131T235959m2[5-9]\d\.wav$", sys.argv[2]), sys.argv[2]
+assert b"UTC=2024:01:31::23:59:59.2" in again[b"fmt "], again[b"fmt "]
+# Every sample, in order; only the last part-block (under 1024 bytes) stays in the live stream.
+a, b = orig[b"data"], again[b"data"]
+assert b == a[:len(b)] and len(a) - len(b) < 1024, (len(a), len(b))
+PY
+
 echo "play command: $failures failure(s)"
 [ $failures -eq 0 ]

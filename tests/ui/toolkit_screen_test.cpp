@@ -168,7 +168,8 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   EXPECT_TRUE(XsWindowIsShown(w));  // Escape is a key, not a close
 
   // The menu by its mnemonics, and a slider dragged to its right end.
-  RunWhilePumping(move + std::to_string(wx + 60) + " " + std::to_string(top + 30) + " key alt+f x");
+  // (--sync waits for the pointer to move, so never to where it already is.)
+  RunWhilePumping(move + std::to_string(wx + 70) + " " + std::to_string(top + 40) + " key alt+f x");
   EXPECT_TRUE(SawEvent(kXsMenu, 201));
   RunWhilePumping(move + std::to_string(wx + 290) + " " + std::to_string(top + 122) + " mousedown 1 sleep 0.2 mousemove --sync " +
                   std::to_string(wx + 398) + " " + std::to_string(top + 122) + " sleep 0.2 mouseup 1");
@@ -180,6 +181,15 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   std::thread answer([] { std::system("sleep 0.5; xdotool key Return"); });
   EXPECT_TRUE(XsMessageQuestion(w, "Would you like to start recording now ? ", nullptr));
   answer.join();
+
+  // The save dialog: a name typed without extension gets the filter's.
+  std::string folder = ArtifactDir() + "/save_dialog";
+  std::system(("mkdir -p '" + folder + "'").c_str());
+  std::thread typist([] { std::system("sleep 1; xdotool type night; sleep 0.3; xdotool key Return"); });
+  std::string path;
+  EXPECT_TRUE(XsFileSaveDialog(w, ";*.wav", folder.c_str(), &path));
+  typist.join();
+  EXPECT_EQ(path, folder + "/night.wav");
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ std::string ChooserFilter(const std::string& filter) {
   std::string out;
   for (size_t i = 0; i + 1 < entries.size(); i += 2) {
     if (entries[i + 1].empty()) continue;
-    out += (entries[i].empty() ? entries[i + 1] : entries[i]) + "\t" + entries[i + 1] + "\n";
+    out += (entries[i].empty() ? "" : entries[i] + "\t") + entries[i + 1] + "\n";
   }
   return out;
 }

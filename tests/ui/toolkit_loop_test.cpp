@@ -42,6 +42,18 @@ TEST(ToolkitLoop, PostedValuesArriveOnTheLoopThread) {
   (void)w;
 }
 
+TEST(ToolkitLoop, AStalledLoopBoundsTheQueue) {
+  MainWindow();
+  XsMessageDrain();
+  s_userEvents = 0;
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 5000; ++i) XsPostToMain(i);
+  std::string report = testing::internal::GetCapturedStderr();
+  XsMessageDrain();
+  EXPECT_EQ(s_userEvents, 4096);
+  EXPECT_NE(report.find("queue full"), std::string::npos);
+}
+
 TEST(ToolkitLoop, PaintRequestsCoalesceAndCarryTheClientRect) {
   XsWindow* w = MainWindow();
   XsWindowSetClientSize(w, 800, 336);

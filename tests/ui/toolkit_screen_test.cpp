@@ -124,6 +124,11 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   XsSliderSetRange(w, 309, 100);
   XsSliderSetPosition(w, 309, 10);
   XsControlShow(w, 309);
+  XsControlCreate(w, 331, kXsList);
+  XsControlMove(w, 331, 280, 150);
+  XsControlResize(w, 331, 110, 100);
+  for (const char* item : {"c.wav", "a.wav", "b.wav"}) XsListAdd(w, 331, item);
+  XsControlShow(w, 331);
 
   // Drawing: a red block, an image blitted twice its size, and text.
   XsDrawSetColor(w, 255, 0, 0);
@@ -163,6 +168,9 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   RunWhilePumping(move + std::to_string(wx + 60) + " " + std::to_string(top + 30) + " click 1");
   EXPECT_TRUE(SawEvent(kXsLeftDown, 60));  // client coordinates
   EXPECT_TRUE(SawEvent(kXsLeftUp, 60));
+  RunWhilePumping(move + std::to_string(wx + 80) + " " + std::to_string(top + 90) + " click --repeat 2 1 click 3");
+  EXPECT_TRUE(SawEvent(kXsDoubleClick, 80));
+  EXPECT_TRUE(SawEvent(kXsRightUp, 80));
   RunWhilePumping("xdotool key Escape");
   EXPECT_TRUE(SawEvent(kXsKeyDown, 27));
   EXPECT_TRUE(XsWindowIsShown(w));  // Escape is a key, not a close
@@ -176,6 +184,14 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   EXPECT_TRUE(SawEvent(kXsSliderMoved, 309));
   EXPECT_TRUE(SawEvent(kXsSliderReleased, 309));
   EXPECT_EQ(XsSliderGetPosition(w, 309), 100);
+
+  // An item of the list dragged below the last one moves to the end.
+  RunWhilePumping(move + std::to_string(wx + 300) + " " + std::to_string(top + 158) + " mousedown 1 sleep 0.2 mousemove --sync " +
+                  std::to_string(wx + 300) + " " + std::to_string(top + 235) + " sleep 0.2 mouseup 1");
+  char item[16] = "";
+  XsListGetText(w, 331, 2, item, sizeof item);
+  EXPECT_STREQ(item, "a.wav");
+  EXPECT_EQ(XsListGetSelected(w, 331), 2);
 
   // A question answered with Return takes the default, Yes.
   std::thread answer([] { std::system("sleep 0.5; xdotool key Return"); });

@@ -35,7 +35,10 @@ struct Toolkit {
   bool mainThreadKnown = false;
   XsBackend backend = kXsBackendHeadless;
   bool initialised = false;
+  bool overflowReported = false;
 };
+
+constexpr size_t kQueueLimit = 4096;
 
 Toolkit& Tk() {
   static Toolkit* tk = new Toolkit;  // never destroyed: windows outlive static teardown
@@ -212,6 +215,12 @@ void XsPostToMain(int value) {
   {
     std::lock_guard<std::mutex> g(tk.lock);
     if (!tk.mainWindow) return;
+    // Nobody runs the loop (a stalled main thread): say so once, drop the notice.
+    if (tk.queue.size() >= kQueueLimit) {
+      if (!tk.overflowReported) hv::DiagPrint("Main window event queue full; notice %d dropped\n", value);
+      tk.overflowReported = true;
+      return;
+    }
     tk.queue.push_back({tk.mainWindow, kXsUser, {100, value, 0, 0}});
   }
   tk.wake.notify_one();

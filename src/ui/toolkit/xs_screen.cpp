@@ -177,6 +177,7 @@ BackendHooks* CreateScreenBackend() {
   Fl::visual(FL_RGB);
   Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
   Fl::scheme("gtk+");
+  Fl::background(0xF0, 0xF0, 0xF0);  // the face colour of fresh drawing surfaces
   Fl::lock();  // lets other threads call Fl::awake
   InstallScreenFont();
   return new ScreenBackend;

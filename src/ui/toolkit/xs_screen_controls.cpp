@@ -200,6 +200,7 @@ Fl_Widget* CreateControlWidget(XsWindow* w, const ControlRecord& r) {
   switch (r.kind) {
     case kXsStatic: {
       auto* box = new Control<Fl_Box>(w, r.id);
+      box->box(FL_FLAT_BOX);  // paints its background, so a shorter text leaves nothing behind
       box->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
       widget = box;
       break;
@@ -210,6 +211,7 @@ Fl_Widget* CreateControlWidget(XsWindow* w, const ControlRecord& r) {
       break;
     case kXsCheckBox:
       widget = new CheckBox(w, r.id);
+      widget->box(FL_FLAT_BOX);
       widget->callback(OnCheck);
       break;
     case kXsCombo:

@@ -14,10 +14,10 @@
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
-#include "recording/recorder_texts.h"
 #include "playback/replay_clock.h"
 #include "playback/stream_calendar.h"
 #include "playback/time_base.h"
+#include "recording/recorder_texts.h"
 
 namespace hv {
 

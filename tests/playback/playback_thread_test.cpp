@@ -5,9 +5,9 @@
 #include <chrono>
 
 #include "playback/playback_state.h"
+#include "playback/stream_calendar.h"
 #include "recording/recorder_texts.h"
 #include "recording/wavpack_file.h"
-#include "playback/stream_calendar.h"
 #include "replay_harness.h"
 
 namespace hv {

@@ -1,0 +1,193 @@
+// The live spectrogram on a real (virtual) X display: the display thread draws
+// captures of bat-like sweeps into the main window's plot, a drag on the
+// frequency axis moves the tuning, and the Tessagram sliders change the
+// settings. Frames come from a feeder thread at the real-time rate of a
+// 250 kHz stream. Runs under scripts/with-xvfb; screenshots go to the artifacts.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/worker_routines.h"
+#include "core/conduit.h"
+#include "core/runtime.h"
+#include "core/station_state.h"
+#include "display/display_engine.h"
+#include "display/spectrogram_view.h"
+#include "settings/settings.h"
+#include "ui/toolkit/xs.h"
+#include "ui/windows/tessagram_window.h"
+#include "ui/windows/window_set.h"
+
+namespace hv {
+namespace {
+
+// The main window's spectrogram events, as the main window routes them.
+int MainHandler(XsWindow*, int event, int* d) {
+  switch (event) {
+    case kXsPaint: SpectrogramOnPaint(); break;
+    case kXsResized: case kXsSized: SpectrogramOnResize(d[0], d[1]); break;
+    case kXsMouseMove: case kXsLeftDown: case kXsDrag: case kXsLeftUp: case kXsRightUp:
+      SpectrogramOnMouse(event, d[0], d[1], d[2]);
+      break;
+    default: break;
+  }
+  return 0;
+}
+
+std::string ArtifactDir() {
+  const char* dir = std::getenv("HALVANE_ARTIFACT_DIR");
+  return dir && *dir ? dir : ".";
+}
+
+int RunWhilePumping(const std::string& command) {
+  std::atomic<bool> done{false};
+  int status = -1;
+  std::thread t([&] {
+    status = std::system(command.c_str());
+    done = true;
+  });
+  while (!done) XsMessageLoopFor(0.02);
+  t.join();
+  XsMessageLoopFor(0.3);
+  return status;
+}
+
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  void At(int x, int y, int* r, int* g, int* b) const {
+    const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+    *r = p[0], *g = p[1], *b = p[2];
+  }
+};
+
+Screenshot TakeScreenshot(const std::string& name) {
+  std::string png = ArtifactDir() + "/" + name + ".png", ppm = ArtifactDir() + "/" + name + ".ppm";
+  EXPECT_EQ(RunWhilePumping("import -window root '" + png + "' && convert '" + png + "' '" + ppm + "'"), 0);
+  Screenshot shot;
+  std::ifstream in(ppm, std::ios::binary);
+  std::string magic;
+  int maxval = 0;
+  in >> magic >> shot.width >> shot.height >> maxval;
+  in.get();
+  if (magic != "P6" || maxval != 255) return Screenshot{};
+  shot.rgb.resize(size_t(shot.width) * shot.height * 3);
+  in.read(reinterpret_cast<char*>(shot.rgb.data()), std::streamsize(shot.rgb.size()));
+  return shot;
+}
+
+// Call pixels: the warm colours of levels above the middle of the scale
+// (separators and borders are pure red, without green).
+int CountCallPixels(const Screenshot& s, int x0, int y0, int w, int h) {
+  int n = 0;
+  for (int y = y0; y < y0 + h; ++y)
+    for (int x = x0; x < x0 + w; ++x) {
+      int r, g, b;
+      s.At(x, y, &r, &g, &b);
+      n += r > 150 && g > 40 && b < 80;
+    }
+  return n;
+}
+
+// Frames of a 250 kHz stream at the real-time rate: a sweep from 80 to 30 kHz
+// of 2.5 ms every 60 ms over faint noise; the frames inside a call carry a
+// peak level above the threshold.
+void FeedCalls(std::atomic<bool>* stop) {
+  double phase = 0.0;
+  unsigned seed = 7;
+  auto start = std::chrono::steady_clock::now();
+  for (long frame = 0; !stop->load(); ++frame) {
+    int inCycle = int(frame % 234), callFrames = 10;
+    bool inCall = inCycle < callFrames;
+    float words[68] = {};
+    words[1] = inCall ? 60.0f : -10.0f;
+    for (int i = 0; i < kFrameSamples; ++i) {
+      double t = (inCycle * kFrameSamples + i) / 250000.0;
+      phase += 2.0 * M_PI * (80000.0 - t * 2.0e7) / 250000.0;
+      seed = seed * 1103515245u + 12345u;
+      double noise = ((seed >> 16) & 0x7FFF) / 32768.0 - 0.5;
+      words[4 + i] = float((inCall ? 3000.0 * std::sin(phase) : 0.0) + 40.0 * noise);
+    }
+    uint32_t accepted = 0;
+    while (conduit6.Write(kFrameBytes, words, &accepted), accepted == 0 && !stop->load()) SleepSeconds(0.001);
+    if (frame % 64 == 0) std::this_thread::sleep_until(start + std::chrono::microseconds(frame * 256));
+  }
+}
+
+TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
+  ASSERT_TRUE(XsToolkitInit(true));
+  ASSERT_EQ(XsGetBackend(), kXsBackendScreen);
+  g_displayLock = CreateMutexRecord();
+  ResetSettingsToDefaults();
+  g_run = true;
+  static WaveFormat format = MakeWaveFormat(250000, 1, kFrameBytes, 2176);
+  conduit6.Create(512 * kFrameBytes, &format);
+
+  XsWindow* main = XsWindowCreate(MainHandler, kXsMainFrame);
+  g_mainWindow = main;
+  XsWindowSetTitle(main, "Halvane");
+  XsWindowSetClientSize(main, 800, 336);
+  XsWindowMove(main, 20, 20);
+  XsWindowShow(main);
+  XsMessageLoopFor(0.3);
+
+  std::atomic<bool> stop{false};
+  ThreadRecord* display = StartThread(DisplayThread, kPriorityBelowNormal, "display");
+  std::thread feeder(FeedCalls, &stop);
+  XsMessageLoopFor(2.5);
+
+  int wx = 0, wy = 0;
+  XsWindowGetPosition(main, &wx, &wy);
+  Screenshot shot = TakeScreenshot("live_spectrogram");
+  ASSERT_GT(shot.width, 0);
+  int calls = CountCallPixels(shot, wx + 257, wy + 33, 510, 254);
+  EXPECT_GT(calls, 300) << "call pixels in the plot";
+  EXPECT_LT(CountCallPixels(shot, wx, wy, 250, 330), 5);  // nothing left of the plot
+
+  // Drag on the frequency axis: 60 pixels up is about 29 kHz higher.
+  std::string x = std::to_string(wx + 784);
+  RunWhilePumping("xdotool mousemove --sync " + x + " " + std::to_string(wy + 220) +
+                  " mousedown 1 sleep 0.2 mousemove --sync " + x + " " + std::to_string(wy + 190) +
+                  " sleep 0.2 mousemove --sync " + x + " " + std::to_string(wy + 160) +
+                  " sleep 0.3 mouseup 1 sleep 0.3");
+  float tune = g_settings.TuneFrequency.load();
+  EXPECT_GT(tune, 60000.0f);
+  EXPECT_LT(tune, 75000.0f);
+  EXPECT_EQ(std::fmod(tune - 40000.0f, 250.0f), 0.0f);
+  EXPECT_EQ(g_tuneOffset.load(), 0.0f);
+  TakeScreenshot("after_tuning_drag");
+
+  // The Tessagram sliders: threshold to its right end, detail to its left end.
+  XsWindow* tessagram = CreateTessagramWindow();
+  XsWindowMove(tessagram, 20, 420);
+  XsWindowShow(tessagram);
+  XsMessageLoopFor(0.5);
+  int tx = 0, ty = 0;
+  XsWindowGetPosition(tessagram, &tx, &ty);
+  auto drag = [&](int x0, int y, int x1) {
+    RunWhilePumping("xdotool mousemove --sync " + std::to_string(tx + x0) + " " + std::to_string(ty + y) +
+                    " mousedown 1 sleep 0.2 mousemove --sync " + std::to_string(tx + x1) + " " +
+                    std::to_string(ty + y) + " sleep 0.2 mouseup 1");
+  };
+  drag(110, 80, 238);
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 100.0f);
+  EXPECT_EQ(XsControlText(tessagram, 351), "Threshold");
+  drag(150, 120, 90);
+  EXPECT_EQ(g_settings.SonoDetail.load(), 1);
+  TakeScreenshot("tessagram");
+
+  stop = true;
+  feeder.join();
+  g_run = false;
+  JoinThread(display);
+  ReleaseThread(display);
+}
+
+}  // namespace
+}  // namespace hv

@@ -77,7 +77,7 @@ GarminPacket* GarminInterface::ReadPacket(int waitMs) {
     if (n < 0) return nullptr;
     bytes.insert(bytes.end(), piece, piece + n);
     if (n < kInterruptPiece) break;
-    if (bytes.size() > kMaxPacketBytes) return nullptr;
+    if (bytes.size() > kMaxPacketBytes || !IsRunning()) return nullptr;
   }
   GarminPacket header;
   if (DecodeFirstGarminPacket(bytes.data(), bytes.size(), &header) && header.type == kGarminUsbLayer &&
@@ -92,7 +92,7 @@ GarminPacket* GarminInterface::ReadPacket(int waitMs) {
       }
       if (n == 0) break;
       bytes.insert(bytes.end(), piece, piece + n);
-      if (bytes.size() > kMaxPacketBytes) return nullptr;
+      if (bytes.size() > kMaxPacketBytes || !IsRunning()) return nullptr;
     }
   }
   auto* packet = new GarminPacket;

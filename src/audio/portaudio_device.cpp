@@ -3,6 +3,7 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -54,6 +55,12 @@ class QuietStderr {
   int saved_ = -1;
 };
 
+// One line per new error, so a device retried every few seconds does not flood.
+void ReportError(PaError e) {
+  static std::atomic<int> last{paNoError};
+  if (last.exchange(e) != e) DiagPrint("PortAudio: %s\n", Pa_GetErrorText(e));
+}
+
 PaError QuietInitialize() {
   QuietStderr quiet;
   return Pa_Initialize();
@@ -69,6 +76,22 @@ int StreamCallback(const void*, void* output, unsigned long frames, const PaStre
                    PaStreamCallbackFlags, void* user) {
   auto* buffer = static_cast<LoopingBuffer*>(user);
   buffer->Render(static_cast<uint8_t*>(output), static_cast<uint32_t>(frames * buffer->Format().blockAlign));
+  return paContinue;
+}
+
+// The same for an output that only opens in stereo: each mono sample goes to both channels.
+int StereoStreamCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                         PaStreamCallbackFlags, void* user) {
+  auto* buffer = static_cast<LoopingBuffer*>(user);
+  auto* out = static_cast<int16_t*>(output);
+  int16_t mono[256];
+  while (frames > 0) {
+    unsigned long n = frames < 256 ? frames : 256;
+    buffer->Render(reinterpret_cast<uint8_t*>(mono), static_cast<uint32_t>(n * 2));
+    for (unsigned long i = 0; i < n; ++i) out[2 * i] = out[2 * i + 1] = mono[i];
+    out += 2 * n;
+    frames -= n;
+  }
   return paContinue;
 }
 
@@ -108,7 +131,7 @@ SoundStatus PortAudioDevice::Open() {
   if (!initialised_) {
     PaError e = QuietInitialize();
     if (e != paNoError) {
-      DiagPrint("PortAudio: %s\n", Pa_GetErrorText(e));
+      ReportError(e);
       return kSoundFail;
     }
     initialised_ = true;
@@ -167,15 +190,19 @@ bool PortAudioDevice::OpenStream() {
   {
     QuietStderr quiet;
     e = Pa_OpenStream(&stream, nullptr, &out, f.sampleRate, 256, paNoFlag, StreamCallback, buffer_);
+    if (e != paNoError && f.channels == 1 && f.bitsPerSample == 16) {
+      out.channelCount = 2;  // some outputs open only in stereo
+      e = Pa_OpenStream(&stream, nullptr, &out, f.sampleRate, 256, paNoFlag, StereoStreamCallback, buffer_);
+    }
   }
   if (e != paNoError) {
-    DiagPrint("PortAudio: %s\n", Pa_GetErrorText(e));
+    ReportError(e);
     return false;
   }
   Pa_SetStreamFinishedCallback(stream, StreamFinished);
   e = Pa_StartStream(stream);
   if (e != paNoError) {
-    DiagPrint("PortAudio: %s\n", Pa_GetErrorText(e));
+    ReportError(e);
     Pa_CloseStream(stream);
     return false;
   }

@@ -8,8 +8,10 @@
 #include <thread>
 
 #include "audio/clock_device.h"
+#include "audio/portaudio_device.h"
 #include "audio/sound_output.h"
 #include "core/station_state.h"
+#include "core/status_print.h"
 
 namespace hv {
 namespace {
@@ -152,6 +154,21 @@ TEST_F(Output, AFormatChangeStopsResetsAndStartsAgain) {
   EXPECT_FALSE(playing);
   for (int i = 0; i < 3; ++i) out.ProcessBlock(block.data(), 1024);
   EXPECT_TRUE(out.Playing());
+}
+
+TEST(AudioBackEnd, TheCommandLineChoosesTheDevice) {
+  SetAudioBackend("null");
+  EXPECT_STREQ(CreateSoundDevice()->Name(), "null");
+  SetAudioBackend("wav:/tmp/x.wav");
+  EXPECT_STREQ(CreateSoundDevice()->Name(), "wav");
+  // Headless without an output device, the default falls back to the null output.
+  g_headless.store(true);
+  SetAudioBackend("default");
+  testing::internal::CaptureStderr();
+  auto device = CreateSoundDevice();
+  testing::internal::GetCapturedStderr();
+  EXPECT_STREQ(device->Name(), PortAudioHasOutput() ? "default" : "null");
+  g_headless.store(false);
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The PortAudio back end against ALSA's null output (this test's own ALSA
+// configuration makes it the default device; it has no clock, so the callback
+// runs flat out): the stream plays the looping buffer and passes its
+// notification points, and the buffer can be stopped and released.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "audio/portaudio_device.h"
+#include "audio/sound_manager.h"
+#include "core/status_print.h"
+
+namespace hv {
+namespace {
+
+TEST(PortAudioBackEnd, PlaysTheBufferAndPassesItsNotificationPoints) {
+  auto home = std::filesystem::temp_directory_path() / ("hv_portaudio_home_" + std::to_string(getpid()));
+  std::filesystem::create_directories(home);
+  std::ofstream(home / ".asoundrc") << "pcm.!default { type null }\n";
+  setenv("HOME", home.c_str(), 1);
+  if (!PortAudioHasOutput()) GTEST_SKIP() << "PortAudio offers no ALSA output here";
+
+  AutoResetEvent event;
+  SoundManager manager;
+  ASSERT_EQ(manager.Initialize(nullptr, std::make_unique<PortAudioDevice>()), kSoundOk);
+  ASSERT_EQ(manager.SetPrimaryFormat(), kSoundOk);
+  CStreamingSound* made = nullptr;
+  ASSERT_EQ(manager.CreateStreaming(&made, 8192, SoundOutputFormat(), 2048, &event), kSoundOk);
+  std::unique_ptr<CStreamingSound> sound(made);
+  ASSERT_EQ(sound->Reset(), kSoundOk);
+  ASSERT_EQ(sound->Fill(sound->Buffer()), kSoundOk);
+  EXPECT_EQ(sound->Buffer()->NotificationsPassed(), 0u);
+  ASSERT_EQ(sound->Play(), kSoundOk);
+  ASSERT_TRUE(event.Wait(2000));
+  EXPECT_GT(sound->Buffer()->NotificationsPassed(), 0u);
+  ASSERT_EQ(sound->ServiceNotifications(), kSoundOk);
+  EXPECT_GT(sound->Refills(), 0u);
+  ASSERT_EQ(sound->Stop(), kSoundOk);
+  sound.reset();  // closes the stream before the device goes
+  manager.Initialize(nullptr, std::make_unique<PortAudioDevice>());
+  std::filesystem::remove_all(home);
+}
+
+}  // namespace
+}  // namespace hv

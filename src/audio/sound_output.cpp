@@ -9,13 +9,14 @@ namespace hv {
 
 namespace {
 
-// The queue: a whole buffer (8192 bytes) plus one block of room. Play starts
+// The queue: a whole buffer (8192 bytes) plus two blocks of room. Play starts
 // with 6144 bytes queued, and from then on a block (2048 bytes) arrives about
-// when a refill takes a quarter, so the level swings between 4096 and 8192;
-// with only 8190 bytes of room every block that came just before its refill
-// would lose its last sample. The extra block keeps a live stream whole while
-// the output lags by up to one block.
-constexpr uint32_t kQueueCapacity = 8192 + 2048;
+// when a refill takes a quarter, so the level swings between 4096 and 8192.
+// With only 8190 bytes of room every block that came just before its refill
+// would lose its last sample; the two blocks of room let a live stream ride
+// out a refill that comes up to two blocks late, as the 4096 bytes at the low
+// point let it ride out a block that comes two blocks late.
+constexpr uint32_t kQueueCapacity = 8192 + 2 * 2048;
 constexpr int32_t kNotifySize = 2048;
 // Play starts once more than this many 16-bit bytes were queued.
 constexpr uint64_t kStartBytes = 4096;

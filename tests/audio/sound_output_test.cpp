@@ -72,15 +72,15 @@ TEST_F(Output, LiveBlocksAreDroppedWhenTheQueueIsFull) {
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 10; ++i) out.ProcessBlock(block.data(), 1024);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
-  EXPECT_EQ(out.Sound()->Queue().Available(), 10238u);
-  EXPECT_EQ(out.BlocksDropped(), 6u);  // the 5th block in part, the rest whole
+  EXPECT_EQ(out.Sound()->Queue().Available(), 12286u);
+  EXPECT_EQ(out.BlocksDropped(), 5u);  // the 6th block in part, the rest whole
   EXPECT_TRUE(out.Ready());
 }
 
 TEST_F(Output, PlaybackWaitsForRoomInTheQueue) {
   SoundOutput out(Manual());
   out.Start();
-  for (int i = 0; i < 4; ++i) out.ProcessBlock(block.data(), 1024);  // playing, 8192 queued
+  for (int i = 0; i < 5; ++i) out.ProcessBlock(block.data(), 1024);  // playing, 10240 queued
   g_playbackActive.store(true);
   std::thread consumer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -89,13 +89,13 @@ TEST_F(Output, PlaybackWaitsForRoomInTheQueue) {
   out.ProcessBlock(block.data(), 1024);  // 2046 bytes free: waits for the refill
   consumer.join();
   EXPECT_EQ(out.BlocksDropped(), 0u);
-  EXPECT_EQ(out.Sound()->Queue().Available(), 8192u);
+  EXPECT_EQ(out.Sound()->Queue().Available(), 10240u);
 }
 
 TEST_F(Output, APlaybackQueueThatNeverDrainsFailsTheDeviceInsteadOfHanging) {
   SoundOutput out(Manual());
   out.Start();
-  for (int i = 0; i < 4; ++i) out.ProcessBlock(block.data(), 1024);
+  for (int i = 0; i < 5; ++i) out.ProcessBlock(block.data(), 1024);
   g_playbackActive.store(true);
   auto start = std::chrono::steady_clock::now();
   out.ProcessBlock(block.data(), 1024);

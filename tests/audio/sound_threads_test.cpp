@@ -76,17 +76,38 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   size_t first = 0;
   while (first < pcm.size() && pcm[first] == 0) ++first;
   ASSERT_GE(first, 4096u);
+  // Walk the output against the fed sequence: samples may only be played in
+  // order. A run of silence (the queue ran short) or a jump forward (a block
+  // dropped from a full queue) is a timing event; a loaded machine may cause a
+  // few, a fault in the output causes one per block or per buffer.
+  const int played = total / 1024 * 1024;  // whole blocks the sound thread read
+  int expected = 0, gaps = 0, drops = 0;
+  size_t k = first;
+  while (k < pcm.size() && expected < played) {
+    if (pcm[k] == static_cast<int16_t>(sampleAt(expected))) {
+      ++k, ++expected;
+      continue;
+    }
+    if (pcm[k] == 0) {  // silence until the stream resumes
+      while (k < pcm.size() && pcm[k] == 0) ++k;
+      ++gaps;
+      continue;
+    }
+    int next = expected + 1;  // the stream resumes further on
+    while (next < played && !(pcm[k] == static_cast<int16_t>(sampleAt(next)) && k + 1 < pcm.size() &&
+                              pcm[k + 1] == static_cast<int16_t>(sampleAt(next + 1))))
+      ++next;
+    ASSERT_LT(next, played) << "output sample " << k << " was never fed at or after " << expected;
+    expected = next;
+    ++drops;
+  }
 #ifdef HV_THREAD_SANITIZER_BUILD
-  // Under the sanitizer the threads run many times slower than real time, so
-  // the queue may run short; what counts there is that no race is reported.
-  return;
+  // Many times slower than real time: only the order is checked here.
+  (void)gaps, (void)drops;
+#else
+  EXPECT_EQ(expected, played) << "every whole block was played";
+  EXPECT_LE(gaps + drops, 2) << gaps << " gaps, " << drops << " drops";
 #endif
-  // Everything fed up to the last whole block (1024 samples) read by the sound
-  // thread follows without a gap.
-  const int played = total / 1024 * 1024;
-  ASSERT_GE(pcm.size(), first + played) << "first " << first;
-  for (int i = 0; i < played; ++i)
-    ASSERT_EQ(pcm[first + i], static_cast<int16_t>(sampleAt(i))) << "sample " << i;
 }
 
 }  // namespace

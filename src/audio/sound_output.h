@@ -31,7 +31,7 @@ class SoundOutput {
     // Longest wait for room in the queue during playback.
     double playbackWaitSeconds = 1.0;
     // A playing device whose position does not move for this long has failed.
-    double stallSeconds = 1.0;
+    double stallSeconds = 3.0;
   };
 
   explicit SoundOutput(Options options);

@@ -101,7 +101,7 @@ TEST_F(Output, APlaybackQueueThatNeverDrainsFailsTheDeviceInsteadOfHanging) {
   out.ProcessBlock(block.data(), 1024);
   auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(190));
-  EXPECT_LT(waited, std::chrono::milliseconds(1000));
+  EXPECT_LT(waited, std::chrono::milliseconds(5000));
   EXPECT_FALSE(out.Ready());
   // Later blocks are drained without waiting until the device is back.
   start = std::chrono::steady_clock::now();

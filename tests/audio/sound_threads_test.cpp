@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "app/worker_routines.h"
@@ -35,7 +36,7 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   if (!g_soundLock) g_soundLock = CreateMutexRecord();
   g_conduitFormat[1] = MakeWaveFormat(44100, 1, 4, 32);
   conduit2.Create(176400, &g_conduitFormat[1]);
-  std::string path = (std::filesystem::temp_directory_path() / "hv_sound_threads_test.wav").string();
+  std::string path = (std::filesystem::temp_directory_path() / ("hv_sound_threads_test_" + std::to_string(getpid()) + ".wav")).string();
   SetAudioBackend("wav:" + path);
   g_run.store(true);
   g_soundEvent.Reset();
@@ -56,9 +57,17 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
     int due = std::min(total, static_cast<int>(elapsed * 44100));
     std::vector<float> piece;
     for (int i = written; i < due; ++i) piece.push_back(sampleAt(i));
-    uint32_t accepted = 0;
-    conduit2.Write(static_cast<uint32_t>(piece.size() * 4), piece.data(), &accepted);
-    ASSERT_EQ(accepted, piece.size() * 4);
+    // As the tuning path does: wait in 1 ms steps until all is taken.
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(piece.data());
+    uint32_t left = static_cast<uint32_t>(piece.size() * 4);
+    for (int tries = 0; left > 0 && tries < 10000; ++tries) {
+      uint32_t accepted = 0;
+      conduit2.Write(left, bytes, &accepted);
+      bytes += accepted;
+      left -= accepted;
+      if (left) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(left, 0u) << "the sound thread stopped reading conduit2";
     written = due;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -79,7 +88,8 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   // Walk the output against the fed sequence: samples may only be played in
   // order. A run of silence (the queue ran short) or a jump forward (a block
   // dropped from a full queue) is a timing event; a loaded machine may cause a
-  // few, a fault in the output causes one per block or per buffer.
+  // few (more when the machine is heavily loaded), a fault in the output one
+  // per block or per buffer: 16 or more in this run.
   const int played = total / 1024 * 1024;  // whole blocks the sound thread read
   int expected = 0, gaps = 0, drops = 0;
   size_t k = first;
@@ -106,7 +116,7 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   (void)gaps, (void)drops;
 #else
   EXPECT_EQ(expected, played) << "every whole block was played";
-  EXPECT_LE(gaps + drops, 2) << gaps << " gaps, " << drops << " drops";
+  EXPECT_LE(gaps + drops, 6) << gaps << " gaps, " << drops << " drops";
 #endif
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 #include <vector>
 
 #include "audio/clock_device.h"
@@ -89,7 +90,7 @@ TEST_F(Streaming, ResetEmptiesTheQueueAndRewinds) {
 // threads drive it, and checks the device plays one start buffer of silence
 // and then every queued sample once, in order, with the notifications answered.
 TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
-  std::string path = (std::filesystem::temp_directory_path() / "hv_streaming_test.wav").string();
+  std::string path = (std::filesystem::temp_directory_path() / ("hv_streaming_test_" + std::to_string(getpid()) + ".wav")).string();
   sound.reset();
   manager.Initialize(nullptr, nullptr);  // drop the first device before the next
   Make(path);

@@ -40,7 +40,9 @@ int SoundThread(void*) {
       continue;
     }
     if (got == 0) {
-      conduit2.WaitReadable(1);
+      // Less than a block waiting: sleep rather than wait for the next write,
+      // which would return at once and spin (this thread may run real-time).
+      SleepSeconds(0.001);
       continue;
     }
     output.ProcessBlock(block, got / sizeof(float));

@@ -25,7 +25,7 @@ AutoSnapRecorder::AutoSnapRecorder(Conduit* input)
   std::memset(window_, 0, sizeof window_);
 }
 
-bool AutoSnapRecorder::Triggered(const SnapFrame& d) {
+bool AutoSnapRecorder::Triggered(const SpectrumFrame& d) {
   const bool automatic = g_settings.SnapAutoTrigger.load(std::memory_order_relaxed);
   const float level = automatic ? d.peakLevel - d.noiseFloor : d.peakLevel;
   const float threshold = automatic ? g_settings.SnapAutoThreshold.load(std::memory_order_relaxed)
@@ -56,21 +56,21 @@ void AutoSnapRecorder::EnterFailed() {
 bool AutoSnapRecorder::Pass() {
   uint32_t got = 0;
   uint32_t status =
-      input_->Read(uint32_t(kReadFrames * sizeof(SnapFrame)), reinterpret_cast<uint8_t*>(&window_[held_]), &got);
+      input_->Read(uint32_t(kReadFrames * sizeof(SpectrumFrame)), reinterpret_cast<uint8_t*>(&window_[held_]), &got);
   if (status == kStatusNotInitialized) {
     if (const WaveFormat* f = input_->TakeFormat())
       if (f->sampleRate != 0 && double(f->sampleRate) != streamRate_) streamRate_ = f->sampleRate;
     return false;
   }
   if (status != kStatusOk || got == 0) return false;
-  held_ += int(got / sizeof(SnapFrame));
+  held_ += int(got / sizeof(SpectrumFrame));
   int i = 0;
   for (; i + kLookAhead < held_; ++i) {
     Step(window_[i], window_[i + kLookAhead]);
     logClock_ -= 64;
   }
   // Frames not yet consumed move to the front.
-  std::memmove(window_, window_ + i, size_t(held_ - i) * sizeof(SnapFrame));
+  std::memmove(window_, window_ + i, size_t(held_ - i) * sizeof(SpectrumFrame));
   held_ -= i;
   return true;
 }
@@ -96,7 +96,7 @@ void AutoSnapRecorder::Idle() {
   }
 }
 
-void AutoSnapRecorder::Step(const SnapFrame& audio, const SnapFrame& decision) {
+void AutoSnapRecorder::Step(const SpectrumFrame& audio, const SpectrumFrame& decision) {
   switch (state_) {
     case kSnapIdle:
       IdleStep(&decision);
@@ -116,7 +116,7 @@ void AutoSnapRecorder::Step(const SnapFrame& audio, const SnapFrame& decision) {
   }
 }
 
-void AutoSnapRecorder::IdleStep(const SnapFrame* decision) {
+void AutoSnapRecorder::IdleStep(const SpectrumFrame* decision) {
   const bool on = RecordOn();
   const int mode = Mode();
   if (decision && on && mode == kModeAutoSnap && Triggered(*decision)) {
@@ -187,7 +187,7 @@ bool AutoSnapRecorder::FlushBuffer(bool closing) {
   return ok;
 }
 
-void AutoSnapRecorder::RecordingStep(const SnapFrame& audio, const SnapFrame& decision) {
+void AutoSnapRecorder::RecordingStep(const SpectrumFrame& audio, const SpectrumFrame& decision) {
   const int64_t n = remaining_ < 64 ? (remaining_ > 0 ? remaining_ : 0) : 64;
   bool failed = state_ == kSnapFailed;
   if (int64_t(fill_) + 2 * n > int64_t(sizeof out_) && !FlushBuffer(false)) {

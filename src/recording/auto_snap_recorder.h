@@ -12,21 +12,13 @@
 #include <string>
 
 #include "core/conduit.h"
+#include "dsp/spectrum_frame.h"
 #include "recording/format_record.h"
 #include "recording/record_control.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 
 namespace hv {
-
-struct SnapFrame {
-  float peakBin;
-  float peakLevel;
-  float noiseFloor;
-  float harmonicRatio;
-  float samples[64];
-};
-static_assert(sizeof(SnapFrame) == 272, "analysis frames are 272 bytes");
 
 class AutoSnapRecorder {
  public:
@@ -49,14 +41,14 @@ class AutoSnapRecorder {
   void Abandon();
 
   // The trigger test on a decision frame (strict comparisons, pop filter 4.9 dB).
-  static bool Triggered(const SnapFrame& decision);
+  static bool Triggered(const SpectrumFrame& decision);
   // Float sample to 16 bits: truncated toward zero, clamped to +/-32767.
   static int16_t ConvertSample(float x);
 
  private:
-  void Step(const SnapFrame& audio, const SnapFrame& decision);
-  void IdleStep(const SnapFrame* decision);
-  void RecordingStep(const SnapFrame& audio, const SnapFrame& decision);
+  void Step(const SpectrumFrame& audio, const SpectrumFrame& decision);
+  void IdleStep(const SpectrumFrame* decision);
+  void RecordingStep(const SpectrumFrame& audio, const SpectrumFrame& decision);
   void ClosingStep();
   bool OpenSnapshot();
   bool FlushBuffer(bool closing);
@@ -65,7 +57,7 @@ class AutoSnapRecorder {
   RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
 
   Conduit* input_;
-  SnapFrame window_[kWindowFrames];
+  SpectrumFrame window_[kWindowFrames];
   int held_ = 0;
   double streamRate_;
   uint8_t out_[1024];

@@ -25,7 +25,7 @@ class AutoSnapTest : public RecorderTest {
   // Sends `count` frames; those listed in `triggers` carry a call.
   void Send(AutoSnapRecorder& r, int count, std::initializer_list<int> triggers = {}) {
     for (int i = 0; i < count; ++i, ++frame_) {
-      SnapFrame f{};
+      SpectrumFrame f{};
       f.peakLevel = 5.0f;
       f.harmonicRatio = 10.0f;
       for (int t : triggers)
@@ -82,7 +82,7 @@ TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
 }
 
 TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {
-  SnapFrame f{};
+  SpectrumFrame f{};
   f.peakLevel = 20.0f;  // equal to the threshold: no trigger
   f.harmonicRatio = 4.9f;
   EXPECT_FALSE(AutoSnapRecorder::Triggered(f));

@@ -64,7 +64,8 @@ uint32_t WavPackFile::OpenWrite(const char* name, const FormatWithAttribute* rec
   config.bytes_per_sample = f.blockAlign / f.channels;
   config.num_channels = f.channels;
   config.sample_rate = int32_t(f.sampleRate);
-  config.channel_mask = 5 - f.channels;
+  // Front centre for mono, front left and right for stereo; more channels unassigned.
+  config.channel_mask = f.channels <= 2 ? 5 - f.channels : 0;
   if (!WavpackSetConfiguration(context_, &config, uint32_t(-1)) || !WavpackPackInit(context_)) {
     WavpackCloseFile(context_);
     context_ = nullptr;

@@ -6,6 +6,10 @@
 
 #include "dsp/fast_db.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace hv {
 
 namespace {
@@ -74,20 +78,37 @@ void SpectrumAnalyser::MakeFrame(const float* samples, const SnapshotBand& band,
 // over 15; neighbours outside 0..127 are skipped.
 void SpectrumAnalyser::UpdateFloor() {
   constexpr float inf = std::numeric_limits<float>::infinity();
-  float* d = dilatedPad_ + 4;  // valid indices -3 .. 130
+  // Smoothed spectrum with one -inf on each side (skipped by the max).
+  float* s = smoothedPad_ + 4;
+  std::memcpy(s, smoothed_, sizeof(smoothed_));
+  s[-1] = -inf;
+  s[kFrameBins] = -inf;
+  float* d = dilatedPad_ + 4;  // +inf around it (skipped by the min)
   for (int i = -4; i < 0; ++i) d[i] = inf;
   for (int i = kFrameBins; i < kFrameBins + 4; ++i) d[i] = inf;
-  const float* s = smoothed_;
-  d[0] = s[0] > s[1] ? s[0] : s[1];
-  for (int m = 1; m < kFrameBins - 1; ++m) {
+  float* e = erodedPad_ + 8;  // zeros around it (the mean counts only real bins)
+  for (int i = -8; i < 0; ++i) e[i] = 0.0f;
+  for (int i = kFrameBins; i < kFrameBins + 8; ++i) e[i] = 0.0f;
+#if defined(__SSE2__)
+  for (int m = 0; m < kFrameBins; m += 4) {
+    __m128 v = _mm_max_ps(_mm_max_ps(_mm_loadu_ps(s + m - 1), _mm_load_ps(s + m)), _mm_loadu_ps(s + m + 1));
+    _mm_store_ps(d + m, v);
+  }
+  for (int m = 0; m < kFrameBins; m += 4) {
+    __m128 v = _mm_loadu_ps(d + m - 3);
+    for (int k = -2; k <= 3; ++k) v = _mm_min_ps(v, _mm_loadu_ps(d + m + k));
+    _mm_store_ps(e + m, v);
+  }
+  for (int m = 0; m < kFrameBins; m += 4) {
+    __m128 sum = _mm_setzero_ps();
+    for (int k = -7; k <= 7; ++k) sum = _mm_add_ps(sum, _mm_loadu_ps(e + m + k));
+    _mm_store_ps(floor_ + m, _mm_mul_ps(sum, _mm_load_ps(inverseCount_ + m)));
+  }
+#else
+  for (int m = 0; m < kFrameBins; ++m) {
     float a = s[m - 1] > s[m] ? s[m - 1] : s[m];
     d[m] = a > s[m + 1] ? a : s[m + 1];
   }
-  d[kFrameBins - 1] = s[kFrameBins - 2] > s[kFrameBins - 1] ? s[kFrameBins - 2] : s[kFrameBins - 1];
-
-  float* e = erodedPad_ + 8;  // valid indices -7 .. 134, zero outside the bins
-  for (int i = -8; i < 0; ++i) e[i] = 0.0f;
-  for (int i = kFrameBins; i < kFrameBins + 8; ++i) e[i] = 0.0f;
   for (int m = 0; m < kFrameBins; ++m) {
     float v = d[m - 3];
     for (int k = -2; k <= 3; ++k) v = d[m + k] < v ? d[m + k] : v;
@@ -98,6 +119,7 @@ void SpectrumAnalyser::UpdateFloor() {
     for (int k = -7; k <= 7; ++k) sum += e[m + k];
     floor_[m] = sum * inverseCount_[m];
   }
+#endif
 }
 
 // Walks bins 1..127 once, upward. Bins in the peak's window go to the peak sum,

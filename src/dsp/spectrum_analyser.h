@@ -40,6 +40,7 @@ class SpectrumAnalyser {
   alignas(16) float levels_[kFrameBins];
   alignas(16) float smoothed_[kFrameBins];
   // Padded working arrays of the floor computation.
+  alignas(16) float smoothedPad_[kFrameBins + 8];
   alignas(16) float dilatedPad_[kFrameBins + 8];
   alignas(16) float erodedPad_[kFrameBins + 16];
   alignas(16) float floor_[kFrameBins];

@@ -41,6 +41,29 @@ SpectrumAnalyser::SpectrumAnalyser() {
 
 void SpectrumAnalyser::MakeFrame(const float* samples, const SnapshotBand& band, float levelOffset,
                                  SpectrumFrame* frame) {
+  MakeFrames(samples, 1, band, levelOffset, frame);
+}
+
+void SpectrumAnalyser::MakeFrames(const float* samples, int count, const SnapshotBand& band, float levelOffset,
+                                  SpectrumFrame* frames) {
+  if (count > kMaxBatch) count = kMaxBatch;
+  for (int i = 0; i < count; ++i) Analyse(samples + i * kFrameHop, band, levelOffset, &frames[i], excess_[i]);
+  for (int i = 0; i < count; i += 4) {
+    const float* excess[4];
+    int peaks[4];
+    float ratios[4];
+    int n = count - i < 4 ? count - i : 4;
+    for (int j = 0; j < n; ++j) {
+      excess[j] = excess_[i + j];
+      peaks[j] = static_cast<int>(frames[i + j].peakBin);
+    }
+    HarmonicRatios(excess, peaks, n, ratios);
+    for (int j = 0; j < n; ++j) frames[i + j].harmonicRatio = ratios[j];
+  }
+}
+
+void SpectrumAnalyser::Analyse(const float* samples, const SnapshotBand& band, float levelOffset,
+                               SpectrumFrame* frame, float* excess) {
   sfft_.PowerSpectrum(samples, SpectrumSFFT::kSize, power_, kFrameBins);
 
   // Levels; bin 0 (DC) is pinned at -10 dB.
@@ -70,7 +93,8 @@ void SpectrumAnalyser::MakeFrame(const float* samples, const SnapshotBand& band,
   frame->peakBin = static_cast<float>(peakBin);
   frame->peakLevel = peakLevel;
   frame->noiseFloor = floor_[peakBin];
-  frame->harmonicRatio = HarmonicRatio(peakBin);
+  frame->harmonicRatio = 0.0f;
+  for (int m = 0; m < kFrameBins; ++m) excess[m] = levels_[m] - floor_[m];
   std::memcpy(frame->samples, samples, sizeof(frame->samples));
 }
 
@@ -122,46 +146,68 @@ void SpectrumAnalyser::UpdateFloor() {
 #endif
 }
 
-// Walks bins 1..127 once, upward. Bins in the peak's window go to the peak sum,
-// bins in later harmonic windows to the harmonic sum, all others to the outside
-// sum; each sum combines (level - floor) values with DbPowerSum from -100 dB.
-// With no peak (bin 0) no harmonic window is opened, and the walk stops opening
-// windows as soon as one would not move it forward.
-float SpectrumAnalyser::HarmonicRatio(int peakBin) const {
-  float outside = kSumStart, peak = kSumStart, harmonic = kSumStart;
-  auto add = [this](float sum, int from, int to) {
-    for (int b = from; b < to; ++b) sum = DbPowerSum(sum, levels_[b] - floor_[b]);
-    return sum;
-  };
+// The harmonic walk visits bins 1..127 once, upward. Bins in the peak's window
+// go to the peak sum, bins in later harmonic windows to the harmonic sum, all
+// others to the outside sum. With no peak (bin 0) no harmonic window is opened,
+// and no window is opened once one would not move the walk forward.
+void SpectrumAnalyser::ClassifyBins(int peakBin, uint8_t* classOf) {
+  std::memset(classOf, 0, kFrameBins);
   int w = 1;
   int t = static_cast<int>(peakBin + 0.5f);
   int start = t - 5 < 0 ? 0 : t - 5;
   int end = t + 5 < 128 ? t + 5 : 128;
-  if (start > w) {
-    outside = add(outside, w, start);
-    w = start;
+  if (start > w) w = start;
+  for (; w < end; ++w) classOf[w] = 1;
+  if (peakBin <= 0) return;
+  for (int n = 2;; ++n) {
+    int b = static_cast<int>(n * static_cast<float>(peakBin) + 0.5f);
+    if (b >= 133) break;
+    int s = b - 5;
+    int e = b + 5 < 127 ? b + 5 : 127;
+    if (e <= w) break;  // would not advance
+    if (s > w) w = s;
+    for (; w < e; ++w) classOf[w] = 2;
   }
-  if (end > w) {
-    peak = add(peak, w, end);
-    w = end;
-  }
-  if (peakBin > 0) {
-    for (int n = 2;; ++n) {
-      int b = static_cast<int>(n * static_cast<float>(peakBin) + 0.5f);
-      if (b >= 133) break;
-      int s = b - 5;
-      int e = b + 5 < 127 ? b + 5 : 127;
-      if (e <= w) break;  // would not advance
-      if (s > w) {
-        outside = add(outside, w, s);
-        w = s;
-      }
-      harmonic = add(harmonic, w, e);
-      w = e;
+}
+
+// Each sum starts at -100 dB and takes (level - floor) of its bins in order with
+// DbPowerSum; ratio = DbPowerSum(peak, harmonic) - outside. Four frames run in
+// the four lanes; every lane does exactly the scalar operations of DbPowerSum.
+void SpectrumAnalyser::HarmonicRatios(const float* const* excess, const int* peakBins, int count,
+                                      float* ratios) {
+  alignas(16) uint8_t classOf[4][kFrameBins];
+  for (int j = 0; j < 4; ++j) ClassifyBins(j < count ? peakBins[j] : 0, classOf[j]);
+  const float* rows[4];
+  for (int j = 0; j < 4; ++j) rows[j] = excess[j < count ? j : 0];
+#if defined(__SSE2__)
+  const __m128 three = _mm_set1_ps(3.0f), fifth = _mm_set1_ps(0.2f), zero = _mm_setzero_ps();
+  const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  auto sumStep = [&](__m128 a, __m128 b) {
+    __m128 d = _mm_sub_ps(three, _mm_mul_ps(fifth, _mm_and_ps(_mm_sub_ps(a, b), absMask)));
+    __m128 m = _mm_max_ps(a, b);
+    __m128 positive = _mm_cmpgt_ps(d, zero);
+    return _mm_or_ps(_mm_and_ps(positive, _mm_add_ps(m, d)), _mm_andnot_ps(positive, m));
+  };
+  __m128 sums[3] = {_mm_set1_ps(kSumStart), _mm_set1_ps(kSumStart), _mm_set1_ps(kSumStart)};
+  for (int w = 1; w < kFrameBins; ++w) {
+    __m128 v = _mm_setr_ps(rows[0][w], rows[1][w], rows[2][w], rows[3][w]);
+    __m128i cls = _mm_setr_epi32(classOf[0][w], classOf[1][w], classOf[2][w], classOf[3][w]);
+    for (int c = 0; c < 3; ++c) {
+      __m128 take = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, _mm_set1_epi32(c)));
+      __m128 next = sumStep(sums[c], v);
+      sums[c] = _mm_or_ps(_mm_and_ps(take, next), _mm_andnot_ps(take, sums[c]));
     }
   }
-  outside = add(outside, w, kFrameBins);
-  return DbPowerSum(peak, harmonic) - outside;
+  alignas(16) float out[3][4];
+  for (int c = 0; c < 3; ++c) _mm_store_ps(out[c], sums[c]);
+  for (int j = 0; j < count; ++j) ratios[j] = DbPowerSum(out[1][j], out[2][j]) - out[0][j];
+#else
+  for (int j = 0; j < count; ++j) {
+    float sums[3] = {kSumStart, kSumStart, kSumStart};
+    for (int w = 1; w < kFrameBins; ++w) sums[classOf[j][w]] = DbPowerSum(sums[classOf[j][w]], rows[j][w]);
+    ratios[j] = DbPowerSum(sums[1], sums[2]) - sums[0];
+  }
+#endif
 }
 
 }  // namespace hv

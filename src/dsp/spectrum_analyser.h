@@ -4,6 +4,8 @@
 // spectrum persists across frames (and format changes) for the owner's life.
 #pragma once
 
+#include <cstdint>
+
 #include "dsp/spectrum_frame.h"
 #include "dsp/spectrum_sfft.h"
 
@@ -20,9 +22,19 @@ class SpectrumAnalyser {
  public:
   SpectrumAnalyser();
 
+  static constexpr int kMaxBatch = 20;
+
   // Analyses samples[0..255] into frame (features plus samples[0..63]);
   // levelOffset is the receiver level offset V in dB.
   void MakeFrame(const float* samples, const SnapshotBand& band, float levelOffset, SpectrumFrame* frame);
+  // The same for `count` (<= 20) windows starting every 64 samples, in order;
+  // the harmonic ratios are then worked out four frames at a time.
+  void MakeFrames(const float* samples, int count, const SnapshotBand& band, float levelOffset,
+                  SpectrumFrame* frames);
+
+  // Class of each bin 1..127 in the harmonic walk for a peak bin: 0 outside,
+  // 1 peak window, 2 harmonic windows (bin 0 is never summed).
+  static void ClassifyBins(int peakBin, uint8_t* classOf);
 
   // The arrays of the last frame (128 bins each), for inspection.
   const float* levels() const { return levels_; }
@@ -30,8 +42,12 @@ class SpectrumAnalyser {
   const float* noiseFloor() const { return floor_; }
 
  private:
+  // Everything but the harmonic ratio; keeps level minus floor per bin in `excess`.
+  void Analyse(const float* samples, const SnapshotBand& band, float levelOffset, SpectrumFrame* frame,
+               float* excess);
   void UpdateFloor();
-  float HarmonicRatio(int peakBin) const;
+  // Harmonic ratios of up to four frames, one per vector lane.
+  static void HarmonicRatios(const float* const* excess, const int* peakBins, int count, float* ratios);
 
   SpectrumSFFT sfft_;
   float gain_;  // 20 log10(256)
@@ -45,6 +61,7 @@ class SpectrumAnalyser {
   alignas(16) float erodedPad_[kFrameBins + 16];
   alignas(16) float floor_[kFrameBins];
   alignas(16) float inverseCount_[kFrameBins];
+  alignas(16) float excess_[kMaxBatch][kFrameBins];
 };
 
 }  // namespace hv

@@ -90,12 +90,11 @@ int SpectrumThread(void*) {
     int frames = 0;
     int g = 0;
     if (available > kWindow) {
-      while (frames < kMaxFrames) {
-        work->analyser.MakeFrame(work->samples + g, band, levelOffset, &work->frames[frames]);
-        ++frames;
-        g += kFrameHop;
-        if (!(g + kWindow < available)) break;
-      }
+      // Windows at 0, 64, ...: after each, go on only while the next one fits.
+      frames = 1;
+      while (frames < kMaxFrames && frames * kFrameHop + kWindow < available) ++frames;
+      g = frames * kFrameHop;
+      work->analyser.MakeFrames(work->samples, frames, band, levelOffset, work->frames);
     }
     // 5. Hand them on.
     if (frames > 0) {

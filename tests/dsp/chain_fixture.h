@@ -90,12 +90,10 @@ class ChainOnOneThread {
     fill_ += got / 4;
     int frames = 0, g = 0;
     if (fill_ > 256) {
-      while (frames < 20) {
-        analyser_.MakeFrame(samples_ + g, band_, 19.0f, &frameBuffer_[frames]);
-        ++frames;
-        g += 64;
-        if (!(g + 256 < static_cast<int>(fill_))) break;
-      }
+      frames = 1;
+      while (frames < 20 && frames * 64 + 256 < static_cast<int>(fill_)) ++frames;
+      g = frames * 64;
+      analyser_.MakeFrames(samples_, frames, band_, 19.0f, frameBuffer_);
     }
     Write(conduit6, frameBuffer_, frames * kSpectrumFrameBytes);
     frames_ += frames;

@@ -11,11 +11,15 @@
 #include "display/plot_axis.h"
 #include "display/spectrogram_image.h"
 #include "display/spectrogram_view.h"
+#include "dsp/spectrum_frame.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
+
+static_assert(kFrameBytes == int(kSpectrumFrameBytes) && kFrameSamples == kFrameHop,
+              "the display reads the spectrum thread's frames");
 
 int HopForDetail(int detail) {
   static const int kHops[7] = {256, 128, 64, 48, 32, 24, 16};

@@ -38,7 +38,8 @@ TimerProgram StationTimerActions::Program(int number) {
     p.stopText = (first ? g_settings.Pgm1StopTime : g_settings.Pgm2StopTime).Get();
   }
   p.basePath = (first ? g_history.Pgm1FileName : g_history.Pgm2FileName).Get();
-  p.comment = (first ? g_history.Pgm1Comment : g_history.Pgm2Comment).Get();
+  p.comment = g_operationTimerWindow ? XsControlText(g_operationTimerWindow, first ? kTimerComment1 : kTimerComment2)
+                                     : (first ? g_history.Pgm1Comment : g_history.Pgm2Comment).Get();
   return p;
 }
 

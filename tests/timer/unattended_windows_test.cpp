@@ -129,6 +129,8 @@ TEST_F(UnattendedWindows, TimerActionsDriveTheStationsRecordingControls) {
   // The programs' times are read from the window's fields.
   XsControlSetText(w, kTimerStart1, "1:2:3");
   EXPECT_EQ(actions.Program(1).startText, "1:2:3");
+  EXPECT_EQ(actions.Program(1).comment, "<Program 1 Comment>");
+  EXPECT_EQ(g_history.Pgm1Comment.Get(), "");  // a placeholder is not a setting
 }
 
 TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {

@@ -135,9 +135,9 @@ void BuildProgram(XsWindow* w, int n) {
   XsControlSetText(w, p.stop, stop.empty() ? "00:00:00" : stop.c_str());
   std::string path = p.path->Get();
   XsControlSetText(w, p.fileName, path.empty() ? "<No file selected>" : FileNamePart(path).c_str());
+  // An empty comment shows its placeholder; it is stored only once edited.
   std::string comment = p.commentText->Get();
-  if (comment.empty()) p.commentText->Set(comment = p.defaultComment);
-  XsControlSetText(w, p.comment, comment.c_str());
+  XsControlSetText(w, p.comment, comment.empty() ? p.defaultComment : comment.c_str());
   XsCheckSet(w, p.enable, enabled);
   SetEntriesEnabled(w, p, !enabled);
   // A program can be switched on only with a base path and valid times; a

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The whole station uploads finished recordings found beside its base path to
+# an FTP server on loopback, keeps files still being written, and logs it.
+# Usage: station_upload_test.sh path/to/halvane path/to/ftp_test_server.py
+set -u
+HALVANE="$1"
+SERVER="$2"
+WORK=$(mktemp -d)
+export HALVANE_INSTANCE_DIR="$WORK/instances"
+server=""
+cleanup() { [ -n "$server" ] && kill -9 "$server" 2>/dev/null; rm -rf "$WORK"; }
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+mkdir -p "$WORK/rec" "$WORK/remote"
+/usr/bin/python3 "$SERVER" --address 127.0.0.59 --dir "$WORK/remote" --commands "$WORK/commands" >"$WORK/port" 2>/dev/null &
+server=$!
+for _ in $(seq 100); do [ -s "$WORK/port" ] && break; sleep 0.05; done
+port=$(head -1 "$WORK/port")
+[ -n "$port" ] || { echo "FAIL: FTP server did not start"; exit 1; }
+
+head -c 200000 /dev/urandom >"$WORK/rec/site_D20240131T220000m000.wav"
+head -c 3000 /dev/urandom >"$WORK/rec/site_D20240131T221500m000.tmp_wav"
+cp "$WORK/rec/site_D20240131T220000m000.wav" "$WORK/sent.wav"
+
+# No receiver is reached: an address nobody listens on, on loopback.
+"$HALVANE" --headless --config "$WORK/cfg" --device IP127.0.0.254 --audio null --run-for 4 \
+  --record "$WORK/rec/site.wav" --set FileTransferEnable=1 --set "FTPHostName=127.0.0.59:$port" \
+  >"$WORK/out" 2>&1 || fail "station exit status $?"
+
+cmp -s "$WORK/sent.wav" "$WORK/remote/site_D20240131T220000m000.wav" || fail "upload not byte-identical"
+[ ! -e "$WORK/rec/site_D20240131T220000m000.wav" ] || fail "sent file still there"
+[ -e "$WORK/rec/site_D20240131T221500m000.tmp_wav" ] || fail "file being written was touched"
+[ ! -e "$WORK/remote/site_D20240131T221500m000.tmp_wav" ] || fail "file being written was sent"
+grep -q "Transfer status: Transfering file site_D20240131T220000m000.wav" "$WORK/out" || fail "no status line: $(cat "$WORK/out")"
+log="$WORK/rec/site_D$(date -u +%Y%m%d)_log.txt"
+grep -q "File transfered:  site_D20240131T220000m000.wav" "$log" 2>/dev/null || fail "no log line in $log"
+grep -q "Delete local copy:  site_D20240131T220000m000.wav" "$log" 2>/dev/null || fail "no delete line"
+grep -q "^QUIT" "$WORK/commands" || fail "session not ended with QUIT"
+
+[ $failures -eq 0 ] && echo "station upload: ok"
+exit $failures

@@ -1,0 +1,214 @@
+// The whole station as a process, fed by the receiver simulator on loopback
+// (127.0.0.40 .. 127.0.0.43), its audio written by the wav: back end: the tuned
+// tone's pitch, its level against the volume, silence when the volume is off,
+// and no underrun over 20 s of live input.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kApps = HALVANE_BUILD_DIR "/apps/";
+
+pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Waits at most `seconds`; kills an overstaying process. Its exit status, or -1.
+int Wait(pid_t pid, double seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// 16-bit mono samples of a WAV file written by the wav: back end (44-byte header).
+std::vector<int16_t> ReadPcm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return {};
+  uint32_t data = 0;
+  std::memcpy(&data, bytes.data() + 40, 4);
+  std::vector<int16_t> pcm(std::min<size_t>(data, bytes.size() - 44) / 2);
+  std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
+  return pcm;
+}
+
+// One station run: a simulator sending `signal` on `address`, the station with
+// the wav: back end and `options`, for `seconds`.
+struct StationRun {
+  std::string dir, wav, stderrText;
+  pid_t sim = -1, station = -1;
+  double seconds = 0;
+
+  void Start(const std::string& address, const std::string& signal, std::vector<std::string> options,
+             double runSeconds) {
+    char pattern[] = "/tmp/hv-audio-XXXXXX";
+    dir = mkdtemp(pattern);
+    wav = dir + "/heard.wav";
+    seconds = runSeconds;
+    std::filesystem::create_directories(dir + "/cfg");
+    std::filesystem::create_directories(dir + "/inst");
+    sim = Spawn({kApps + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir + "/sim.out",
+                dir + "/sim.err");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::vector<std::string> args = {kApps + "halvane/halvane", "--headless", "--config", dir + "/cfg",
+                                     "--device", "IP" + address, "--audio", "wav:" + wav,
+                                     "--run-for", std::to_string(static_cast<int>(seconds))};
+    args.insert(args.end(), options.begin(), options.end());
+    setenv("HALVANE_INSTANCE_DIR", (dir + "/inst").c_str(), 1);
+    station = Spawn(args, dir + "/station.out", dir + "/station.err");
+  }
+  // Waits for the station, stops the simulator; true when the station ended by itself.
+  bool Finish() {
+    int status = Wait(station, seconds + 20);
+    if (sim > 0) {
+      kill(sim, SIGTERM);
+      Wait(sim, 5);
+    }
+    stderrText = ReadText(dir + "/station.err");
+    return status == 0;
+  }
+  ~StationRun() {
+    std::error_code ec;
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+  }
+};
+
+// Power at `hz` of a Hann-windowed stretch (Goertzel).
+double PowerAt(const int16_t* x, size_t n, double hz) {
+  double w = 2 * M_PI * hz / 44100.0, c = 2 * std::cos(w), s1 = 0, s2 = 0;
+  for (size_t i = 0; i < n; ++i) {
+    double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / (n - 1));
+    double s0 = x[i] * hann + c * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return s1 * s1 + s2 * s2 - c * s1 * s2;
+}
+
+// The strongest frequency: a 20 Hz scan of the audio band, then 1 Hz steps around its best.
+double PeakFrequency(const int16_t* x, size_t n) {
+  double best = 0, bestPower = -1;
+  for (double f = 200; f < 21500; f += 20) {
+    double p = PowerAt(x, n, f);
+    if (p > bestPower) bestPower = p, best = f;
+  }
+  double coarse = best;
+  for (double f = coarse - 25; f <= coarse + 25; f += 1) {
+    double p = PowerAt(x, n, f);
+    if (p > bestPower) bestPower = p, best = f;
+  }
+  return best;
+}
+
+double Rms(const int16_t* x, size_t n) {
+  double sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += double(x[i]) * x[i];
+  return n ? std::sqrt(sum / n) : 0;
+}
+
+size_t FirstSound(const std::vector<int16_t>& pcm) {
+  size_t i = 0;
+  while (i < pcm.size() && std::abs(pcm[i]) < 100) ++i;
+  return i;
+}
+
+// Runs of 32 or more zero samples after the tone began (a 16 kHz tone has none).
+int SilentGaps(const std::vector<int16_t>& pcm, size_t from) {
+  int gaps = 0;
+  size_t run = 0;
+  for (size_t i = from; i < pcm.size(); ++i) {
+    run = pcm[i] == 0 ? run + 1 : 0;
+    if (run == 32) ++gaps;
+  }
+  return gaps;
+}
+
+// "Sound output: N refills, M found the queue short, K quarters skipped".
+bool RefillCounts(const std::string& text, long* refills, long* shortRefills) {
+  size_t at = text.find("Sound output: ");
+  return at != std::string::npos &&
+         std::sscanf(text.c_str() + at, "Sound output: %ld refills, %ld found", refills, shortRefills) == 2;
+}
+
+TEST(StationAudio, TunedToneIsHeardAt16025HzWithoutUnderrunOver20Seconds) {
+  StationRun run;
+  run.Start("127.0.0.40", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=3"}, 23);
+  ASSERT_TRUE(run.Finish()) << run.stderrText;
+  std::vector<int16_t> pcm = ReadPcm(run.wav);
+  size_t start = FirstSound(pcm);
+  ASSERT_GT(pcm.size(), start + 20 * 44100) << "at least 20 s of tone; " << run.stderrText;
+  EXPECT_NEAR(PeakFrequency(pcm.data() + start + 44100, 44100), 16025.0, 20.0);
+  EXPECT_EQ(SilentGaps(pcm, start), 0);
+  long refills = 0, shortRefills = 0;
+  ASSERT_TRUE(RefillCounts(run.stderrText, &refills, &shortRefills)) << run.stderrText;
+  std::printf("%ld refills, %ld found the queue short, over %.1f s of tone\n", refills, shortRefills,
+              (pcm.size() - start) / 44100.0);
+  RecordProperty("refills", static_cast<int>(refills));
+  RecordProperty("short_refills", static_cast<int>(shortRefills));
+  EXPECT_EQ(shortRefills, 0);
+}
+
+TEST(StationAudio, LevelFollowsTheVolumeAndVolume2IsSilence) {
+  // Three stations side by side: gain 1.5, gain 3 and off.
+  StationRun soft, loud, off;
+  soft.Start("127.0.0.41", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=3"}, 5);
+  loud.Start("127.0.0.42", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=6"}, 5);
+  off.Start("127.0.0.43", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=2"}, 5);
+  ASSERT_TRUE(soft.Finish()) << soft.stderrText;
+  ASSERT_TRUE(loud.Finish()) << loud.stderrText;
+  ASSERT_TRUE(off.Finish()) << off.stderrText;
+
+  std::vector<int16_t> a = ReadPcm(soft.wav), b = ReadPcm(loud.wav), c = ReadPcm(off.wav);
+  size_t sa = FirstSound(a), sb = FirstSound(b);
+  ASSERT_GT(a.size(), sa + 44100);
+  ASSERT_GT(b.size(), sb + 44100);
+  double ra = Rms(a.data() + sa + 4410, 22050), rb = Rms(b.data() + sb + 4410, 22050);
+  EXPECT_GT(ra, 1000.0);
+  EXPECT_LT(rb, 32767 / std::sqrt(2.0)) << "no clipping";
+  EXPECT_NEAR(rb / ra, 2.0, 0.1);
+  EXPECT_TRUE(std::all_of(c.begin(), c.end(), [](int16_t s) { return s == 0; })) << c.size() << " samples";
+}
+
+}  // namespace

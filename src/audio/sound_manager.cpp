@@ -148,6 +148,9 @@ SoundStatus CStreamingSound::Refill() {
 SoundStatus CStreamingSound::ServiceNotifications() {
   SoundBuffer* buffer = Buffer();
   if (!buffer || notifySize_ <= 0 || bufferSize_ <= 0) return kSoundFail;
+  bool playing = false, lost = false;
+  buffer->GetStatus(&playing, &lost);
+  if (lost) return Refill();  // restores and fills the whole buffer; nothing else is owed
   const uint64_t passed = buffer->NotificationsPassed();
   uint64_t due = passed - serviced_;
   serviced_ = passed;

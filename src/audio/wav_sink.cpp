@@ -1,6 +1,8 @@
 #include "audio/wav_sink.h"
 
+#include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "core/runtime.h"
 
@@ -25,7 +27,12 @@ bool WavSink::Open(const std::string& path, const WaveFormat& format) {
   Close();
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) {
-    DiagPrint("Cannot create audio file %s: %s\n", path.c_str(), std::strerror(errno));
+    // Said once per path: the sound output tries again every few seconds.
+    static std::mutex lock;
+    static std::string told;
+    std::lock_guard<std::mutex> guard(lock);
+    if (told != path) DiagPrint("Cannot create audio file %s: %s\n", path.c_str(), std::strerror(errno));
+    told = path;
     return false;
   }
   path_ = path;

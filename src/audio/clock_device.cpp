@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 #include <vector>
 
 namespace hv {
@@ -23,7 +24,19 @@ class ClockBuffer : public LoopingBuffer {
 
 constexpr auto kTick = std::chrono::milliseconds(5);
 
+// Files this process has written: a device set up again after a failure
+// continues its file instead of starting it afresh.
+std::mutex s_filesLock;
+std::set<std::string> s_files;
+
 }  // namespace
+
+bool ClockDevice::OpenWav(const WaveFormat& format) {
+  std::lock_guard<std::mutex> guard(s_filesLock);
+  bool ok = s_files.count(wavPath_) ? wav_.OpenToAppend(wavPath_, format) : wav_.Open(wavPath_, format);
+  if (ok) s_files.insert(wavPath_);
+  return ok;
+}
 
 ClockDevice::ClockDevice(std::string wavPath, Pacing pacing) : wavPath_(std::move(wavPath)), pacing_(pacing) {}
 
@@ -45,7 +58,7 @@ SoundStatus ClockDevice::CreateBuffer(const WaveFormat& format, uint32_t bytes, 
     return kSoundBadArgument;
   for (uint32_t p : points)
     if (p >= bytes) return kSoundBadArgument;
-  if (!wavPath_.empty() && !wav_.IsOpen() && !wav_.Open(wavPath_, format)) return kSoundFail;
+  if (!wavPath_.empty() && !wav_.IsOpen() && !OpenWav(format)) return kSoundFail;
   auto detach = [this](ClockBuffer* b) {
     std::lock_guard<std::mutex> guard(bufferLock_);
     if (buffer_ == b) buffer_ = nullptr;

@@ -45,6 +45,7 @@ class ClockDevice : public SoundDevice, private BufferHost {
   void ClockLoop();
   void Consume(uint32_t bytes);
   void StopClock();
+  bool OpenWav(const WaveFormat& format);
 
   std::string wavPath_;
   Pacing pacing_;

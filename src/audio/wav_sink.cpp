@@ -57,6 +57,36 @@ bool WavSink::Open(const std::string& path, const WaveFormat& format) {
   return !failed_;
 }
 
+bool WavSink::OpenToAppend(const std::string& path, const WaveFormat& format) {
+  Close();
+  std::FILE* f = std::fopen(path.c_str(), "r+b");
+  if (!f) return Open(path, format);
+  uint8_t header[44];
+  bool same = std::fread(header, 1, sizeof header, f) == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
+              std::memcmp(header + 8, "WAVE", 4) == 0 && std::memcmp(header + 12, "fmt ", 4) == 0 &&
+              std::memcmp(header + 36, "data", 4) == 0;
+  uint8_t want[16];
+  PutU16(want, format.formatTag);
+  PutU16(want + 2, format.channels);
+  PutU32(want + 4, format.sampleRate);
+  PutU32(want + 8, format.avgBytesPerSec);
+  PutU16(want + 12, format.blockAlign);
+  PutU16(want + 14, format.bitsPerSample);
+  same = same && std::memcmp(header + 20, want, sizeof want) == 0;
+  uint32_t data = uint32_t(header[40]) | uint32_t(header[41]) << 8 | uint32_t(header[42]) << 16 |
+                  uint32_t(header[43]) << 24;
+  // The data chunk's own size (a pad byte after an odd count is overwritten).
+  if (!same || std::fseek(f, 44 + static_cast<long>(data), SEEK_SET) != 0) {
+    std::fclose(f);
+    return Open(path, format);
+  }
+  file_ = f;
+  path_ = path;
+  dataBytes_ = data;
+  failed_ = false;
+  return true;
+}
+
 bool WavSink::Append(const uint8_t* bytes, uint32_t count) {
   if (!file_ || failed_) return false;
   if (dataBytes_ + count > kMaxData) count = static_cast<uint32_t>(kMaxData - dataBytes_);

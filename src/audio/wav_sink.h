@@ -28,6 +28,9 @@ class WavSink {
 
   // Creates (or truncates) `path`; false with a diagnostic when it can't.
   bool Open(const std::string& path, const WaveFormat& format);
+  // Continues a file this writer's layout made earlier (same 44-byte header
+  // form); creates it when it is missing or has another form.
+  bool OpenToAppend(const std::string& path, const WaveFormat& format);
   bool IsOpen() const { return file_ != nullptr; }
   // Appends sample bytes; false on a write error (reported once).
   bool Append(const uint8_t* bytes, uint32_t count);

@@ -67,22 +67,29 @@ uint32_t Conditioner::Process(uint8_t* input, uint32_t frames, uint32_t bytesPer
   std::memmove(work_, work_ + lastEnd_ - kTaps, kTaps * sizeof(float));
 
   float* y = work_ + kTaps;
+  const float* coef = filter == ResponseFilter::kCompensation ? kCompensationTable
+                      : filter == ResponseFilter::kRestoration ? kRestorationTable
+                                                               : nullptr;
+  // DC removal is one long dependent chain; filtering each 16 samples right
+  // after they are conditioned lets the processor overlap the two.
   float dc = dc_;
   const uint8_t* p = input;
-  for (uint32_t k = 0; k < count; ++k, p += bytesPerFrame) {
-    int16_t x = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-    dc = static_cast<float>(x * 3.0518509447574615e-05 + dc * 0.999969482421875);
-    y[k] = static_cast<float>(x) - dc;
+  for (uint32_t c = 0; c < count; c += 16) {
+    const uint32_t end = c + 16 < count ? c + 16 : count;
+    for (uint32_t k = c; k < end; ++k, p += bytesPerFrame) {
+      int16_t x = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+      dc = static_cast<float>(x * 3.0518509447574615e-05 + dc * 0.999969482421875);
+      y[k] = static_cast<float>(x) - dc;
+    }
+    if (coef) Fir32(work_ + c, coef, end - c, out + c);
   }
   dc_ = dc;
   lastEnd_ = kTaps + count;
 
-  if (filter == ResponseFilter::kNone) {
+  if (!coef) {
     std::memcpy(out, y, count * sizeof(float));
     return count;
   }
-  const float* coef = filter == ResponseFilter::kCompensation ? kCompensationTable : kRestorationTable;
-  Fir32(work_, coef, count, out);
   if (bytesPerFrame == 2) {
     for (uint32_t k = 0; k < count; ++k) {
       uint16_t v = static_cast<uint16_t>(WriteBackSample(out[k]));

@@ -14,10 +14,11 @@ void BuildNetworkWindow(XsWindow* w) {
     const char* text;
   };
   if (g_settings.NetworkIPAddress.Get().empty()) g_settings.NetworkIPAddress.Set(kDefaultNetworkAddress);
+  const std::string address = g_settings.NetworkIPAddress.Get();
   const Spec specs[] = {
       {500, kXsStatic, 16, 16, 224, 24, "Network Device Address"},
       {501, kXsStatic, 16, 56, 48, 24, "Addr:"},
-      {502, kXsEdit, 64, 56, 160, 24, g_settings.NetworkIPAddress.Get().c_str()},
+      {502, kXsEdit, 64, 56, 160, 24, address.c_str()},
       {503, kXsCheckBox, 16, 104, 224, 32, "Make Network Default"},
   };
   for (const Spec& s : specs) {

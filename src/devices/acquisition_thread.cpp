@@ -1,12 +1,269 @@
+// The acquisition thread: finds the receiver named by the device name, opens it
+// through whichever interface accepts the name (EZ-USB driver, libusb, network,
+// in that order), identifies the model from its product text and moves every
+// block it delivers into conduit1. Recovers by itself from the loss of the
+// receiver, a change of the device name, power save and playback.
+#include <cstring>
+#include <string>
+
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/status_print.h"
+#include "devices/libusb_interface.h"
+#include "devices/model_table.h"
+#include "devices/mrw_interface.h"
+#include "devices/net_interface.h"
+#include "devices/receiver_ids.h"
+#include "devices/sample_feed.h"
+#include "ui/toolkit/xs.h"
 
 namespace hv {
 
-// Runs on its own worker thread until the run flag falls.
+namespace {
+
+constexpr uint32_t kBlockBytes = 1024;   // one read from the receiver: 512 samples
+constexpr uint32_t kRecordBytes = 2048;  // room of each request record
+constexpr int kRecords = 4;              // ring of request records, three kept outstanding
+constexpr int kCompletionWaitMs = 100;   // a USB block later than this is the loss of the receiver
+constexpr int kTextChars = 64;           // identification texts, terminator included
+
+struct RequestRecord {
+  EzusbCompletion completion;  // event and byte count of an EZ-USB read
+  uint32_t count = 0;
+  void* context = nullptr;     // libusb request context
+  alignas(8) uint8_t buffer[kRecordBytes] = {};
+};
+
+enum State : int {
+  kEzusbStart = 0, kEzusbRun = 1, kEzusbLost = 2,
+  kLibusbStart = 3, kLibusbRun = 4, kLibusbLost = 5,
+  kNetStart = 6, kNetRun = 7, kNetLost = 8,
+};
+
+class Acquisition {
+ public:
+  Acquisition() : openedName_(g_deviceName.Get()), feed_(&conduit1) {}
+
+  // One pass of the loop.
+  void Pass() {
+    if (g_powerSave.load(std::memory_order_relaxed)) {
+      if (ezOpen_) CloseEzusb();
+      else if (usbOpen_) CloseLibusb();
+      else if (netOpen_) CloseNetwork();
+      SleepSeconds(0.001);
+      return;
+    }
+    if (!ezOpen_ && !usbOpen_ && !netOpen_) {
+      OpenReceiver();
+      return;
+    }
+    std::string name = g_deviceName.Get();
+    if (name != openedName_) {
+      CloseAll();
+      openedName_ = name;
+      return;
+    }
+    Step();
+    if (g_playbackActive.load(std::memory_order_relaxed)) feed_.RequestAnnounce();
+  }
+
+  // At the end of the thread: nothing stays outstanding or open.
+  void End() { CloseAll(); }
+
+ private:
+  void OpenReceiver() {
+    std::string name = g_deviceName.Get();
+    char manufacturer[kTextChars] = {}, product[kTextChars] = {};
+    if (ez_.openOverlapped(name.c_str())) {
+      ezOpen_ = true;
+      if (!ez_.getStringDescriptor(1, manufacturer, kTextChars)) manufacturer[0] = 0;
+      if (!ez_.getStringDescriptor(2, product, kTextChars)) product[0] = 0;
+      state_ = kEzusbStart;
+    } else if (usb_.find(name.c_str()) && usb_.open(name.c_str())) {
+      usbOpen_ = true;
+      if (!usb_.getString(1, manufacturer, kTextChars)) manufacturer[0] = 0;
+      if (!usb_.getString(2, product, kTextChars)) product[0] = 0;
+      state_ = kLibusbStart;
+    } else if (net_.open(name.c_str())) {
+      netOpen_ = true;
+      net_.getString(1, manufacturer, kTextChars);
+      net_.getString(2, product, kTextChars);
+      state_ = kNetStart;
+    } else {
+      // The notice goes out before the pause, so a lost receiver is reported at once.
+      Notice(false, "");
+      SleepWhileRunning(1.0);
+      return;
+    }
+    g_manufacturerText.Set(manufacturer);
+    g_productText.Set(product);
+    Notice(true, product);
+
+    ReceiverModel model = LookUpReceiverModel(product);
+    g_deviceSampleRate.store(model.sampleRate, std::memory_order_relaxed);
+    g_deviceChannels.store(model.channels, std::memory_order_relaxed);
+    g_receiverLevelOffset.store(ReceiverLevelOffset(product), std::memory_order_relaxed);
+    uint16_t block = static_cast<uint16_t>(2 * model.channels);
+    feed_.Start(MakeWaveFormat(static_cast<uint32_t>(model.sampleRate), static_cast<uint16_t>(model.channels), block, 16));
+    next_ = 0;
+  }
+
+  // Posts the found (1) or not-found (0) notice; without a screen, one status
+  // line per change.
+  void Notice(bool found, const std::string& product) {
+    XsPostToMain(found ? 1 : 0);
+    std::string line = found ? "receiver found: " + product : "no receiver";
+    if (line == lastLine_) return;
+    lastLine_ = line;
+    StatusPrint("%s", line.c_str());
+  }
+
+  void Step() {
+    switch (state_) {
+      case kEzusbStart: {
+        int issued = 0;
+        while (issued < 3 && ez_.asyncBulkRead(records_[issued].buffer, kBlockBytes, &records_[issued].completion))
+          ++issued;
+        next_ = issued;
+        state_ = issued == 3 ? kEzusbRun : kEzusbLost;
+        break;
+      }
+      case kEzusbRun: {
+        if (!ez_.asyncBulkRead(records_[next_].buffer, kBlockBytes, &records_[next_].completion)) {
+          state_ = kEzusbLost;
+          break;
+        }
+        next_ = (next_ + 1) % kRecords;
+        RequestRecord& r = records_[next_];
+        // A failed completion is a lost receiver as much as a missing one.
+        if (!r.completion.event.Wait(kCompletionWaitMs) || !r.completion.ok.load()) {
+          state_ = kEzusbLost;
+          break;
+        }
+        r.count = r.completion.bytes.load();
+        Deliver(r.buffer, r.count, true);
+        break;
+      }
+      case kEzusbLost:
+        CloseEzusb();
+        state_ = kEzusbStart;
+        break;
+      case kLibusbStart: {
+        int submitted = 0;
+        for (; submitted < 3; ++submitted) {
+          RequestRecord& r = records_[submitted];
+          if (!r.context && !usb_.setupRequest(&r.context, kReceiverBulkInEndpoint)) break;
+          if (!usb_.submitRequest(r.context, reinterpret_cast<char*>(r.buffer), kBlockBytes)) break;
+          r.count = kBlockBytes;
+        }
+        if (submitted == 3 && !records_[3].context) usb_.setupRequest(&records_[3].context, kReceiverBulkInEndpoint);
+        next_ = submitted;
+        state_ = submitted == 3 ? kLibusbRun : kLibusbLost;
+        break;
+      }
+      case kLibusbRun: {
+        RequestRecord& issue = records_[next_];
+        if (!issue.context || !usb_.submitRequest(issue.context, reinterpret_cast<char*>(issue.buffer), kBlockBytes)) {
+          state_ = kLibusbLost;
+          break;
+        }
+        next_ = (next_ + 1) % kRecords;
+        RequestRecord& r = records_[next_];
+        int transferred = 0;
+        if (!usb_.reapRequest(r.context, kCompletionWaitMs, &transferred)) {
+          state_ = kLibusbLost;
+          break;
+        }
+        // Only the bytes actually transferred are samples.
+        r.count = static_cast<uint32_t>(transferred);
+        Deliver(r.buffer, r.count, true);
+        break;
+      }
+      case kLibusbLost:
+        CloseLibusb();
+        state_ = kLibusbStart;
+        break;
+      case kNetStart:
+      case kNetRun: {
+        RequestRecord& r = records_[next_];
+        int size = static_cast<int>(kBlockBytes);
+        int count = 0;
+        if (net_.receive(r.buffer, size, &count)) {
+          r.count = static_cast<uint32_t>(count);
+          Deliver(r.buffer, r.count, false);
+          next_ = (next_ + 1) % kRecords;
+          state_ = kNetRun;
+        } else if (net_.lost()) {
+          state_ = kNetLost;
+        }
+        break;
+      }
+      case kNetLost:
+        CloseNetwork();
+        state_ = kNetStart;
+        break;
+      default:
+        state_ = kEzusbStart;
+        break;
+    }
+  }
+
+  void Deliver(const uint8_t* bytes, uint32_t count, bool usb) {
+    if (count == 0) return;
+    feed_.Deliver(bytes, count, usb, g_playbackActive.load(std::memory_order_relaxed));
+  }
+
+  void CloseEzusb() {
+    // The driver completes every outstanding read as failed before the close returns.
+    ez_.close();
+    ezOpen_ = false;
+  }
+
+  // Every libusb close reaps and frees what is outstanding first, so no request
+  // survives its device or writes into a record after the close.
+  void CloseLibusb() {
+    for (RequestRecord& r : records_) {
+      if (!r.context) continue;
+      usb_.reapRequest(r.context, kCompletionWaitMs);
+      usb_.freeRequest(&r.context);
+      r.context = nullptr;
+    }
+    usb_.close();
+    usbOpen_ = false;
+  }
+
+  void CloseNetwork() {
+    net_.close();
+    netOpen_ = false;
+  }
+
+  void CloseAll() {
+    if (ezOpen_) CloseEzusb();
+    if (usbOpen_) CloseLibusb();
+    if (netOpen_) CloseNetwork();
+  }
+
+  MRWInterface ez_;
+  libUSBInterface usb_;
+  NetInterface net_;
+  bool ezOpen_ = false, usbOpen_ = false, netOpen_ = false;
+  std::string openedName_;
+  int state_ = kEzusbStart;
+  int next_ = 0;
+  SampleFeed feed_;
+  RequestRecord records_[kRecords];
+  std::string lastLine_;
+};
+
+}  // namespace
+
+// Runs on the acquisition thread (time-critical) until the run flag falls.
 int AcquisitionThread(void*) {
-  while (IsRunning()) SleepSeconds(0.001);
+  auto* acquisition = new Acquisition;
+  while (IsRunning()) acquisition->Pass();
+  acquisition->End();
+  delete acquisition;
   return 0;
 }
 

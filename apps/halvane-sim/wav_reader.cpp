@@ -1,0 +1,67 @@
+#include "wav_reader.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace hv::sim {
+
+namespace {
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+
+}  // namespace
+
+bool ParseWav(const uint8_t* bytes, size_t size, WavSamples* out, std::string* error) {
+  auto fail = [&](const char* text) {
+    if (error) *error = text;
+    return false;
+  };
+  if (!bytes || size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+    return fail("not a WAV file");
+  bool haveFormat = false;
+  uint16_t bits = 0, block = 0;
+  size_t at = 12;
+  while (size - at >= 8) {
+    const uint8_t* chunk = bytes + at;
+    uint64_t length = U32(chunk + 4);
+    size_t body = at + 8;
+    size_t available = size - body;
+    size_t usable = length < available ? static_cast<size_t>(length) : available;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (usable < 16) return fail("format chunk too short");
+      uint16_t tag = U16(bytes + body);
+      out->channels = U16(bytes + body + 2);
+      out->sampleRate = U32(bytes + body + 4);
+      block = U16(bytes + body + 12);
+      bits = U16(bytes + body + 14);
+      if ((tag != 1 && tag != 0xFFFE) || bits != 16 || out->channels == 0 || block != 2u * out->channels)
+        return fail("only 16-bit PCM recordings can be sent");
+      haveFormat = true;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!haveFormat) return fail("data before the format chunk");
+      size_t frames = usable / block;
+      out->firstChannel.resize(frames);
+      for (size_t i = 0; i < frames; ++i)
+        out->firstChannel[i] = static_cast<int16_t>(U16(bytes + body + i * block));
+      return true;
+    }
+    uint64_t next = uint64_t(body) + length + (length & 1);
+    if (next >= size) break;
+    at = static_cast<size_t>(next);
+  }
+  return fail(haveFormat ? "no data chunk" : "no format chunk");
+}
+
+bool ReadWavFile(const std::string& path, WavSamples* out, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    if (error) *error = "cannot open " + path;
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return ParseWav(bytes.data(), bytes.size(), out, error);
+}
+
+}  // namespace hv::sim

@@ -1,0 +1,44 @@
+#include "devices/sample_feed.h"
+
+#include <cstring>
+
+namespace hv {
+
+void SampleFeed::Start(const WaveFormat& format) {
+  format_ = format;
+  announce_ = true;
+  carry_ = 0;
+}
+
+void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary, bool dropping) {
+  if (!bytes || count == 0) return;
+  uint32_t block = format_.blockAlign ? format_.blockAlign : 2;
+  uint32_t total = carry_ + count;
+  if (staging_.size() < total) staging_.resize(total);
+  std::memcpy(staging_.data() + carry_, bytes, count);
+  uint32_t whole = total - total % block;
+  uint32_t rest = total - whole;
+
+  if (dropping) {
+    dropped += whole;
+    announce_ = true;
+  } else if (whole > 0) {
+    if (offsetBinary)
+      for (uint32_t i = 1; i < whole; i += 2) staging_[i] ^= 0x80;
+    if (announce_) {
+      conduit_->AnnounceFormat(format_);
+      announce_ = false;
+    }
+    int64_t space = 0;
+    conduit_->Space(&space);
+    uint32_t offer = space < whole ? static_cast<uint32_t>(space - space % block) : whole;
+    uint32_t accepted = 0;
+    if (offer) conduit_->Write(offer, staging_.data(), &accepted);
+    written += accepted;
+    dropped += whole - accepted;
+  }
+  if (rest) std::memmove(staging_.data(), staging_.data() + whole, rest);
+  carry_ = rest;
+}
+
+}  // namespace hv

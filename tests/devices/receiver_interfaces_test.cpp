@@ -1,0 +1,386 @@
+// The three receiver interfaces, the model table and the sample feed.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "conduit_drain.h"
+#include "core/station_state.h"
+#include "devices/ezusb_sim_driver.h"
+#include "devices/libusb_interface.h"
+#include "devices/model_table.h"
+#include "devices/mrw_interface.h"
+#include "devices/net_interface.h"
+#include "devices/receiver_ids.h"
+#include "devices/sample_feed.h"
+#include "devices/usb_sim_bus.h"
+
+namespace hv {
+namespace {
+
+TEST(ModelTable, RowsDefaultsAndRevisionLetter) {
+  ReceiverModel q = LookUpReceiverModel("HQ302RevA");
+  EXPECT_EQ(q.sampleRate, 250000.0f);
+  EXPECT_EQ(q.channels, 4);
+  EXPECT_EQ(ReceiverLevelOffset("HQ302RevA"), 19.0f);
+  EXPECT_EQ(LookUpReceiverModel("HX301RevA").sampleRate, 214285.0f);
+  EXPECT_EQ(LookUpReceiverModel("HQ301").channels, 4);
+  EXPECT_EQ(LookUpReceiverModel("HX306RevN").sampleRate, 500000.0f);
+  for (const char* unknown : {"", "HX3", "HX30", "hx302RevA", "ZZ999RevA"}) {
+    EXPECT_EQ(LookUpReceiverModel(unknown).sampleRate, 250000.0f) << unknown;
+    EXPECT_EQ(LookUpReceiverModel(unknown).channels, 1) << unknown;
+  }
+  EXPECT_EQ(ReceiverLevelOffset("HX302RevB"), 19.0f);
+  EXPECT_EQ(ReceiverLevelOffset("HX302RevN"), 14.0f);
+  EXPECT_EQ(ReceiverLevelOffset("HX302Re"), 14.0f);  // no ninth character
+  EXPECT_EQ(ReceiverLevelOffset("ABCDEFGHA"), 19.0f);
+}
+
+class MrwTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto driver = std::make_unique<SimEzusbDriver>();
+    sim_ = driver.get();
+    SetEzusbDriver(std::move(driver));
+  }
+  void TearDown() override {
+    mrw_.close();
+    SetEzusbDriver(nullptr);
+  }
+  void AddRaw(std::vector<uint8_t> raw) {
+    SimEzusbDevice d;
+    d.strings = {"MRW", "HX302RevN"};
+    d.rawIndex = 3;
+    d.raw = std::move(raw);
+    sim_->Add(d);
+  }
+  SimEzusbDriver* sim_ = nullptr;
+  MRWInterface mrw_;
+};
+
+TEST_F(MrwTest, NamesOtherThanEzAreRefusedWithoutAnyRequest) {
+  AddRaw({});
+  EXPECT_FALSE(mrw_.openOverlapped("IP127.0.0.9"));
+  EXPECT_FALSE(mrw_.open("ez"));
+  EXPECT_EQ(sim_->opens.load(), 0);
+  char text[8];
+  uint32_t n = 0;
+  EXPECT_FALSE(mrw_.getStringDescriptor(1, text, sizeof text));
+  EXPECT_FALSE(mrw_.bulkRead(text, 4, &n));
+  EXPECT_FALSE(mrw_.getDeviceDescriptor(text, 4, &n));
+  EXPECT_EQ(sim_->requests.load(), 0);
+  EXPECT_FALSE(mrw_.openOverlapped("Ezusb-1"));  // only one device present
+  EXPECT_TRUE(mrw_.openOverlapped("Ezusb-0"));
+}
+
+TEST_F(MrwTest, StringDescriptorEdgeCases) {
+  struct Case {
+    std::vector<uint8_t> raw;
+    int size;
+    bool ok;
+    const char* text;
+  } cases[] = {
+      {{2, 3}, 64, true, ""},                              // header only
+      {{1, 3}, 64, true, ""},                              // shorter than its header
+      {{0}, 64, true, ""},                                 // length zero
+      {{12, 3, 'H', 0, 'X', 0, '3', 0, '0', 0, '2', 0}, 4, true, "HX3"},  // cut to size - 1
+      {{7, 3, 'A', 0, 'B', 0, 'C'}, 64, true, "AB"},       // odd length: whole characters only
+      {{40, 3, 'A', 0, 'B', 0}, 64, true, "AB"},           // claims more than the device sends
+      {{8, 3, 'M', 0x04, 'R', 0, 'W', 0}, 64, true, "MRW"},  // low byte of each character
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SetEzusbDriver(nullptr);
+    auto driver = std::make_unique<SimEzusbDriver>();
+    sim_ = driver.get();
+    SetEzusbDriver(std::move(driver));
+    AddRaw(cases[i].raw);
+    MRWInterface m;
+    ASSERT_TRUE(m.openOverlapped("Ezusb-0"));
+    char text[64];
+    std::memset(text, 'x', sizeof text);
+    EXPECT_EQ(m.getStringDescriptor(3, text, cases[i].size), cases[i].ok) << i;
+    EXPECT_STREQ(text, cases[i].text) << i;
+    char product[64];
+    EXPECT_TRUE(m.getStringDescriptor(2, product, sizeof product));
+    EXPECT_STREQ(product, "HX302RevN");
+  }
+  SimEzusbDevice failing;
+  failing.failStrings = true;
+  sim_->Add(failing);
+  MRWInterface m;
+  ASSERT_TRUE(m.openOverlapped("Ezusb-1"));
+  char text[64];
+  EXPECT_FALSE(m.getStringDescriptor(2, text, sizeof text));
+}
+
+TEST_F(MrwTest, DiagnosticTextsAndIsochronousLines) {
+  EXPECT_EQ(mrw_.pipeTypeText(0), "CTL");
+  EXPECT_EQ(mrw_.pipeTypeText(2), "BLK");
+  EXPECT_EQ(mrw_.pipeTypeText(3), "INT");
+  EXPECT_EQ(mrw_.endpointText(0x86), "IN  6");
+  EXPECT_EQ(mrw_.endpointText(0x02), "OUT 2");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(mrw_.startISOStream());
+  EXPECT_FALSE(mrw_.stopISOStream());
+  AddRaw({});
+  ASSERT_TRUE(mrw_.open("Ezusb-0"));
+  EXPECT_TRUE(mrw_.startISOStream());
+  std::vector<uint8_t> data(16384);
+  uint32_t n = 0;
+  EXPECT_TRUE(mrw_.isoInput(data.data(), static_cast<uint32_t>(data.size()), &n));
+  EXPECT_EQ(n, 16384u);
+  EXPECT_TRUE(mrw_.inputData(data.data(), 4096, &n));
+  EXPECT_EQ(n, 512u);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out,
+            "start ISO Stream\nstartISOStream: ERROR - No driver\nstop ISO Stream\nstopISOStream: ERROR - No driver\n"
+            "start ISO Stream\nStarted ISO Stream\nISO Input\nISO Transfer success  bytes : 16384\n");
+}
+
+TEST(LibusbInterface, FindRulesSelectProductAndDeviceNumber) {
+  uint16_t product = 0;
+  int number = 0;
+  libUSBInterface::FindKeys("Ezusb-2", &product, &number);
+  EXPECT_EQ(product, kReceiverProductUsb);
+  EXPECT_EQ(number, 3);
+  libUSBInterface::FindKeys("Ezxmt-1", &product, &number);
+  EXPECT_EQ(product, kReceiverProductXmt);
+  EXPECT_EQ(number, 2);
+  libUSBInterface::FindKeys("Ezusb-0", &product, &number);
+  EXPECT_EQ(number, 1);
+  libUSBInterface::FindKeys("Ez", &product, &number);
+  EXPECT_EQ(number, 1);
+
+  auto bus = std::make_shared<SimUsbBus>();
+  usb_set_backend(bus->Backend());
+  SimUsbDevice other;
+  other.vendorId = 0x1234;
+  other.productId = kReceiverProductUsb;
+  other.address = 3;
+  bus->Add(other);  // wrong vendor
+  SimUsbDevice xmt;
+  xmt.vendorId = kReceiverVendorId;
+  xmt.productId = kReceiverProductXmt;
+  xmt.address = 3;
+  bus->Add(xmt);  // wrong product
+  SimUsbDevice wanted;
+  wanted.vendorId = kReceiverVendorId;
+  wanted.productId = kReceiverProductUsb;
+  wanted.address = 3;
+  wanted.busNumber = 2;
+  wanted.strings = {"MRW", "HX303RevA"};
+  bus->Add(wanted);
+  {
+    libUSBInterface usb;
+    EXPECT_FALSE(usb.find("IP127.0.0.9"));
+    EXPECT_FALSE(usb.find("Ezusb-1"));
+    ASSERT_TRUE(usb.find("Ezusb-2"));
+    ASSERT_TRUE(usb.open("ignored"));
+    char text[64];
+    ASSERT_TRUE(usb.getString(2, text, sizeof text));
+    EXPECT_STREQ(text, "HX303RevA");
+    EXPECT_FALSE(usb.getString(7, text, sizeof text));
+    EXPECT_EQ(bus->claimed.load(), 1);
+  }
+  EXPECT_EQ(bus->openHandles.load(), 0);
+  EXPECT_EQ(bus->claimed.load(), 0);
+  usb_set_backend(nullptr);
+}
+
+TEST(LibusbInterface, FailedOpenStepsUndoWhatWasDone) {
+  for (int step = 0; step < 4; ++step) {
+    auto bus = std::make_shared<SimUsbBus>();
+    usb_set_backend(bus->Backend());
+    SimUsbDevice d;
+    d.vendorId = kReceiverVendorId;
+    d.productId = kReceiverProductUsb;
+    d.failOpen = step == 0;
+    d.failConfiguration = step == 1;
+    d.failClaim = step == 2;
+    d.failAltSetting = step == 3;
+    bus->Add(d);
+    libUSBInterface usb;
+    ASSERT_TRUE(usb.find("Ezusb-0"));
+    EXPECT_FALSE(usb.open("Ezusb-0")) << step;
+    EXPECT_FALSE(usb.isOpen());
+    EXPECT_EQ(bus->openHandles.load(), 0) << step;
+    EXPECT_EQ(bus->claimed.load(), 0) << step;
+  }
+  usb_set_backend(nullptr);
+}
+
+TEST(LibusbInterface, AsyncRequestsShortTransfersAndCloseWithRequestsOutstanding) {
+  auto bus = std::make_shared<SimUsbBus>();
+  usb_set_backend(bus->Backend());
+  SimUsbDevice d;
+  d.vendorId = kReceiverVendorId;
+  d.productId = kReceiverProductUsb;
+  d.source = [](uint8_t* b, int n) { std::memset(b, 0xAB, n); };
+  d.rawIndex = 2;
+  d.raw = {1};  // shorter than its header: no text
+  bus->Add(d);
+  libUSBInterface usb;
+  ASSERT_TRUE(usb.find("Ezusb-0") && usb.open(nullptr));
+  char text[16];
+  EXPECT_FALSE(usb.getString(2, text, sizeof text));
+  EXPECT_STREQ(text, "");
+
+  void* contexts[2] = {};
+  char buffers[2][1024];
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(usb.setupRequest(&contexts[i], kReceiverBulkInEndpoint));
+    ASSERT_TRUE(usb.submitRequest(contexts[i], buffers[i], 1024));
+  }
+  bus->shortLength.store(100);
+  int got = 0;
+  ASSERT_TRUE(usb.reapRequest(contexts[0], 100, &got));
+  EXPECT_EQ(got, 100);
+  EXPECT_FALSE(usb.reapRequest(contexts[0], 100, &got));  // not submitted again
+  EXPECT_EQ(bus->inFlight.load(), 1);
+  usb.close();  // cancels the request still in flight
+  EXPECT_EQ(bus->inFlight.load(), 0);
+  EXPECT_FALSE(usb.reapRequest(contexts[1], 100, &got));
+  EXPECT_TRUE(usb.freeRequest(&contexts[0]));
+  EXPECT_TRUE(usb.freeRequest(&contexts[1]));
+  EXPECT_EQ(contexts[1], nullptr);
+  EXPECT_EQ(bus->transfersAlive.load(), 0);
+  EXPECT_FALSE(usb.freeRequest(&contexts[1]));
+  usb_set_backend(nullptr);
+}
+
+TEST(NetInterface, NamesStringsAndRefusedConnections) {
+  g_run.store(true);
+  NetInterface net;
+  EXPECT_FALSE(net.open("IP"));
+  EXPECT_FALSE(net.open("Ezusb-0"));
+  EXPECT_FALSE(net.isOpen());
+  char text[16];
+  EXPECT_TRUE(net.getString(1, text, sizeof text));
+  EXPECT_STREQ(text, "MRW");
+  EXPECT_TRUE(net.getString(2, text, sizeof text));
+  EXPECT_STREQ(text, "HX302RevN");
+  EXPECT_FALSE(net.getString(3, text, sizeof text));
+  EXPECT_FALSE(net.getString(0, text, sizeof text));
+  testing::internal::CaptureStdout();
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(net.open("IP127.0.0.13"));  // nothing listens there
+  EXPECT_FALSE(net.open("IPnot-an-address"));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Client: socket() is OK.\nClient: connect() - Failed to connect.\n"), std::string::npos);
+  EXPECT_FALSE(net.isOpen());
+}
+
+TEST(NetInterface, SilentReceiverWakesEveryPollAndHangUpIsLoss) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  int yes = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(kNetReceiverPort);
+  inet_pton(AF_INET, "127.0.0.14", &a.sin_addr);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  g_run.store(true);
+  testing::internal::CaptureStdout();
+  NetInterface net;
+  bool opened = net.open("IP127.0.0.14");
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(opened);
+  int peer = accept(listener, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  char buffer[1024];
+  int size = sizeof buffer, count = -1;
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(net.receive(buffer, size, &count));
+  auto waited = std::chrono::steady_clock::now() - t0;
+  EXPECT_GE(waited, std::chrono::milliseconds(90));
+  EXPECT_LT(waited, std::chrono::milliseconds(400));
+  EXPECT_EQ(count, 0);
+  EXPECT_FALSE(net.lost());
+  ASSERT_EQ(write(peer, "abc", 3), 3);
+  EXPECT_TRUE(net.receive(buffer, size, &count));
+  EXPECT_EQ(count, 3);
+  close(peer);
+  bool lost = false;
+  for (int i = 0; i < 20 && !lost; ++i) {
+    net.receive(buffer, size, &count);
+    lost = net.lost();
+  }
+  EXPECT_TRUE(lost);
+  close(listener);
+}
+
+class SampleFeedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    format_ = MakeWaveFormat(250000, 1, 2, 16);
+    conduit_.Create(4096, &format_);
+  }
+  std::vector<uint8_t> CounterBytes(uint64_t from, size_t n, bool offsetBinary) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) {
+      uint16_t v = static_cast<uint16_t>(sim::CounterSample((from + i) / 2)) ^ (offsetBinary ? 0x8000 : 0);
+      b[i] = static_cast<uint8_t>((from + i) & 1 ? v >> 8 : v & 0xFF);
+    }
+    return b;
+  }
+  WaveFormat format_;
+  Conduit conduit_;
+  test::Drained drained_;
+};
+
+TEST_F(SampleFeedTest, OddDeliveriesArriveWholeAndInOrder) {
+  SampleFeed feed(&conduit_);
+  feed.Start(MakeWaveFormat(250000, 1, 2, 16));
+  uint64_t at = 0;
+  for (size_t n : {1, 3, 1, 1, 5, 200, 7, 1}) {
+    auto b = CounterBytes(at, n, true);
+    feed.Deliver(b.data(), static_cast<uint32_t>(n), true, false);
+    at += n;
+    EXPECT_EQ(conduit_.Available() % 2, 0u);
+  }
+  test::DrainConduit(conduit_, drained_);
+  ASSERT_EQ(drained_.samples.size(), at / 2);
+  EXPECT_EQ(drained_.formatAt, std::vector<size_t>{0});
+  for (size_t i = 0; i < drained_.samples.size(); ++i) ASSERT_EQ(drained_.samples[i], sim::CounterSample(i)) << i;
+}
+
+TEST_F(SampleFeedTest, FullConduitAndPlaybackDropWholeFramesOnly) {
+  SampleFeed feed(&conduit_);
+  feed.Start(MakeWaveFormat(250000, 2, 4, 16));  // 4-byte frames
+  uint64_t at = 0;
+  auto send = [&](size_t n, bool dropping) {
+    auto b = CounterBytes(at, n, false);
+    feed.Deliver(b.data(), static_cast<uint32_t>(n), false, dropping);
+    at += n;
+  };
+  send(3001, false);
+  send(3001, false);  // more than the conduit takes: the excess frames are dropped
+  EXPECT_EQ(conduit_.Available() % 4, 0u);
+  EXPECT_GT(feed.dropped, 0u);
+  test::DrainConduit(conduit_, drained_);
+  size_t first = drained_.samples.size();
+  send(1001, true);  // playback: dropped, keeping alignment
+  EXPECT_EQ(conduit_.Available(), 0u);
+  EXPECT_TRUE(feed.AnnouncePending());
+  send(802, false);
+  test::DrainConduit(conduit_, drained_);
+  ASSERT_EQ(drained_.formatAt.size(), 2u);
+  EXPECT_EQ(drained_.formatAt[1], first);
+  // The samples after playback continue on a frame boundary of the stream.
+  size_t resumedBytes = (drained_.samples.size() - first) * 2;
+  EXPECT_EQ(resumedBytes % 4, 0u);
+  uint64_t position = 0;
+  ASSERT_TRUE(sim::CounterFind(drained_.samples.data() + first, drained_.samples.size() - first, &position));
+  EXPECT_EQ(position % 2, 0u);  // frames of two channels start at even samples
+  EXPECT_EQ(position * 2 + resumedBytes + at % 4, at);
+}
+
+}  // namespace
+}  // namespace hv

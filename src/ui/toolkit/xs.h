@@ -70,20 +70,24 @@ void XsQuit();
 // with kind 4); safe from any thread.
 void XsPostToMain(int value);
 
-// Message boxes. Headless: printed to standard output, answered with the default
-// (information/warning: OK; question: the preset answer, default No).
+// Message boxes. Headless (and when called off the main thread): printed to
+// standard output as "[caption] text", answered with the default (information,
+// warning, error: OK; question: the next preset answer, else No).
 void XsMessageInfoPlaybackStop(XsWindow* owner);  // "Playback must be stopped before exiting"
 void XsMessageWarning(XsWindow* owner, const char* text);
 bool XsMessageQuestion(XsWindow* owner, const char* text, const char* caption);
 void XsMessageError(XsWindow* owner, const char* text, const char* caption);
 
 // File dialogs: `filter` is a list of patterns separated by ";" (";*.wav").
-// True with the chosen path when the user chose one. Save appends the selected
-// pattern's extension to a name typed without one. Headless: the preset answer.
+// True with the chosen path when the user chose one. Save appends the first
+// pattern's extension (entry 1 of ";*.wav") to a name typed without one.
+// Headless (and off the main thread): the next preset answer; none or "" = cancel.
 bool XsFileOpenDialog(XsWindow* owner, const char* filter, const char* initialDir, std::string* path);
 bool XsFileSaveDialog(XsWindow* owner, const char* filter, const char* initialDir, std::string* path);
 bool XsFolderDialog(XsWindow* owner, const char* title, std::string* path);
-// The extension rule of the save dialog, exposed for tests.
+// The extension rule of the save dialog, exposed for tests: `filter` entries
+// are separated by ";", `selectedEntry` counts from 0; a pattern whose
+// extension holds a wildcard (".*") appends nothing.
 std::string XsAppendFilterExtension(const std::string& path, const std::string& filter, int selectedEntry);
 
 // Controls (window, id, ...), each returning success.
@@ -129,7 +133,7 @@ bool XsMenuEnable(XsWindow* w, int id);
 bool XsMenuDisable(XsWindow* w, int id);
 bool XsMenuIsChecked(XsWindow* w, int id);
 bool XsMenuIsEnabled(XsWindow* w, int id);
-// A copy of the window's menu tree (tests and the screen back end).
+// A copy of the window's menu tree (for tests and diagnostics).
 struct XsMenuItem {
   std::string label;    // shown text ("__" already made "_")
   int mnemonic = 0;     // the mnemonic character, 0 when none
@@ -152,7 +156,8 @@ bool XsDrawLine(XsWindow* w, int x1, int y1, int x2, int y2);
 bool XsDrawLines(XsWindow* w, const int* points, int count);  // count point pairs (x, y)
 bool XsDrawRect(XsWindow* w, int left, int top, int width, int height);
 bool XsDrawText(XsWindow* w, const char* text, int x, int y);
-// Size in pixels the text takes when drawn (one line).
+// Size in pixels the text takes when drawn (one line). On the screen the
+// glyphs come from the screen's font, headless from a built-in 6 x 10 face.
 void XsTextExtent(const char* text, int* width, int* height);
 // Stretch-copies a rectangle of a 32-bit top-down BGRX image; -1 sizes as documented.
 bool XsDrawImage(XsWindow* w, const uint32_t* pixels, int imageWidth, int imageHeight, int dx, int dy,

@@ -48,11 +48,11 @@ void SpectrumAnalyser::MakeFrames(const float* samples, int count, const Snapsho
                                   SpectrumFrame* frames) {
   if (count > kMaxBatch) count = kMaxBatch;
   for (int i = 0; i < count; ++i) Analyse(samples + i * kFrameHop, band, levelOffset, &frames[i], excess_[i]);
-  for (int i = 0; i < count; i += 4) {
-    const float* excess[4];
-    int peaks[4];
-    float ratios[4];
-    int n = count - i < 4 ? count - i : 4;
+  for (int i = 0; i < count; i += 8) {
+    const float* excess[8];
+    int peaks[8];
+    float ratios[8];
+    int n = count - i < 8 ? count - i : 8;
     for (int j = 0; j < n; ++j) {
       excess[j] = excess_[i + j];
       peaks[j] = static_cast<int>(frames[i + j].peakBin);
@@ -171,36 +171,47 @@ void SpectrumAnalyser::ClassifyBins(int peakBin, uint8_t* classOf) {
 }
 
 // Each sum starts at -100 dB and takes (level - floor) of its bins in order with
-// DbPowerSum; ratio = DbPowerSum(peak, harmonic) - outside. Four frames run in
-// the four lanes; every lane does exactly the scalar operations of DbPowerSum.
+// DbPowerSum; ratio = DbPowerSum(peak, harmonic) - outside. Up to eight frames
+// run in two groups of four vector lanes. A lane whose bin belongs to another
+// sum adds minus infinity, which DbPowerSum returns unchanged, so every lane
+// does exactly the scalar operations of DbPowerSum on its own bins.
 void SpectrumAnalyser::HarmonicRatios(const float* const* excess, const int* peakBins, int count,
                                       float* ratios) {
-  alignas(16) uint8_t classOf[4][kFrameBins];
-  for (int j = 0; j < 4; ++j) ClassifyBins(j < count ? peakBins[j] : 0, classOf[j]);
-  const float* rows[4];
-  for (int j = 0; j < 4; ++j) rows[j] = excess[j < count ? j : 0];
+  constexpr int kLanes = 8;
+  alignas(16) uint8_t classOf[kLanes][kFrameBins];
+  for (int j = 0; j < kLanes; ++j) ClassifyBins(j < count ? peakBins[j] : 0, classOf[j]);
+  const float* rows[kLanes];
+  for (int j = 0; j < kLanes; ++j) rows[j] = excess[j < count ? j : 0];
 #if defined(__SSE2__)
   const __m128 three = _mm_set1_ps(3.0f), fifth = _mm_set1_ps(0.2f), zero = _mm_setzero_ps();
   const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 minusInf = _mm_set1_ps(-std::numeric_limits<float>::infinity());
   auto sumStep = [&](__m128 a, __m128 b) {
     __m128 d = _mm_sub_ps(three, _mm_mul_ps(fifth, _mm_and_ps(_mm_sub_ps(a, b), absMask)));
     __m128 m = _mm_max_ps(a, b);
     __m128 positive = _mm_cmpgt_ps(d, zero);
     return _mm_or_ps(_mm_and_ps(positive, _mm_add_ps(m, d)), _mm_andnot_ps(positive, m));
   };
-  __m128 sums[3] = {_mm_set1_ps(kSumStart), _mm_set1_ps(kSumStart), _mm_set1_ps(kSumStart)};
+  __m128 sums[2][3];
+  for (auto& group : sums)
+    for (auto& v : group) v = _mm_set1_ps(kSumStart);
   for (int w = 1; w < kFrameBins; ++w) {
-    __m128 v = _mm_setr_ps(rows[0][w], rows[1][w], rows[2][w], rows[3][w]);
-    __m128i cls = _mm_setr_epi32(classOf[0][w], classOf[1][w], classOf[2][w], classOf[3][w]);
-    for (int c = 0; c < 3; ++c) {
-      __m128 take = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, _mm_set1_epi32(c)));
-      __m128 next = sumStep(sums[c], v);
-      sums[c] = _mm_or_ps(_mm_and_ps(take, next), _mm_andnot_ps(take, sums[c]));
+    for (int g = 0; g < 2; ++g) {
+      const int l = 4 * g;
+      __m128 v = _mm_setr_ps(rows[l][w], rows[l + 1][w], rows[l + 2][w], rows[l + 3][w]);
+      __m128i cls = _mm_setr_epi32(classOf[l][w], classOf[l + 1][w], classOf[l + 2][w], classOf[l + 3][w]);
+      for (int c = 0; c < 3; ++c) {
+        __m128 take = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, _mm_set1_epi32(c)));
+        __m128 input = _mm_or_ps(_mm_and_ps(take, v), _mm_andnot_ps(take, minusInf));
+        sums[g][c] = sumStep(sums[g][c], input);
+      }
     }
   }
-  alignas(16) float out[3][4];
-  for (int c = 0; c < 3; ++c) _mm_store_ps(out[c], sums[c]);
-  for (int j = 0; j < count; ++j) ratios[j] = DbPowerSum(out[1][j], out[2][j]) - out[0][j];
+  alignas(16) float out[2][3][4];
+  for (int g = 0; g < 2; ++g)
+    for (int c = 0; c < 3; ++c) _mm_store_ps(out[g][c], sums[g][c]);
+  for (int j = 0; j < count; ++j)
+    ratios[j] = DbPowerSum(out[j / 4][1][j % 4], out[j / 4][2][j % 4]) - out[j / 4][0][j % 4];
 #else
   for (int j = 0; j < count; ++j) {
     float sums[3] = {kSumStart, kSumStart, kSumStart};

@@ -28,7 +28,7 @@ class SpectrumAnalyser {
   // levelOffset is the receiver level offset V in dB.
   void MakeFrame(const float* samples, const SnapshotBand& band, float levelOffset, SpectrumFrame* frame);
   // The same for `count` (<= 20) windows starting every 64 samples, in order;
-  // the harmonic ratios are then worked out four frames at a time.
+  // the harmonic ratios are then worked out eight frames at a time.
   void MakeFrames(const float* samples, int count, const SnapshotBand& band, float levelOffset,
                   SpectrumFrame* frames);
 
@@ -46,7 +46,7 @@ class SpectrumAnalyser {
   void Analyse(const float* samples, const SnapshotBand& band, float levelOffset, SpectrumFrame* frame,
                float* excess);
   void UpdateFloor();
-  // Harmonic ratios of up to four frames, one per vector lane.
+  // Harmonic ratios of up to eight frames, one per vector lane.
   static void HarmonicRatios(const float* const* excess, const int* peakBins, int count, float* ratios);
 
   SpectrumSFFT sfft_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -165,6 +166,16 @@ TEST(SpectrumAnalyser, HarmonicWindowsFollowThePeak) {
     EXPECT_EQ(classOf[45], 0);
     EXPECT_GT(f.harmonicRatio, 0.0f);
   }
+}
+
+TEST(SpectrumAnalyser, BatchOfFramesEqualsFramesOneByOne) {
+  std::vector<float> x = Tone(30.0, 1000.0, 256 + 64 * 10, 50.0, 4), h = Tone(61.0, 400.0, 256 + 64 * 10);
+  for (size_t i = 0; i < x.size(); ++i) x[i] += h[i] * static_cast<float>(i % 700) / 700.0f;
+  SpectrumAnalyser batch, single;
+  std::vector<SpectrumFrame> a(11), b(11);
+  batch.MakeFrames(x.data(), 11, SnapshotBand{10, 120}, 19.0f, a.data());
+  for (int i = 0; i < 11; ++i) single.MakeFrame(x.data() + 64 * i, SnapshotBand{10, 120}, 19.0f, &b[i]);
+  EXPECT_EQ(std::memcmp(a.data(), b.data(), sizeof(SpectrumFrame) * 11), 0);
 }
 
 TEST(SpectrumAnalyser, DigitalSilenceEndsTheWalk) {

@@ -116,6 +116,22 @@ struct StationRun {
   }
 };
 
+// Nanoseconds the named threads of a process have waited, runnable, for a CPU
+// (the second field of /proc/<pid>/task/<tid>/schedstat); "" names every thread.
+double RunQueueWait(pid_t pid, const std::string& name) {
+  double total = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::string comm = ReadText(task.path() / "comm");
+    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    if (!name.empty() && comm != name) continue;
+    double run = 0, wait = 0;
+    std::istringstream(ReadText(task.path() / "schedstat")) >> run >> wait;
+    total += wait;
+  }
+  return total;
+}
+
 // Power at `hz` of a Hann-windowed stretch (Goertzel).
 double PowerAt(const int16_t* x, size_t n, double hz) {
   double w = 2 * M_PI * hz / 44100.0, c = 2 * std::cos(w), s1 = 0, s2 = 0;
@@ -185,20 +201,31 @@ bool RefillCounts(const std::string& text, long* refills, long* shortRefills) {
 TEST(StationAudio, TunedToneIsHeardAt16025HzWithoutUnderrunOver20Seconds) {
   StationRun run;
   run.Start("127.0.0.40", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=3"}, 23);
+  // How long the simulator and the conditioning thread wait for a CPU over
+  // 18 s of the run: a machine too busy to keep them in real time cannot show
+  // whether the sound output keeps pace.
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  double simWait = RunQueueWait(run.sim, ""), dspWait = RunQueueWait(run.station, "conditioning");
+  std::this_thread::sleep_for(std::chrono::seconds(18));
+  simWait = (RunQueueWait(run.sim, "") - simWait) / 18e9;
+  dspWait = (RunQueueWait(run.station, "conditioning") - dspWait) / 18e9;
   ASSERT_TRUE(run.Finish()) << run.stderrText;
   std::vector<int16_t> pcm = ReadPcm(run.wav);
   size_t start = FirstSound(pcm);
   ASSERT_GT(pcm.size(), start + 21 * 44100) << "at least 20 s of tone in steady state; " << run.stderrText;
   EXPECT_NEAR(PeakFrequency(pcm.data() + start + 44100, 44100), 16025.0, 20.0);
-  // Steady state: from one second after the tone began (the station is still
-  // setting up its analysers while the first audio plays).
-  EXPECT_EQ(SilentGaps(pcm, start + 44100), 0);
   long refills = 0, shortRefills = 0;
   ASSERT_TRUE(RefillCounts(run.stderrText, &refills, &shortRefills)) << run.stderrText;
-  std::printf("%ld refills, %ld found the queue short, over %.1f s of tone (%d gaps in the first second)\n",
-              refills, shortRefills, (pcm.size() - start) / 44100.0, SilentGaps(pcm, start) - SilentGaps(pcm, start + 44100));
+  // Steady state: from one second after the tone began (the station is still
+  // setting up its analysers while the first audio plays).
+  int gaps = SilentGaps(pcm, start + 44100);
+  std::printf("%ld refills, %ld found the queue short, %d gaps in steady state over %.1f s of tone; "
+              "waiting for a CPU: simulator %.0f%%, conditioning %.0f%% of the time\n",
+              refills, shortRefills, gaps, (pcm.size() - start) / 44100.0, 100 * simWait, 100 * dspWait);
   RecordProperty("refills", static_cast<int>(refills));
   RecordProperty("short_refills", static_cast<int>(shortRefills));
+  if (simWait > 0.1 || dspWait > 0.1) GTEST_SKIP() << "the machine is too busy to judge real-time audio";
+  EXPECT_EQ(gaps, 0);
 }
 
 TEST(StationAudio, LevelFollowsTheVolumeAndVolume2IsSilence) {

@@ -9,6 +9,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/spectrogram_view.h"
+#include "recording/record_control.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/about_window.h"
@@ -213,6 +214,9 @@ void BuildMainWindow(XsWindow* w) {
   XsMenuCheck(w, 219);
   XsMenuDisable(w, 230);
   XsMenuDisable(w, 231);
+  // A recorder that finishes by itself (Buffered Snap) and the orderly exit
+  // stop through the same interface action as the Stop button.
+  SetRecordStopAction(StopRecordingUi);
 }
 
 int MainWindowHandler(XsWindow* w, int event, int* d) {

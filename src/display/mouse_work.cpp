@@ -28,7 +28,12 @@ bool MouseWork::tuningFrequencyAt(XsWindow* w, MousePoint p, double* hz) const {
   if (!w) return false;
   if (w == g_mainWindow) {
     double kHz;
-    if (!g_frequencyAxis.axisPixelToValue(p.x, p.y, &kHz)) return false;
+    bool onAxis;
+    {
+      LockGuard lock(g_displayLock);  // a resize on the main thread moves the axis
+      onAxis = g_frequencyAxis.axisPixelToValue(p.x, p.y, &kHz);
+    }
+    if (!onAxis) return false;
     *hz = kHz * 1000.0;
     return true;
   }

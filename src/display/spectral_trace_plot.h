@@ -44,6 +44,7 @@ int TracePlotRow(double levelDb);
 
 // The window bitmap (576 x 276, 32-bit top-down) that the window paints and
 // the plot draws into; built by the Spectral Trace window from resource 103.
+// Its buffer stays in place for the program's life: write into it, never replace it.
 std::vector<uint32_t>& TraceBitmap();
 // The window's paint: bitmap at its own size and the two axes (caller holds the lock).
 void TracePlotPaintLocked(XsWindow* w);

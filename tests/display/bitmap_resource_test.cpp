@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "display/bitmap_resource.h"
@@ -81,7 +82,7 @@ class TracePlotTest : public DisplayFixture {
     if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
     XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
     LockGuard lock(g_displayLock);
-    TraceBitmap() = std::vector<uint32_t>(576 * 276, PackPixel(250, 250, 240));
+    std::fill(TraceBitmap().begin(), TraceBitmap().end(), PackPixel(250, 250, 240));
   }
   uint32_t At(int x, int y) { return TraceBitmap()[size_t(y) * 576 + x]; }
 };

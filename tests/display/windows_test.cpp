@@ -1,4 +1,5 @@
 #include "display/spectrogram_image.h"
+#include "display/spectrogram_view.h"
 #include "display_fixture.h"
 #include "ui/windows/spectral_trace_window.h"
 #include "ui/windows/tessagram_window.h"
@@ -125,6 +126,25 @@ TEST_F(DisplayFixture, SpectralTraceWindowKeepsPeakHoldAcrossClose) {
   XsWindowShow(w);
   EXPECT_TRUE(XsCheckGet(w, 316));
   EXPECT_TRUE(g_peakHold.load());
+}
+
+}  // namespace
+}  // namespace hv
+
+namespace hv {
+namespace {
+
+TEST_F(DisplayFixture, TinyMainWindowGivesAnEmptyPlot) {
+  SpectrogramOnResize(200, 50);
+  EXPECT_EQ(g_spectrogram.plotWidth(), 0);
+  EXPECT_EQ(g_spectrogram.plotHeight(), 0);
+  EXPECT_TRUE(SpectrogramOnPaint());
+  double t, f, level;
+  EXPECT_FALSE(g_spectrogram.pixelToPoint(256, 32, &t, &f, &level));
+  SpectrogramOnResize(700, 300);
+  EXPECT_EQ(g_spectrogram.plotWidth(), 412);
+  EXPECT_EQ(g_spectrogram.plotHeight(), 220);
+  SpectrogramOnResize(800, 336);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "ui/windows/spectral_trace_window.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/bitmap_resource.h"
@@ -50,8 +53,11 @@ XsWindow* CreateSpectralTraceWindow() {
   XsWindow* w = XsWindowCreate(SpectralTraceHandler, kXsFixedTool);
   if (!w) return nullptr;
   {
+    // Copied into the existing bitmap: the plot and the readout keep pointing at it.
+    std::vector<uint32_t> background =
+        BuildWindowBackground(kBackgroundResource, kTraceWindowWidth, kTraceWindowHeight);
     LockGuard lock(g_displayLock);
-    TraceBitmap() = BuildWindowBackground(kBackgroundResource, kTraceWindowWidth, kTraceWindowHeight);
+    std::copy(background.begin(), background.end(), TraceBitmap().begin());
   }
   g_spectralTraceWindow = w;
   int b = g_instanceOffset.load(std::memory_order_relaxed);

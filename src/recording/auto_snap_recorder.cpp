@@ -10,6 +10,7 @@
 #include "recording/recorder_texts.h"
 #include "recording/recording_start.h"
 #include "settings/settings.h"
+#include "sono/snapshot_picture.h"
 
 namespace hv {
 
@@ -158,6 +159,7 @@ bool AutoSnapRecorder::OpenSnapshot() {
   RecordingNames names = MakeRecordingNames(g_recordBasePath.Get(), start, wavPack_, TimeStandard());
   temporary_ = names.temporary;
   final_ = names.final;
+  File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
   if (File()->Open(temporary_.c_str(), &record, RecordingFile::kWrite) != kFileOk) {
     DiagPrint("Failed opening file %s\n", temporary_.c_str());
     return false;
@@ -222,7 +224,10 @@ void AutoSnapRecorder::ClosingStep() {
     EnterFailed();
     return;
   }
-  if (RenameRecording(temporary_, final_)) lastFinished_ = final_;
+  if (RenameRecording(temporary_, final_)) {
+    lastFinished_ = final_;
+    WriteSnapshotPicture(final_);
+  }
   SetState(kSnapIdle);
 }
 

@@ -55,6 +55,11 @@ class RecordingFile {
   // Write: completes the headers and the file. Read: releases the file.
   virtual uint32_t Close() = 0;
   virtual bool IsOpen() const = 0;
+  // Write: whether Close adds GUANO metadata (off unless a recorder asks for it).
+  void SetGuanoMetadata(bool on) { guanoMetadata_ = on; }
+
+ protected:
+  bool guanoMetadata_ = false;
 };
 
 }  // namespace hv

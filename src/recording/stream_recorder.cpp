@@ -93,6 +93,7 @@ bool StreamRecorder::OpenFile(bool rollOver) {
   temporary_ = names.temporary;
   final_ = names.final;
   fileBytes_ = 0;
+  File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
   if (File()->Open(temporary_.c_str(), &record_, RecordingFile::kWrite) != kFileOk) {
     DiagPrint("Failed opening file %s\n", base.c_str());
     return false;

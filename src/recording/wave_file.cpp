@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "recording/guano_writer.h"
 #include "recording/le_bytes.h"
 
 namespace hv {
@@ -15,8 +16,8 @@ namespace {
 constexpr size_t kWriteBufferBytes = 1 << 16;
 constexpr uint32_t kFactWriting = 0xFFFFFFFFu;
 // The largest data chunk that keeps every RIFF size below 4 GiB (header room
-// of 58 + 512 bytes and a pad byte included).
-constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 1024;
+// of 58 + 512 bytes, a pad byte and a GUANO chunk of under 3 KiB included).
+constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 4096;
 
 bool WriteAll(std::FILE* f, const void* bytes, size_t count) {
   return count == 0 || std::fwrite(bytes, 1, count, f) == count;
@@ -76,6 +77,7 @@ uint32_t WaveFile::OpenWrite(const char* name, const FormatWithAttribute* record
   buffer_ = new char[kWriteBufferBytes];
   setvbuf(file_, buffer_, _IOFBF, kWriteBufferBytes);
   mode_ = kWrite;
+  writeRecord_ = *record;
   dataBytes_ = 0;
   writeFailed_ = false;
 
@@ -141,6 +143,7 @@ uint32_t WaveFile::Close() {
   bool ok = !writeFailed_;
   // Data chunk: its size, then the pad byte of an odd length.
   if (ok && (dataBytes_ & 1)) ok = WriteAll(file_, "\0", 1);
+  if (ok && guanoMetadata_) ok = WriteGuanoChunk();
   if (ok) ok = std::fflush(file_) == 0;
   long length = ok ? (fseek(file_, 0, SEEK_END), ftell(file_)) : -1;
   if (length < 0) ok = false;
@@ -154,6 +157,16 @@ uint32_t WaveFile::Close() {
   buffer_ = nullptr;
   mode_ = kClosed;
   return ok ? kFileOk : kFileFail;
+}
+
+bool WaveFile::WriteGuanoChunk() {
+  const uint32_t block = writeRecord_.format.blockAlign ? writeRecord_.format.blockAlign : 1;
+  const std::string text = ComposeGuanoText(writeRecord_, dataBytes_ / block);
+  uint8_t head[8];
+  std::memcpy(head, "guan", 4);
+  PutLe32(head + 4, static_cast<uint32_t>(text.size()));
+  return WriteAll(file_, head, 8) && WriteAll(file_, text.data(), text.size()) &&
+         ((text.size() & 1) == 0 || WriteAll(file_, "\0", 1));
 }
 
 uint32_t WaveFile::OpenRead(const char* name, FormatWithAttribute* record) {

@@ -8,6 +8,9 @@
 //   20+F "fact", u32 4, u32 0xFFFFFFFF while writing / 0 after a clean close
 //   32+F "data", u32 sample bytes (0 until closed), interleaved 16-bit samples,
 //        one zero pad byte after an odd-length data chunk.
+//   then, when GUANO metadata is on, "guan", u32 text length, the GUANO text
+//        (see guano_writer.h) and a zero pad byte when the length is odd; it is
+//        written at close, so a crash-cut file simply has none.
 // Reading walks top-level RIFF chunks: a "BSn0" form (an older header) gives a
 // text at its offset 14 and E x 1000 at offset 52 from which an attribute is
 // composed; the first "WAVE" form is read (other chunks such as LIST, id3 and
@@ -53,6 +56,7 @@ class WaveFile : public RecordingFile {
   uint32_t OpenWrite(const char* name, const FormatWithAttribute* record);
   uint32_t OpenRead(const char* name, FormatWithAttribute* record);
   void Abandon();
+  bool WriteGuanoChunk();
 
   int mode_ = kClosed;
   std::FILE* file_ = nullptr;
@@ -61,6 +65,7 @@ class WaveFile : public RecordingFile {
   long riffSizeAt_ = 0, factValueAt_ = 0, dataSizeAt_ = 0;
   uint64_t dataBytes_ = 0;
   bool writeFailed_ = false;
+  FormatWithAttribute writeRecord_;  // the record of the file being written
   // Reading.
   FormatWithAttribute* readRecord_ = nullptr;
   uint64_t bytesLeft_ = 0;

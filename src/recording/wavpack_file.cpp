@@ -2,10 +2,12 @@
 
 #include <wavpack/wavpack.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "core/runtime.h"
+#include "recording/guano_writer.h"
 #include "recording/le_bytes.h"
 
 namespace hv {
@@ -129,11 +131,15 @@ uint32_t WavPackFile::Close() {
   }
   bool ok = WavpackFlushSamples(context_) != 0;
   if (writeError_) ok = false;
-  if (ok && record_.format.extraSize > 0) {
-    if (!WavpackAppendTagItem(context_, "SONO_ATTR", record_.attribute, record_.format.extraSize) ||
-        !WavpackWriteTag(context_))
-      record_.format.extraSize = 0;  // the tag is dropped; the audio stays valid
+  // One APEv2 tag holds the attribute item and, when asked for, the GUANO item.
+  bool tagged = false;
+  if (ok && record_.format.extraSize > 0)
+    tagged = WavpackAppendTagItem(context_, "SONO_ATTR", record_.attribute, record_.format.extraSize) != 0;
+  if (ok && guanoMetadata_) {
+    const std::string text = ComposeGuanoText(record_, uint64_t(WavpackGetSampleIndex(context_)));
+    if (WavpackAppendTagItem(context_, "GUANO", text.data(), int(text.size()))) tagged = true;
   }
+  if (tagged && !WavpackWriteTag(context_)) record_.format.extraSize = 0;  // the tag is dropped; the audio stays valid
   if (ok) ok = WavpackFlushSamples(context_) != 0 && !writeError_;
   if (ok && WavpackGetSampleIndex(context_) != WavpackGetNumSamples(context_)) ok = PatchFirstBlock();
   WavpackCloseFile(context_);
@@ -175,6 +181,14 @@ uint32_t WavPackFile::OpenRead(const char* name, FormatWithAttribute* record) {
   if (n > kAttributeRoom) n = kAttributeRoom;
   std::memcpy(r.attribute, value, size_t(n));
   r.format.extraSize = uint16_t(n);
+  guanoText_.clear();
+  frameCount_ = WavpackGetNumSamples64(context_);
+  int guanoLength = WavpackGetTagItem(context_, "GUANO", nullptr, 0);
+  if (guanoLength > 0 && guanoLength <= 65536) {
+    std::vector<char> guano(size_t(guanoLength) + 1);
+    int got = WavpackGetTagItem(context_, "GUANO", guano.data(), int(guano.size()));
+    if (got > 0) guanoText_.assign(guano.data(), size_t(std::min(got, guanoLength)));
+  }
   fileLength_ = WavpackGetFileSize(context_);
   *record = r;
   mode_ = kRead;

@@ -1,8 +1,9 @@
 // WavPackFile: recordings as WavPack streams through the WavPack library.
 //
 // Writing: a lossless stream with the library's default RIFF wrapper, made by
-// our own block writer, then (when the record has an attribute) an APEv2 tag
-// with one text item "SONO_ATTR" holding the N attribute bytes. The total
+// our own block writer, then an APEv2 tag with a text item "SONO_ATTR" holding
+// the N attribute bytes (when the record has an attribute) and, when GUANO
+// metadata is on, a text item "GUANO" with the GUANO text. The total
 // sample count is unknown while writing; at close the first block is read
 // back, patched with the real count (WavpackUpdateNumSamples) and written in
 // place. Reading: WavpackOpenFileInput with tags, wrapper and normalisation
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "recording/format_record.h"
@@ -38,6 +40,10 @@ class WavPackFile : public RecordingFile {
   uint64_t BytesWritten() const { return totalWritten_; }
   // Reading: the file length reported by the library.
   uint32_t FileLength() const { return fileLength_; }
+  // Reading: the text of the "GUANO" tag item, empty when there is none.
+  const std::string& GuanoText() const { return guanoText_; }
+  // Reading: sample frames in the stream, -1 when the stream does not say.
+  int64_t FrameCount() const { return frameCount_; }
 
  private:
   static int BlockWriter(void* id, void* data, int32_t count);
@@ -50,6 +56,8 @@ class WavPackFile : public RecordingFile {
   int mode_ = kClosed;
   // Reading.
   uint32_t fileLength_ = 0;
+  std::string guanoText_;
+  int64_t frameCount_ = -1;
   int readBits_ = 16;        // bits per sample of the stream being read
   bool readFloat_ = false;   // the stream holds normalised floats
   int outBytesPerSample_ = 2;

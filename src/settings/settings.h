@@ -42,6 +42,8 @@ struct Settings {
   std::atomic<float> SonoMarker1Frequency{75000.0f};  // Hz, stored in 100 Hz units
   std::atomic<bool> SonoMarker2Enable{false};
   std::atomic<float> SonoMarker2Frequency{25000.0f};
+  std::atomic<bool> GuanoMetadata{true};     // recordings carry GUANO metadata
+  std::atomic<bool> SnapshotPictures{false};  // a spectrogram picture beside each snapshot
   std::atomic<float> TuneFrequency{40000.0f};
   std::atomic<bool> PowerSaverEnable{true};
   std::atomic<bool> Program1Enable{false};

@@ -48,7 +48,7 @@ TEST_F(SettingsTest, FirstStartCreatesBothKeysAndSaveWritesEveryNumberAtItsDefau
   ASSERT_TRUE(root.contains(kSettingsKeyPath));
   ASSERT_TRUE(root.contains(kHistoryKeyPath));
   const auto& s = root[kSettingsKeyPath];
-  EXPECT_EQ(s.size(), 33u) << "every number and switch, no empty text";
+  EXPECT_EQ(s.size(), 35u) << "every number and switch, no empty text";
   EXPECT_EQ(s["AudioVolume"], 64);
   EXPECT_EQ(s["SonoMarker1Frequency"], 750);
   EXPECT_EQ(s["SnapFilterHighFreq"], 120000);

@@ -1,0 +1,69 @@
+#include "sono/sono_source.h"
+
+#include <cstring>
+
+#include "recording/le_bytes.h"
+#include "recording/wave_file.h"
+#include "recording/wavpack_file.h"
+
+namespace hv {
+
+SonoSource::SonoSource() = default;
+SonoSource::~SonoSource() {
+  if (file_) file_->Close();
+}
+
+bool SonoSource::Open(const std::string& path, std::string* error) {
+  auto wave = std::make_unique<WaveFile>();
+  if (wave->Open(path.c_str(), &record_, RecordingFile::kRead) == kFileOk) {
+    const uint32_t block = record_.format.blockAlign ? record_.format.blockAlign : 1;
+    frames_ = wave->DataSize() / block;
+    file_ = std::move(wave);
+    wavPack_ = false;
+  } else {
+    auto pack = std::make_unique<WavPackFile>();
+    if (pack->Open(path.c_str(), &record_, RecordingFile::kRead) != kFileOk) {
+      *error = "not a readable recording: " + path;
+      return false;
+    }
+    frames_ = pack->FrameCount() > 0 ? uint64_t(pack->FrameCount()) : 0;
+    file_ = std::move(pack);
+    wavPack_ = true;
+  }
+  const WaveFormat& f = record_.format;
+  if (f.bitsPerSample != 16 || f.channels < 1 || f.channels > 16 || f.blockAlign != 2 * f.channels || f.sampleRate == 0) {
+    *error = "not 16-bit PCM of 1 to 16 channels: " + path;
+    return false;
+  }
+  pendingBytes_ = 0;
+  ended_ = false;
+  return true;
+}
+
+const std::string& SonoSource::WavPackGuano() const {
+  static const std::string kNone;
+  return wavPack_ ? static_cast<const WavPackFile*>(file_.get())->GuanoText() : kNone;
+}
+
+size_t SonoSource::ReadSamples(size_t count, std::vector<float>* out) {
+  if (!file_ || ended_) return 0;
+  const size_t block = record_.format.blockAlign;
+  size_t delivered = 0;
+  while (delivered < count) {
+    uint32_t got = 0;
+    if (file_->Read(pending_ + pendingBytes_, &got) != kFileOk || got == 0) {
+      ended_ = true;
+      break;
+    }
+    pendingBytes_ += got;
+    size_t whole = pendingBytes_ / block;
+    for (size_t i = 0; i < whole; ++i) out->push_back(float(int16_t(GetLe16(pending_ + i * block))));
+    delivered += whole;
+    size_t rest = pendingBytes_ - whole * block;
+    std::memmove(pending_, pending_ + whole * block, rest);
+    pendingBytes_ = rest;
+  }
+  return delivered;
+}
+
+}  // namespace hv

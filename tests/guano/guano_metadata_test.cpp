@@ -1,0 +1,240 @@
+// GUANO metadata in our recordings: read back with a strict reader of its own,
+// checked against the attribute record and the real length; the bytes before
+// it stay as they were; crash-cut files and other recorders' files still read.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "guano/guano_files.h"
+#include "playback/guano.h"
+#include "playback/guano_chunk.h"
+#include "playback/playback_file.h"
+#include "playback/playback_file_info.h"
+#include "recording/guano_writer.h"
+#include "recording/temp_folder.h"
+#include "recording/wave_file.h"
+#include "recording/wavpack_file.h"
+
+namespace {
+
+using hv::FormatWithAttribute;
+using hv::RecordingFile;
+
+// Strict GUANO: the version line first, then every line "key: value" with a
+// non-empty key, no key twice, "\n" line ends, the text ending in one.
+std::map<std::string, std::string> StrictGuano(const std::string& text) {
+  std::map<std::string, std::string> fields;
+  EXPECT_EQ(text.rfind("GUANO|Version: 1.0\n", 0), 0u) << text;
+  EXPECT_FALSE(text.empty());
+  if (text.empty()) return fields;
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    size_t colon = line.find(": ");
+    EXPECT_NE(colon, std::string::npos) << "line without \": \": " << line;
+    if (colon == std::string::npos) continue;
+    EXPECT_GT(colon, 0u) << line;
+    std::string key = line.substr(0, colon);
+    EXPECT_EQ(fields.count(key), 0u) << "twice: " << key;
+    for (unsigned char c : line) EXPECT_GE(c, 0x20) << line;
+    fields[key] = line.substr(colon + 2);
+  }
+  for (const char* key : {"GUANO|Version", "Timestamp", "TE", "Samplerate", "Length", "Make", "Model",
+                          "Firmware Version", "Halvane|Attribute"})
+    EXPECT_EQ(fields.count(key), 1u) << "missing " << key;
+  return fields;
+}
+
+// Checks the fields against the test record of guano_files.h and `frames`.
+void ExpectMatchesRecord(const std::map<std::string, std::string>& g, const FormatWithAttribute& record,
+                         size_t frames) {
+  EXPECT_EQ(g.at("TE"), "10");
+  EXPECT_EQ(g.at("Samplerate"), "250000");
+  EXPECT_NEAR(std::atof(g.at("Length").c_str()), double(frames) / 250000.0, 1e-6);
+  EXPECT_EQ(g.at("Make"), "Halvane");
+  EXPECT_EQ(g.at("Model"), "Receiver 7");
+  EXPECT_EQ(g.at("Loc Position"), "52.123456 -1.654321");
+  EXPECT_EQ(g.at("Loc Elevation"), "87.5");
+  EXPECT_EQ(g.at("Note"), "Pond west, 2nd visit");
+  EXPECT_EQ(g.at("Firmware Version"), HALVANE_VERSION);
+  std::string attribute = record.AttributeText();
+  while (!attribute.empty() && attribute.back() == ' ') attribute.pop_back();
+  EXPECT_EQ(g.at("Halvane|Attribute"), attribute);
+  // Local time two hours ahead of the UTC start, and the same instant parsed back.
+  EXPECT_EQ(g.at("Timestamp"), "2026-09-03T20:36:15.250+02:00");
+  hv::StreamTime t;
+  bool hasOffset = false;
+  ASSERT_TRUE(hv::ParseIsoTimestamp(g.at("Timestamp"), &t, &hasOffset));
+  EXPECT_TRUE(hasOffset);
+  EXPECT_EQ(t.utcSeconds, 1788460575);
+  EXPECT_EQ(t.biasMinutes, -120);
+}
+
+std::string WriteWave(const std::string& path, const FormatWithAttribute& record, const std::vector<uint8_t>& samples,
+                      bool guano) {
+  hv::WaveFile f;
+  FormatWithAttribute r = record;
+  f.SetGuanoMetadata(guano);
+  EXPECT_EQ(f.Open(path.c_str(), &r, RecordingFile::kWrite), hv::kFileOk);
+  uint32_t taken = 0;
+  EXPECT_EQ(f.Write(uint32_t(samples.size()), samples.data(), &taken), hv::kFileOk);
+  EXPECT_EQ(f.Close(), hv::kFileOk);
+  return path;
+}
+
+std::vector<uint8_t> ReadAllSamples(RecordingFile& f) {
+  std::vector<uint8_t> out;
+  uint8_t buffer[1024];
+  uint32_t got = 0;
+  while (f.Read(buffer, &got) == hv::kFileOk && got > 0) out.insert(out.end(), buffer, buffer + got);
+  return out;
+}
+
+TEST(GuanoWave, ChunkFollowsUnchangedDataAndParsesStrictly) {
+  TempFolder dir;
+  const FormatWithAttribute record = GuanoTestRecord();
+  for (size_t frames : {size_t(0), size_t(12345), size_t(25000)}) {
+    SCOPED_TRACE(frames);
+    const auto samples = ToneBytes(frames);
+    const auto bare = ReadAllBytes(WriteWave(dir / "bare.wav", record, samples, false));
+    const auto with = ReadAllBytes(WriteWave(dir / "guano.wav", record, samples, true));
+    // Everything up to the end of the data chunk is the same, apart from the RIFF size.
+    ASSERT_GT(with.size(), bare.size());
+    EXPECT_TRUE(std::equal(bare.begin() + 8, bare.end(), with.begin() + 8));
+    EXPECT_EQ(Le32At(with, 4), with.size() - 8);
+    EXPECT_EQ(with.size() % 2, 0u);
+    ASSERT_EQ(std::string(with.begin() + bare.size(), with.begin() + bare.size() + 4), "guan");
+    const uint32_t length = Le32At(with, bare.size() + 4);
+    EXPECT_EQ(bare.size() + 8 + length + (length & 1), with.size());
+
+    std::string text;
+    ASSERT_TRUE(hv::ReadGuanoText(dir / "guano.wav", &text));
+    EXPECT_EQ(text.size(), length);
+    ExpectMatchesRecord(StrictGuano(text), record, frames);
+
+    // Our reader delivers exactly the samples and the record.
+    hv::WaveFile reader;
+    FormatWithAttribute back;
+    ASSERT_EQ(reader.Open((dir / "guano.wav").c_str(), &back, RecordingFile::kRead), hv::kFileOk);
+    EXPECT_EQ(back.AttributeText(), record.AttributeText());
+    EXPECT_EQ(ReadAllSamples(reader), samples);
+  }
+}
+
+TEST(GuanoWave, PlaybackReadsOurChunkAndCrashCutFilesStillRead) {
+  TempFolder dir;
+  const auto samples = ToneBytes(5000);
+  // Without an attribute record the playback reader takes its facts from our GUANO.
+  FormatWithAttribute record = GuanoTestRecord();
+  std::string text = hv::ComposeGuanoText(record, 5000);
+  hv::GuanoInfo info;
+  ASSERT_TRUE(hv::ParseGuano(text, &info));
+  EXPECT_EQ(info.expansion, 10u);
+  EXPECT_EQ(info.DeviceName(), "Halvane Receiver 7");
+  EXPECT_EQ(info.note, "Pond west, 2nd visit");
+  EXPECT_EQ(info.position, "52.123456 -1.654321");
+  EXPECT_EQ(info.time.utcSeconds, 1788460575);
+
+  FormatWithAttribute plain = record;
+  plain.SetAttribute("");
+  const std::string path = WriteWave(dir / "plain.wav", plain, samples, true);
+  hv::PlaybackFile file;
+  ASSERT_TRUE(file.Open(path));
+  hv::PlaybackFileInfo playback;
+  hv::ReadPlaybackFileInfo(file, path, &playback);
+  EXPECT_TRUE(playback.hasGuano);
+  EXPECT_EQ(playback.realRate, 25000u);  // no attribute: TE 1, the header rate
+
+  // A crash cut the file before its close: no guan chunk, sizes unset. Every sample reads.
+  auto bytes = ReadAllBytes(WriteWave(dir / "whole.wav", record, samples, true));
+  hv::WaveFile whole;
+  FormatWithAttribute r;
+  ASSERT_EQ(whole.Open((dir / "whole.wav").c_str(), &r, RecordingFile::kRead), hv::kFileOk);
+  const size_t end = size_t(whole.DataOffset() + whole.DataSize());
+  whole.Close();
+  std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(end));
+  hv::PutLe32(&cut[4], 0);
+  hv::PutLe32(&cut[size_t(whole.FactValueOffset())], 0xFFFFFFFFu);
+  hv::PutLe32(&cut[size_t(whole.DataOffset()) - 4], 0);
+  WriteAllBytes(dir / "cut.wav", cut);
+  hv::WaveFile reader;
+  ASSERT_EQ(reader.Open((dir / "cut.wav").c_str(), &r, RecordingFile::kRead), hv::kFileOk);
+  EXPECT_TRUE(reader.ReadToEndOfFile());
+  EXPECT_EQ(ReadAllSamples(reader), samples);
+  std::string none;
+  EXPECT_FALSE(hv::ReadGuanoText(dir / "cut.wav", &none));
+}
+
+TEST(GuanoWavPack, TagCarriesGuanoBesideAttribute) {
+  TempFolder dir;
+  const FormatWithAttribute record = GuanoTestRecord();
+  const auto samples = ToneBytes(30001);
+  for (bool guano : {false, true}) {
+    SCOPED_TRACE(guano);
+    const std::string path = dir / (guano ? "with.wv" : "bare.wv");
+    {
+      hv::WavPackFile f;
+      FormatWithAttribute r = record;
+      f.SetGuanoMetadata(guano);
+      ASSERT_EQ(f.Open(path.c_str(), &r, RecordingFile::kWrite), hv::kFileOk);
+      uint32_t taken = 0;
+      ASSERT_EQ(f.Write(uint32_t(samples.size()), samples.data(), &taken), hv::kFileOk);
+      ASSERT_EQ(f.Close(), hv::kFileOk);
+    }
+    hv::WavPackFile reader;
+    FormatWithAttribute back;
+    ASSERT_EQ(reader.Open(path.c_str(), &back, RecordingFile::kRead), hv::kFileOk);
+    EXPECT_EQ(back.AttributeText(), record.AttributeText());
+    EXPECT_EQ(reader.FrameCount(), 30001);
+    EXPECT_EQ(ReadAllSamples(reader), samples);
+    if (guano)
+      ExpectMatchesRecord(StrictGuano(reader.GuanoText()), record, 30001);
+    else
+      EXPECT_TRUE(reader.GuanoText().empty());
+  }
+}
+
+TEST(GuanoText, ValuesStayOnTheirLineAndOddRecordsStillCompose) {
+  // A comment with line breaks cannot start a new key.
+  FormatWithAttribute record = GuanoTestRecord("first\nTE: 99\r\nlast");
+  auto g = StrictGuano(hv::ComposeGuanoText(record, 100));
+  EXPECT_EQ(g.at("TE"), "10");
+  EXPECT_EQ(g.at("Note"), "first TE: 99  last");
+  // No attribute at all: the header rate, TE 1, no time, no model.
+  FormatWithAttribute bare;
+  bare.format = hv::MakeWaveFormat(384000, 1, 2, 16);
+  std::string text = hv::ComposeGuanoText(bare, 384000);
+  EXPECT_NE(text.find("TE: 1\nSamplerate: 384000\nLength: 1.000000\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Timestamp"), std::string::npos);
+  // A record that does not parse: kept verbatim in the vendor key, the header rate used.
+  FormatWithAttribute odd;
+  odd.format = hv::MakeWaveFormat(48000, 1, 2, 16);
+  odd.SetAttribute("not a record");
+  text = hv::ComposeGuanoText(odd, 48000);
+  EXPECT_NE(text.find("Samplerate: 48000\n"), std::string::npos);
+  EXPECT_NE(text.find("Halvane|Attribute: not a record\n"), std::string::npos);
+}
+
+TEST(GuanoRealRecordings, OtherRecordersFilesKeepReading) {
+  const std::string folder = HALVANE_TESTDATA_DIR;
+  for (const char* name : {"audiomoth-250k-guano.wav", "audiomoth-250k-nocalls.wav", "batlogger-312k-guano.wav",
+                           "myomys-500k.wav", "selection-192k-list-id3.wav"}) {
+    SCOPED_TRACE(name);
+    hv::WaveFile reader;
+    FormatWithAttribute record;
+    ASSERT_EQ(reader.Open((folder + "/" + name).c_str(), &record, RecordingFile::kRead), hv::kFileOk);
+    EXPECT_GT(ReadAllSamples(reader).size(), 10000u);
+    std::string text;
+    if (std::string(name).find("guano") != std::string::npos) {
+      ASSERT_TRUE(hv::ReadGuanoText(folder + "/" + name, &text));
+      hv::GuanoInfo info;
+      EXPECT_TRUE(hv::ParseGuano(text, &info));
+    }
+  }
+}
+
+}  // namespace

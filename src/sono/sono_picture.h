@@ -17,7 +17,7 @@
 
 namespace hv {
 
-constexpr int kMaxFramesPerColumn = 32;
+constexpr int kMaxFramesPerColumn = 128;
 
 struct SonoOptions {
   int width = 1024;   // the whole picture, pixels

@@ -26,7 +26,9 @@ bool SonoSource::Open(const std::string& path, std::string* error) {
       *error = "not a readable recording: " + path;
       return false;
     }
-    frames_ = pack->FrameCount() > 0 ? uint64_t(pack->FrameCount()) : 0;
+    // A count the stream does not know (a cut-off stream) or cannot hold gives an empty picture.
+    const int64_t count = pack->FrameCount();
+    frames_ = count > 0 && count < (int64_t(1) << 40) ? uint64_t(count) : 0;
     file_ = std::move(pack);
     wavPack_ = true;
   }

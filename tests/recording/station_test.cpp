@@ -15,6 +15,7 @@
 
 #include "core/file_ops.h"
 #include "counter_sequence.h"
+#include "playback/guano_chunk.h"
 #include "recording/sono_attribute.h"
 #include "recording/temp_folder.h"
 #include "recording/wave_file.h"
@@ -146,9 +147,16 @@ TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
 }
 
 TEST_F(StationRecording, AutoSnapRecordsCallsAndLogsThem) {
-  RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--record",
-                                      dir / "out/bats.wav"}, 5);
+  RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--set",
+                                      "SnapshotPictures=1", "--record", dir / "out/bats.wav"}, 5);
   EXPECT_FALSE(Files(".wav").empty()) << stdout_;
+  // Each snapshot has its picture beside it and GUANO metadata after its samples.
+  for (const std::string& file : Files(".wav")) {
+    EXPECT_TRUE(std::filesystem::exists(file.substr(0, file.size() - 4) + ".png")) << file;
+    std::string guano;
+    EXPECT_TRUE(ReadGuanoText(file, &guano)) << file;
+    EXPECT_NE(guano.find("\nTE: 10\nSamplerate: 250000\n"), std::string::npos) << guano;
+  }
   std::vector<std::string> logs = Files("_log.txt");
   ASSERT_EQ(logs.size(), 1u);
   const std::string log = ReadText(logs[0]);

@@ -81,6 +81,20 @@ bool IsNumber(const std::string& text, double* value) {
 
 }  // namespace
 
+std::string AttributeComment(const std::string& body) {
+  std::string comment;
+  size_t at = body.rfind("CMT=<", 0) == 0 ? 0 : body.find(",CMT=<");
+  if (at != std::string::npos && at > 0) ++at;
+  size_t end = body.find_last_of('>');
+  if (at != std::string::npos && end != std::string::npos && end > at + 4) {
+    comment = body.substr(at + 5, end - at - 5);
+  } else {
+    SonoAttribute parser;
+    if (!parser.GetField("CMT", body, &comment)) comment.clear();
+  }
+  return comment == "<no comment>" ? std::string() : comment;
+}
+
 std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames) {
   SonoAttribute parser;
   int64_t r = record.format.sampleRate, e = 1, k = 0;
@@ -122,7 +136,8 @@ std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames)
       AddLine(&out, "Loc Elevation", metres);
     }
   }
-  if (parsed && parser.GetField("CMT", body, &value) && !value.empty()) AddLine(&out, "Note", value);
+  const std::string comment = parsed ? AttributeComment(body) : std::string();
+  if (!comment.empty()) AddLine(&out, "Note", comment);
   AddLine(&out, "Firmware Version", HALVANE_VERSION);
   if (!attribute.empty()) AddLine(&out, "Halvane|Attribute", Trim(attribute));
   return out;

@@ -25,6 +25,12 @@
 
 namespace hv {
 
+// The comment of an attribute record's body: the text between "CMT=<" and the
+// body's last ">" (a comment may itself hold "<" and ">"), else the CMT field as
+// the record's grammar reads it; "" for none and for the "<no comment>"
+// placeholder that Record Setup shows for an empty comment.
+std::string AttributeComment(const std::string& body);
+
 // The GUANO text for a recording with `record` and `frames` sample frames.
 std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames);
 

@@ -12,6 +12,8 @@
 #include "playback/guano.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
+#include "recording/guano_writer.h"
+#include "recording/sono_attribute.h"
 #include "sono/picture_text.h"
 #include "sono/png_writer.h"
 #include "sono/sono_source.h"
@@ -48,6 +50,13 @@ RecordingFacts ReadFacts(const std::string& path, const SonoSource& source) {
       facts.device = info.deviceName == "<No device found>" ? "" : info.deviceName;
       facts.comment = info.comment == "<no comment>" ? "" : info.comment;
     }
+    // Our own records: the whole comment, brackets inside it included.
+    SonoAttribute parser;
+    const std::string attribute = source.Record().AttributeText();
+    int64_t r = 0, e = 10, k = 0;
+    std::string body;
+    if (info.attributeParsed && parser.ParseRecord(int(attribute.size()), attribute.data(), &r, &e, &k, &body))
+      facts.comment = AttributeComment(body);
     facts.start = info.startTime;
     facts.hasStart = info.startTime.utcSeconds != 0;
   }

@@ -204,6 +204,9 @@ TEST(GuanoText, ValuesStayOnTheirLineAndOddRecordsStillCompose) {
   auto g = StrictGuano(hv::ComposeGuanoText(record, 100));
   EXPECT_EQ(g.at("TE"), "10");
   EXPECT_EQ(g.at("Note"), "first TE: 99  last");
+  // Brackets inside a comment stay; the placeholder for no comment gives no Note.
+  EXPECT_EQ(StrictGuano(hv::ComposeGuanoText(GuanoTestRecord("<loud> pass"), 1)).at("Note"), "<loud> pass");
+  EXPECT_EQ(StrictGuano(hv::ComposeGuanoText(GuanoTestRecord("<no comment>"), 1)).count("Note"), 0u);
   // No attribute at all: the header rate, TE 1, no time, no model.
   FormatWithAttribute bare;
   bare.format = hv::MakeWaveFormat(384000, 1, 2, 16);

@@ -97,7 +97,9 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   // flag makes sure a reader about to wait either sees these bytes or is woken.
   writePos_.store(next, std::memory_order_seq_cst);
   if (accepted) *accepted = n;
-  if (readerWaiting_.load(std::memory_order_seq_cst)) Wake();
+  if (readerWaiting_.load(std::memory_order_seq_cst) &&
+      Distance(readPos_.load(std::memory_order_relaxed), next) >= readerWants_.load(std::memory_order_relaxed))
+    Wake();
   return kStatusOk;
 }
 
@@ -116,7 +118,10 @@ uint32_t Conduit::Read(uint32_t count, void* dest, uint32_t* bytesRead) {
     if (toMark == 0) return kStatusNotInitialized;
     n = count < toMark ? count : toMark;
   } else {
-    if (Distance(read, write) < count) return kStatusOk;
+    if (Distance(read, write) < count) {
+      readerWants_.store(count, std::memory_order_relaxed);
+      return kStatusOk;
+    }
     n = count;
   }
   if (n == 0) return kStatusOk;
@@ -148,10 +153,12 @@ uint32_t Conduit::Available() const {
 void Conduit::WaitReadable(int milliseconds) {
   std::unique_lock<std::mutex> lock(wakeLock_);
   readerWaiting_.store(true, std::memory_order_seq_cst);
-  bool empty = writePos_.load(std::memory_order_seq_cst) == readPos_.load(std::memory_order_relaxed);
-  if (empty && mark_.load(std::memory_order_acquire) < 0)
+  uint32_t available = Distance(readPos_.load(std::memory_order_relaxed), writePos_.load(std::memory_order_seq_cst));
+  uint32_t wants = readerWants_.load(std::memory_order_relaxed);
+  if (available < (wants ? wants : 1) && mark_.load(std::memory_order_acquire) < 0)
     wake_.wait_for(lock, std::chrono::milliseconds(milliseconds));
   readerWaiting_.store(false, std::memory_order_relaxed);
+  readerWants_.store(1, std::memory_order_relaxed);
 }
 
 void Conduit::Wake() {

@@ -55,8 +55,9 @@ class Conduit {
   uint32_t Reset();
   // Bytes waiting for the reader.
   uint32_t Available() const;
-  // Reader: waits up to `milliseconds` for a write (or any notice); returns at
-  // once when bytes or a mark are waiting. Spurious returns are harmless.
+  // Reader: waits up to `milliseconds` until the read that last came back empty
+  // could be served (as many bytes as it asked for) or a format mark is waiting;
+  // returns at once when that is already so. Spurious returns are harmless.
   void WaitReadable(int milliseconds);
   // Wakes a waiting reader (writers call it; shutdown calls it too).
   void Wake();
@@ -83,6 +84,9 @@ class Conduit {
   std::mutex wakeLock_;
   std::condition_variable wake_;
   std::atomic<bool> readerWaiting_{false};
+  // Bytes the reader's last unserved read asked for: the writer wakes a waiting
+  // reader only once that many are there, so a reader of whole chunks never spins.
+  std::atomic<uint32_t> readerWants_{1};
 };
 
 }  // namespace hv

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <random>
 #include <thread>
 #include <vector>
@@ -117,6 +118,34 @@ TEST(Conduit, LaterAnnouncementReplacesPendingOneAndPendingBlockGuardsTheGap) {
   EXPECT_EQ(c.Read(100, out, &n), kStatusNotInitialized);
   c.TakeFormat();
   EXPECT_EQ(f.sampleRate, 2u);
+}
+
+// A reader of whole chunks waits until its chunk is there: a part chunk does
+// not wake it (no spinning), the write that completes the chunk does.
+TEST(Conduit, WaitReadableWaitsForTheWholeChunk) {
+  WaveFormat f = Format(250000, 2);
+  Conduit c;
+  c.Create(8192, &f);
+  std::vector<uint8_t> data(1024, 3), out(1024);
+  uint32_t n = 0;
+  c.Write(100, data.data(), &n);
+  ASSERT_EQ(c.Read(1024, out.data(), &n), kStatusOk);
+  ASSERT_EQ(n, 0u);
+  auto start = std::chrono::steady_clock::now();
+  c.WaitReadable(50);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40)) << "woke for a part chunk";
+  c.Read(1024, out.data(), &n);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    uint32_t m = 0;
+    c.Write(924, data.data(), &m);
+  });
+  start = std::chrono::steady_clock::now();
+  c.WaitReadable(2000);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000)) << "not woken by the write";
+  writer.join();
+  EXPECT_EQ(c.Read(1024, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 1024u);
 }
 
 // A writer sends a counter in random chunk sizes and announces formats at random

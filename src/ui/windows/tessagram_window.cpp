@@ -1,5 +1,7 @@
 #include "ui/windows/tessagram_window.h"
 
+#include "ui/windows/number_rule.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "display/spectrogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/number_rule.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -171,24 +174,9 @@ void ButtonClicked(XsWindow* w, int id) {
 }  // namespace
 
 bool ParseMarkerNumber(const char* text, double* value) {
-  if (!text || !*text) return false;
-  const char* p = text;
-  bool negative = *p == '-';
-  if (negative) ++p;
-  double whole = 0.0;
-  for (; *p >= '0' && *p <= '9'; ++p) whole = whole * 10.0 + (*p - '0');
-  double fraction = 0.0;
-  bool point = *p == '.';
-  if (point) {
-    double scale = 1.0;
-    for (++p; *p >= '0' && *p <= '9'; ++p) {
-      scale /= 10.0;
-      fraction += (*p - '0') * scale;
-    }
-  }
-  if (*p != '\0') return false;
-  if (whole == 0.0 && !point) return false;
-  *value = negative ? -(whole + fraction) : whole + fraction;
+  float number = 0;
+  if (!text || !ParseNumberRule(text, &number)) return false;
+  *value = number;
   return true;
 }
 

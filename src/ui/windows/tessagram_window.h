@@ -13,9 +13,7 @@ XsWindow* CreateTessagramWindow();
 // The window's event handler (main thread).
 int TessagramHandler(XsWindow* w, int event, int* data);
 
-// Parses a marker edit text: optional "-", digits, optionally "." and more
-// digits, nothing else. Empty text, any other character, or a whole part of 0
-// without "." fail.
+// Parses a marker edit text by the number rule of the edit fields.
 bool ParseMarkerNumber(const char* text, double* value);
 
 }  // namespace hv

@@ -40,9 +40,8 @@ int SoundThread(void*) {
       continue;
     }
     if (got == 0) {
-      // Less than a block waiting: sleep rather than wait for the next write,
-      // which would return at once and spin (this thread may run real-time).
-      SleepSeconds(0.001);
+      // Less than a block waiting: wait until a whole block is there.
+      conduit2.WaitReadable(kReaderWaitMs, kBlockBytes);
       continue;
     }
     output.ProcessBlock(block, got / sizeof(float));

@@ -93,13 +93,12 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   uint32_t next = write + n;
   if (next >= capacity_) next -= capacity_;
   // Release (within seq_cst) pairs with the reader's acquire load: the copied
-  // bytes are visible first. Sequential consistency with the reader's waiting
-  // flag makes sure a reader about to wait either sees these bytes or is woken.
+  // bytes are visible first. Sequential consistency with the reader's wish
+  // makes sure a reader about to wait either sees these bytes or is woken.
   writePos_.store(next, std::memory_order_seq_cst);
   if (accepted) *accepted = n;
-  if (readerWaiting_.load(std::memory_order_seq_cst) &&
-      Distance(readPos_.load(std::memory_order_relaxed), next) >= readerWants_.load(std::memory_order_relaxed))
-    Wake();
+  uint32_t wants = readerWants_.load(std::memory_order_seq_cst);
+  if (wants != 0 && Distance(readPos_.load(std::memory_order_acquire), next) >= wants) Wake();
   return kStatusOk;
 }
 
@@ -119,7 +118,7 @@ uint32_t Conduit::Read(uint32_t count, void* dest, uint32_t* bytesRead) {
     n = count < toMark ? count : toMark;
   } else {
     if (Distance(read, write) < count) {
-      readerWants_.store(count, std::memory_order_relaxed);
+      lastAsked_.store(count, std::memory_order_relaxed);
       return kStatusOk;
     }
     n = count;
@@ -150,19 +149,31 @@ uint32_t Conduit::Available() const {
   return Distance(readPos_.load(std::memory_order_relaxed), write);
 }
 
-void Conduit::WaitReadable(int milliseconds) {
+void Conduit::WaitReadable(int milliseconds, uint32_t bytes) {
+  if (!IsCreated()) return;
+  // The writer keeps one block free, so the ring never holds more than this.
+  uint32_t block = currentBlock_.load(std::memory_order_relaxed);
+  uint32_t most = capacity_ > block ? capacity_ - (block ? block : 1) : 1;
+  if (bytes == 0) bytes = lastAsked_.exchange(1, std::memory_order_relaxed);
+  if (bytes == 0) bytes = 1;
+  if (bytes > most) bytes = most;
   std::unique_lock<std::mutex> lock(wakeLock_);
-  readerWaiting_.store(true, std::memory_order_seq_cst);
-  uint32_t available = Distance(readPos_.load(std::memory_order_relaxed), writePos_.load(std::memory_order_seq_cst));
-  uint32_t wants = readerWants_.load(std::memory_order_relaxed);
-  if (available < (wants ? wants : 1) && mark_.load(std::memory_order_acquire) < 0)
-    wake_.wait_for(lock, std::chrono::milliseconds(milliseconds));
-  readerWaiting_.store(false, std::memory_order_relaxed);
-  readerWants_.store(1, std::memory_order_relaxed);
+  const uint64_t seen = wakeCount_;
+  readerWants_.store(bytes, std::memory_order_seq_cst);
+  auto ready = [&] {
+    uint32_t write = writePos_.load(std::memory_order_seq_cst);
+    return wakeCount_ != seen || Distance(readPos_.load(std::memory_order_relaxed), write) >= bytes ||
+           mark_.load(std::memory_order_acquire) >= 0;
+  };
+  wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
+  readerWants_.store(0, std::memory_order_relaxed);
 }
 
 void Conduit::Wake() {
-  { std::lock_guard<std::mutex> lock(wakeLock_); }
+  {
+    std::lock_guard<std::mutex> lock(wakeLock_);
+    ++wakeCount_;
+  }
   wake_.notify_all();
 }
 

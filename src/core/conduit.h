@@ -7,7 +7,9 @@
 // and read by the other side with acquire. Announce, take and the writer's view
 // of the pending block size are serialised by a small lock (the writer reads a
 // copy of the block size kept in an atomic, updated under that lock).
-// A reader may wait for data (WaitReadable); the writer wakes it after each write.
+// A reader may wait for data (WaitReadable): it says how many bytes it needs,
+// and the writer wakes it only once that many are waiting, so an idle or
+// slowly filling conduit costs its reader no polling.
 #pragma once
 
 #include <atomic>
@@ -23,6 +25,10 @@ constexpr uint32_t kStatusOk = 0;
 constexpr uint32_t kStatusFail = 0x80004005;
 constexpr uint32_t kStatusBadArgument = 0x80070057;
 constexpr uint32_t kStatusNotInitialized = 0x800401F0;  // CO_E_NOTINITIALIZED
+
+// Longest wait of a worker reading a conduit before it looks at its other
+// duties (switches, the run flag); writers and announcements end it sooner.
+constexpr int kReaderWaitMs = 50;
 
 class Conduit {
  public:
@@ -55,11 +61,12 @@ class Conduit {
   uint32_t Reset();
   // Bytes waiting for the reader.
   uint32_t Available() const;
-  // Reader: waits up to `milliseconds` until the read that last came back empty
-  // could be served (as many bytes as it asked for) or a format mark is waiting;
-  // returns at once when that is already so. Spurious returns are harmless.
-  void WaitReadable(int milliseconds);
-  // Wakes a waiting reader (writers call it; shutdown calls it too).
+  // Reader: waits up to `milliseconds` until at least `bytes` bytes or a format
+  // mark are waiting, or someone calls Wake. Without `bytes`, as many as the
+  // read that last came back empty asked for (at least one). Returns at once
+  // when that is already so. Spurious returns are harmless.
+  void WaitReadable(int milliseconds, uint32_t bytes = 0);
+  // Ends a reader's wait (announcements and shutdown call it).
   void Wake();
 
  private:
@@ -83,10 +90,9 @@ class Conduit {
 
   std::mutex wakeLock_;
   std::condition_variable wake_;
-  std::atomic<bool> readerWaiting_{false};
-  // Bytes the reader's last unserved read asked for: the writer wakes a waiting
-  // reader only once that many are there, so a reader of whole chunks never spins.
-  std::atomic<uint32_t> readerWants_{1};
+  uint64_t wakeCount_ = 0;                  // guarded by wakeLock_; counts Wake calls
+  std::atomic<uint32_t> readerWants_{0};    // bytes a waiting reader needs, 0 if none waits
+  std::atomic<uint32_t> lastAsked_{1};      // reader's own: the count of its last unserved read
 };
 
 }  // namespace hv

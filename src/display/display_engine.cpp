@@ -122,7 +122,7 @@ bool DisplayEngine::readRecords(bool waitForData) {
     }
     mouse_.run();
     if (!waitForData || !IsRunning()) return false;
-    source_->WaitReadable(1);
+    source_->WaitReadable(kReaderWaitMs, kReadRecords * kFrameBytes);
   }
 }
 

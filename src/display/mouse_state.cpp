@@ -1,5 +1,6 @@
 #include "display/mouse_state.h"
 
+#include "core/station_state.h"
 #include "ui/toolkit/xs.h"
 
 namespace hv {
@@ -33,6 +34,9 @@ void RecordMouseEvent(XsWindow* window, int event, int x, int y, bool mayClearRe
       return;
   }
   g_mouse.eventWindow.store(window, std::memory_order_relaxed);
+  // The display thread does the mouse work between reads of conduit6: end its
+  // wait so that a drag is followed at once even while no stream runs.
+  conduit6.Wake();
 }
 
 void ResetMouseState() {

@@ -93,7 +93,7 @@ int ConditioningThread(void*) {
     }
     const uint32_t count = got / bytesPerFrame;
     if (count == 0) {
-      conduit1.WaitReadable(1);
+      conduit1.WaitReadable(kReaderWaitMs, kInputBytes);
       continue;
     }
 

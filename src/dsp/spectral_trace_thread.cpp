@@ -40,7 +40,7 @@ int SpectralTraceThread(void*) {
       continue;
     }
     if (status != kStatusOk || got == 0) {
-      conduit4.WaitReadable(1);
+      conduit4.WaitReadable(kReaderWaitMs, kBlockBytes - fill);
       continue;
     }
     fill += got;

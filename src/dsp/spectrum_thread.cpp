@@ -75,7 +75,7 @@ int SpectrumThread(void*) {
       got = 0;
     }
     if (got == 0) {
-      conduit5.WaitReadable(1);
+      conduit5.WaitReadable(kReaderWaitMs, kReadSamples * 4);
       continue;
     }
     fillBytes += got;

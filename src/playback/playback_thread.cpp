@@ -24,6 +24,9 @@ namespace hv {
 namespace {
 
 constexpr uint32_t kReadBytes = 1024;
+// Pause between passes while nothing is replayed: short enough that a Play
+// click is followed at once, long enough that an idle station does not poll.
+constexpr double kIdlePassSeconds = 0.02;
 
 // The state of one replay and the passes of the thread's loop. Runs on the
 // playback thread only.
@@ -64,16 +67,16 @@ void Replayer::Pass() {
   // Not writing here: a pending request to leave the playback mode completes.
   if (!PlaybackThreadIdlePoint()) {
     CloseFile();
-    SleepSeconds(0.001);
+    SleepSeconds(kIdlePassSeconds);
     return;
   }
   switch (g_playback.command.load(std::memory_order_relaxed)) {
     case kPlaybackStop:
       CloseFile();
-      SleepSeconds(0.001);
+      SleepSeconds(kIdlePassSeconds);
       return;
     case kPlaybackPause:
-      SleepSeconds(0.001);
+      SleepSeconds(kIdlePassSeconds);
       // Hold the clock at the replayed time so that the replay resumes where it stopped.
       if (file_.IsOpen()) clock_.HoldAt(static_cast<double>(bytesReplayed_ / block_) / rate_);
       return;
@@ -82,7 +85,7 @@ void Replayer::Pass() {
   }
   std::string path = g_playback.filePath.Get();
   if (path.empty()) {
-    SleepSeconds(0.001);
+    SleepSeconds(kIdlePassSeconds);
     return;
   }
   if (!file_.IsOpen() || path != path_) {

@@ -15,7 +15,7 @@ int AutoSnapThread(void*) {
       continue;
     }
     recorder.Idle();
-    SleepSeconds(0.001);
+    conduit7.WaitReadable(kReaderWaitMs, AutoSnapRecorder::kReadFrames * sizeof(SpectrumFrame));
   }
   recorder.Abandon();  // an open snapshot keeps its temporary name
   return 0;

@@ -10,7 +10,7 @@ namespace hv {
 int StreamRecordingThread(void*) {
   StreamRecorder recorder(&conduit3);
   while (IsRunning()) {
-    if (!recorder.Pass()) SleepSeconds(0.001);
+    if (!recorder.Pass()) conduit3.WaitReadable(kReaderWaitMs, StreamRecorder::kChunkBytes);
   }
   recorder.Abandon();  // an open recording keeps its temporary name
   return 0;

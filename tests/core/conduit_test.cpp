@@ -190,8 +190,10 @@ TEST(ConduitStress, TwoThreadsRandomChunksAndFormatChanges) {
   std::vector<uint8_t> buf(5000);
   uint64_t got = 0;
   uint32_t expectedFormat = 0;
+  int fullWaits = 0;  // waits that ran to their bound: a lost wake-up
   while (got < kTotal && !failed) {
     uint32_t want = 1 + rng() % 4999;
+    if (want > kTotal - got) want = static_cast<uint32_t>(kTotal - got);
     uint32_t n = 0;
     uint32_t status = c.Read(want, buf.data(), &n);
     if (status == kStatusNotInitialized) {
@@ -211,10 +213,60 @@ TEST(ConduitStress, TwoThreadsRandomChunksAndFormatChanges) {
       }
     }
     got += n;
-    if (!n) c.WaitReadable(1);
+    if (!n) {
+      auto start = std::chrono::steady_clock::now();
+      c.WaitReadable(3000, want);
+      if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(2500)) ++fullWaits;
+    }
   }
   writer.join();
   EXPECT_EQ(got, kTotal);
+  EXPECT_EQ(fullWaits, 0);
+}
+
+TEST(Conduit, WaitingReaderWakesForItsBlockForAWakeAndForAnAnnouncement) {
+  WaveFormat f = Format(0, 1);
+  Conduit c;
+  c.Create(1000, &f);
+  auto waited = [&](uint32_t bytes, auto&& other) {
+    auto start = std::chrono::steady_clock::now();
+    std::thread t(other);
+    c.WaitReadable(5000, bytes);
+    t.join();
+    return std::chrono::steady_clock::now() - start;
+  };
+  const auto kPrompt = std::chrono::milliseconds(2500);
+  uint8_t bytes[600] = {};
+  uint32_t accepted = 0;
+  // A block written in pieces: the wait ends once the block is whole.
+  EXPECT_LT(waited(300, [&] {
+              for (int i = 0; i < 3; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                c.Write(100, bytes, &accepted);
+              }
+            }),
+            kPrompt);
+  EXPECT_EQ(c.Available(), 300u);
+  // Already there: no wait at all; more than the ring holds: capped, not stuck.
+  EXPECT_LT(waited(300, [] {}), kPrompt);
+  EXPECT_LT(waited(5000, [&] {
+              do c.Write(600, bytes, &accepted);
+              while (accepted);
+            }),
+            kPrompt);
+  uint32_t read = 0;
+  ASSERT_EQ(c.Read(c.Available(), bytes, &read), kStatusOk);
+  // Shutdown's wake and a format announcement end a wait on an empty ring.
+  EXPECT_LT(waited(1, [&] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              c.Wake();
+            }),
+            kPrompt);
+  EXPECT_LT(waited(1, [&] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              c.AnnounceFormat(Format(1, 1));
+            }),
+            kPrompt);
 }
 
 }  // namespace

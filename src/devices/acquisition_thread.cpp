@@ -51,7 +51,8 @@ class Acquisition {
       if (ezOpen_) CloseEzusb();
       else if (usbOpen_) CloseLibusb();
       else if (netOpen_) CloseNetwork();
-      SleepSeconds(0.001);
+      // Power save lasts minutes to hours: look at the switch 20 times a second.
+      SleepSeconds(0.05);
       return;
     }
     if (!ezOpen_ && !usbOpen_ && !netOpen_) {

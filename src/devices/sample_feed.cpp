@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/runtime.h"
+
 namespace hv {
 
 void SampleFeed::Start(const WaveFormat& format) {
@@ -36,6 +38,10 @@ void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary
     if (offer) conduit_->Write(offer, staging_.data(), &accepted);
     written += accepted;
     dropped += whole - accepted;
+    // The chain fell behind the receiver: said once per streak of losses.
+    if (accepted < whole && !overrunStreak_)
+      DiagPrint("Conduit1 overrun: samples from the receiver were lost\n");
+    overrunStreak_ = accepted < whole;
   }
   if (rest) std::memmove(staging_.data(), staging_.data() + whole, rest);
   carry_ = rest;

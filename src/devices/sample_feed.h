@@ -42,6 +42,7 @@ class SampleFeed {
   bool announce_ = true;
   std::vector<uint8_t> staging_;
   uint32_t carry_ = 0;  // leading bytes of a split frame at the start of staging_
+  bool overrunStreak_ = false;  // the last delivery did not fit (reported once per streak)
 };
 
 }  // namespace hv

@@ -208,7 +208,17 @@ void LoadSettingsAndHistory(const std::string& configDir) {
 
 bool SaveSettingsAndHistory(const std::string& configDir, void (*warn)(const char* text)) {
   RegistryStore store(configDir);
-  store.Load();  // values not written now (emptied texts) keep what was stored
+  // Values not written now (emptied texts) keep what was stored. A store that
+  // exists but cannot be read is left alone: writing over it would lose the
+  // user's values for good, while the unreadable file may still be mended.
+  if (!store.Load()) {
+    DiagPrint("Settings not saved: %s is left as it is\n", store.FilePath().c_str());
+    if (warn) {
+      warn("Failed writing one or more save state values");
+      warn("Failed writing one or more history values");
+    }
+    return false;
+  }
   bool ok = true;
   if (!SaveKey(store, kSettingsKeyPath, SettingsTable())) {
     ok = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -151,6 +152,37 @@ TEST_F(SettingsTest, UnwritableFolderWarnsOncePerKey) {
   ASSERT_EQ(warnings.size(), 2u);
   EXPECT_EQ(warnings[0], "Failed writing one or more save state values");
   EXPECT_EQ(warnings[1], "Failed writing one or more history values");
+}
+
+TEST_F(SettingsTest, UnreadableStoreIsNeitherUsedNorWrittenOver) {
+  const std::string kUsers = "{\"SOFTWARE\\\\Mirrowen\\\\Halvane\\\\3.3\\\\Settings\": {\"SonoThreshold\": 33}}";
+  Store(kUsers);
+  chmod(dir_.c_str(), 0777);
+  chmod((dir_ / "registry.json").c_str(), 0);
+  // Permissions do not hold root back: the check runs as an unprivileged user.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+    if (std::ifstream(dir_ / "registry.json").good()) _exit(4);  // still readable: nothing to prove
+    testing::internal::CaptureStderr();
+    LoadSettingsAndHistory(dir_);
+    bool defaults = g_settings.SonoThreshold.load() == 20.0f;
+    g_settings.SonoThreshold.store(50.0f);
+    bool saved = SaveSettingsAndHistory(dir_, nullptr);
+    std::string said = testing::internal::GetCapturedStderr();
+    _exit(defaults && !saved && said.find("Cannot read") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the file stays readable here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "defaults in use, save refused with a message";
+  chmod((dir_ / "registry.json").c_str(), 0600);
+  std::ifstream in(dir_ / "registry.json");
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), kUsers) << "the user's file is left as it was";
 }
 
 TEST(RegistryStore, TextsAreCutToTheirCapacityAndOtherTypesAreMissing) {

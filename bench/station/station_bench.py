@@ -7,6 +7,7 @@ seconds per minute).
   250000 samples/s: a simulated receiver on loopback feeding the station.
   500000 samples/s: the station replaying a 500 kHz recording in a loop.
   idle:             no receiver at all (the power a field computer pays to wait).
+  power save:       the timer's power saver between two programs (receiver released).
 
 Usage: station_bench.py BUILD_DIR TESTDATA_DIR [SECONDS]
 """
@@ -37,7 +38,7 @@ def peak_rss_mb(pid):
     return 0.0
 
 
-def run(label, extra, with_sim):
+def run(label, extra, with_sim, settle=2.0):
     work = tempfile.mkdtemp(prefix="halvane-bench-")
     env = dict(os.environ, HALVANE_INSTANCE_DIR=os.path.join(work, "inst"))
     sim_proc = None
@@ -46,9 +47,9 @@ def run(label, extra, with_sim):
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(0.3)
     args = [halvane, "--headless", "--config", os.path.join(work, "cfg"), "--audio", "null",
-            "--run-for", str(seconds + 3)] + extra
+            "--run-for", str(seconds + settle + 1)] + extra
     station = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(2.0)  # start-up and the first receiver connection
+    time.sleep(settle)  # start-up and the first receiver connection
     c0, t0 = cpu_seconds(station.pid), time.monotonic()
     time.sleep(seconds)
     c1, t1 = cpu_seconds(station.pid), time.monotonic()
@@ -66,3 +67,9 @@ run("250000 samples/s (network)", ["--device", "IP127.0.0.88", "--show", "trace"
 run("500000 samples/s (replay)", ["--device", "IP127.0.0.89", "--show", "trace", "--play",
                                   os.path.join(testdata, "myomys-500k.wav"), "--loop"], False)
 run("idle (no receiver)", ["--device", "IP127.0.0.90"], False)
+# A program far from now: the power saver takes over after its pause of a few seconds.
+later = time.gmtime(time.time() + 6 * 3600)
+window = [time.strftime("%H:%M:%S", later), time.strftime("%H:%M:%S", time.gmtime(time.time() + 7 * 3600))]
+run("power save", ["--device", "IP127.0.0.91", "--set", "TimeStandard=0", "--set", "PowerSaverEnable=1",
+                   "--set", "Program1Enable=1", "--set", "Pgm1StartTime=" + window[0],
+                   "--set", "Pgm1StopTime=" + window[1]], False, settle=6.0)

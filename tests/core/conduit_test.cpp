@@ -236,7 +236,7 @@ TEST(Conduit, WaitingReaderWakesForItsBlockForAWakeAndForAnAnnouncement) {
     return std::chrono::steady_clock::now() - start;
   };
   const auto kPrompt = std::chrono::milliseconds(2500);
-  uint8_t bytes[600] = {};
+  uint8_t bytes[1000] = {};
   uint32_t accepted = 0;
   // A block written in pieces: the wait ends once the block is whole.
   EXPECT_LT(waited(300, [&] {

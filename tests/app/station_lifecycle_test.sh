@@ -29,7 +29,16 @@ s = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings"]
 h = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\History"]
 assert s["SonoThreshold"] == 33, s
 assert s["AudioVolume"] == 64 and s["SnapDurationMS"] == 1000 and s["TuneFrequency"] == 40000, s
-assert len([k for k, v in s.items() if isinstance(v, int)]) == 33, s
+defaults = {"MenuPrefilter": 0, "MenuRecordMode": 2, "AudioVolume": 64, "TimeStandard": 0, "SnapAutoTrigger": 1,
+            "SnapAutoThreshold": 18, "SnapFilterLowFreq": 18000, "SnapFilterHighFreq": 120000, "PopFilterEnable": 1,
+            "SnapTimeExpand": 10, "OutputFileFormat": 0, "SnapDurationMS": 1000, "UserDurationMS": 5000,
+            "SnapIdleTimeoutEnable": 0, "SnapIdleTimeoutMS": 3000, "SonoDetail": 4, "SonoDivisions": 3,
+            "SonoBrightness": 50, "SonoContrast": 50, "SonoMarker1Enable": 0, "SonoMarker1Frequency": 750,
+            "SonoMarker2Enable": 0, "SonoMarker2Frequency": 250, "PowerSaverEnable": 1, "Program1Enable": 0,
+            "Program2Enable": 0, "FileTransferEnable": 0, "FileTransferDuringIdle": 0, "FileTransferLoginEnable": 0,
+            "FileTransferArchiveEnable": 0, "NetworkDefaultEnable": 0}
+for name, value in defaults.items():
+    assert s[name] == value, (name, s.get(name))
 assert h == {"FTPRootDirectory": ""}, h
 PY
 # A second run keeps the value set in the first.

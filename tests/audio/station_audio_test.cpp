@@ -144,14 +144,19 @@ double PowerAt(const int16_t* x, size_t n, double hz) {
   return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
-// The strongest frequency: a 20 Hz scan of the audio band, then 1 Hz steps around its best.
+// The strongest frequency: a 20 Hz scan of the audio band over the first
+// 2205 samples (whose resolution matches the scan's step, so a tone between two
+// steps is not lost in the sidelobes of a long window), then 1 Hz steps around
+// its best over the whole stretch.
 double PeakFrequency(const int16_t* x, size_t n) {
   double best = 0, bestPower = -1;
+  size_t scan = std::min<size_t>(n, 2205);
   for (double f = 200; f < 21500; f += 20) {
-    double p = PowerAt(x, n, f);
+    double p = PowerAt(x, scan, f);
     if (p > bestPower) bestPower = p, best = f;
   }
   double coarse = best;
+  bestPower = -1;
   for (double f = coarse - 25; f <= coarse + 25; f += 1) {
     double p = PowerAt(x, n, f);
     if (p > bestPower) bestPower = p, best = f;

@@ -28,8 +28,10 @@ namespace {
 std::mutex s_lock;  // guards the lists and the back end pointer
 std::unique_ptr<UsbBackend> s_backend;
 usb_bus* s_busses = nullptr;
-std::vector<usb_bus*> s_allBusses;      // every bus record ever made (never freed)
-std::vector<usb_device*> s_allDevices;  // every device record ever made (never freed)
+// Every bus and device record ever made, never freed (callers may hold them);
+// the lists themselves are never destroyed either, so the records stay reachable.
+std::vector<usb_bus*>& s_allBusses = *new std::vector<usb_bus*>;
+std::vector<usb_device*>& s_allDevices = *new std::vector<usb_device*>;
 
 UsbBackend* Backend() {
   std::lock_guard<std::mutex> guard(s_lock);

@@ -20,7 +20,9 @@ constexpr uint32_t kFileFail = 0x80004005;
 constexpr uint32_t kFileBadArgument = 0x80070057;
 constexpr uint32_t kFileNotInitialized = 0x800401F0;
 
-#pragma pack(push, 1)
+// Packed to the wave-format record's own 2-byte alignment: no padding, and the
+// record inside always sits where its fields may be read.
+#pragma pack(push, 2)
 struct FormatWithAttribute {
   WaveFormat format;
   char attribute[kAttributeRoom];

@@ -41,7 +41,7 @@ int SimGarminLink::InterruptRead(uint8_t* buffer, int capacity, int) {
   std::vector<uint8_t> piece = std::move(s_->interruptPieces.front());
   s_->interruptPieces.pop_front();
   int n = std::min<int>(capacity, static_cast<int>(piece.size()));
-  std::memcpy(buffer, piece.data(), n);
+  if (n > 0) std::memcpy(buffer, piece.data(), n);
   return n;
 }
 
@@ -50,7 +50,7 @@ int SimGarminLink::BulkRead(uint8_t* buffer, int capacity, int) {
   std::vector<uint8_t> piece = std::move(s_->bulkPieces.front());
   s_->bulkPieces.pop_front();
   int n = std::min<int>(capacity, static_cast<int>(piece.size()));
-  std::memcpy(buffer, piece.data(), n);
+  if (n > 0) std::memcpy(buffer, piece.data(), n);
   return n;
 }
 

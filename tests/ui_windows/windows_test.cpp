@@ -20,6 +20,7 @@ class WindowsTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     XsToolkitInit(false);
+    g_instanceOffset.store(32);  // as the second copy running side by side
     CreateWindowSet();
   }
   void SetUp() override {
@@ -181,6 +182,13 @@ TEST_F(WindowsTest, WindowSetPlacesAllTenWindows) {
   EXPECT_EQ(h, 336);
   EXPECT_TRUE(XsWindowIsShown(main_));
   EXPECT_FALSE(XsWindowIsShown(g_aboutWindow));
+  int x = 0, y = 0;
+  XsWindowGetPosition(main_, &x, &y);
+  EXPECT_EQ(x, 336 + 32);
+  EXPECT_EQ(y, 128 + 32);
+  XsWindowGetPosition(g_recordSetupWindow, &x, &y);
+  EXPECT_EQ(x, 64 + 32);
+  EXPECT_EQ(y, 128 + 32);
 }
 
 }  // namespace

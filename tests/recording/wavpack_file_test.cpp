@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -147,7 +148,8 @@ TEST(WavPackFile, BlockWriteFailureFailsTheClose) {
     WavPackFile f;
     uint32_t taken;
     if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) _exit(1);
-    for (size_t at = 0; at < samples.size(); at += 1024) f.Write(1024, &samples[at], &taken);
+    for (size_t at = 0; at < samples.size(); at += 1024)
+      f.Write(uint32_t(std::min<size_t>(1024, samples.size() - at)), &samples[at], &taken);
     _exit(f.Close() == kFileFail ? 0 : 3);
   }
   int status = 0;

@@ -44,6 +44,7 @@ station=$!
 pids+=($station)
 sleep 3
 kill -9 "$sim"
+wait "$sim" 2>/dev/null
 sleep 2
 start_sim 127.0.0.61 counter
 for _ in $(seq 300); do kill -0 $station 2>/dev/null || break; sleep 0.1; done

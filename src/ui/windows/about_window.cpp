@@ -4,6 +4,7 @@
 
 #include "core/station_state.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/background_art.h"
 #include "ui/windows/window_set.h"
 
@@ -40,13 +41,7 @@ void BuildAboutWindow(XsWindow* w) {
       {324, 296, "Version: 4.41"},
       {325, 320, "Used under its BSD-style license"},
   };
-  for (const Line& l : lines) {
-    XsControlCreate(w, l.id, kXsStatic);
-    XsControlMove(w, l.id, 16, l.top);
-    XsControlResize(w, l.id, 280, 24);
-    XsControlSetText(w, l.id, l.text);
-    XsControlShow(w, l.id);
-  }
+  for (const Line& l : lines) AddControl(w, {l.id, kXsStatic, 16, l.top, 280, 24, l.text});
 }
 
 int AboutWindowHandler(XsWindow* w, int event, int*) {

@@ -8,6 +8,7 @@
 #include "core/station_state.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -26,13 +27,8 @@ enum : int {
   kArchiveFolder = 473, kBrowse = 474, kStatusLabel = 475, kStatus = 476,
 };
 
-struct ControlSpec {
-  int id, kind, x, y, w, h;
-  const char* text;
-};
-
 // The Part leaves positions open; this layout reads top to bottom.
-const ControlSpec kLayout[] = {
+const ControlLayout kLayout[] = {
     {kStatusLabel, kXsStatic, 16, 16, 136, 24, "File Transfer Status:"},
     {kStatus, kXsStatic, 152, 16, 392, 24, "IDLE"},
     {kEnable, kXsCheckBox, 16, 48, 240, 24, "Enable File Transfer"},
@@ -136,21 +132,10 @@ int FileTransferHandler(XsWindow* w, int event, int* data) {
 
 // Runs on the main thread.
 XsWindow* CreateFileTransferWindow() {
-  XsWindow* w = XsWindowCreate(FileTransferHandler, kXsFixedTool);
+  XsWindow* w = CreateToolWindow(FileTransferHandler, kXsFixedTool, "File Transfer", kWidth, kHeight, 80, 144);
   if (!w) return nullptr;
   g_fileTransferWindow = w;
-  const int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "File Transfer");
-  XsWindowSetClientSize(w, kWidth, kHeight);
-  XsWindowMove(w, b + 80, b + 144);
-  for (const ControlSpec& c : kLayout) {
-    XsControlCreate(w, c.id, c.kind);
-    XsControlMove(w, c.id, c.x, c.y);
-    XsControlResize(w, c.id, c.w, c.h);
-    if (c.text) XsControlSetText(w, c.id, c.text);
-    XsControlShow(w, c.id);
-    XsControlEnable(w, c.id);
-  }
+  AddControls(w, kLayout);
   XsCheckSet(w, kEnable, g_settings.FileTransferEnable.load(std::memory_order_relaxed));
   XsCheckSet(w, kDuringIdle, g_settings.FileTransferDuringIdle.load(std::memory_order_relaxed));
   XsCheckSet(w, kLoginAs, g_settings.FileTransferLoginEnable.load(std::memory_order_relaxed));

@@ -7,6 +7,7 @@
 #include "core/station_state.h"
 #include "gps/gps_session.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -17,12 +18,7 @@ constexpr int kWidth = 256, kHeight = 352;
 constexpr int kMenuItem = 246;
 constexpr uint32_t kButtonFace = 0xD4D0C8;
 
-struct ControlSpec {
-  int id, kind, x, y, w, h;
-  const char* text;
-};
-
-const ControlSpec kLayout[] = {
+const ControlLayout kLayout[] = {
     {kGpsDevice, kXsStatic, 32, 32, 196, 24, "<No Device Found>"},
     {kGpsLatLabel, kXsStatic, 32, 64, 32, 24, "Lat:"},
     {kGpsLatitude, kXsEdit, 64, 64, 96, 24, "0.000000"},
@@ -36,15 +32,6 @@ const ControlSpec kLayout[] = {
 std::vector<uint32_t>& Background() {
   static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFace);
   return pixels;
-}
-
-void AddControl(XsWindow* w, int id, int kind, int x, int y, int width, int height, const char* text) {
-  XsControlCreate(w, id, kind);
-  XsControlMove(w, id, x, y);
-  XsControlResize(w, id, width, height);
-  XsControlSetText(w, id, text);
-  XsControlShow(w, id);
-  XsControlEnable(w, id);
 }
 
 }  // namespace
@@ -69,16 +56,12 @@ int GpsStatusHandler(XsWindow* w, int event, int*) {
 
 // Runs on the main thread.
 XsWindow* CreateGpsStatusWindow() {
-  XsWindow* w = XsWindowCreate(GpsStatusHandler, kXsFixedTool);
+  XsWindow* w = CreateToolWindow(GpsStatusHandler, kXsFixedTool, "GPS Status", kWidth, kHeight, 192, 192);
   if (!w) return nullptr;
   g_gpsStatusWindow = w;
-  const int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "GPS Status");
-  XsWindowSetClientSize(w, kWidth, kHeight);
-  XsWindowMove(w, b + 192, b + 192);
-  for (const ControlSpec& c : kLayout) AddControl(w, c.id, c.kind, c.x, c.y, c.w, c.h, c.text);
+  AddControls(w, kLayout);
   for (int i = 0; i < kGpsSatelliteLines; ++i)
-    AddControl(w, kGpsFirstSatellite + i, kXsStatic, 32, 200 + 24 * i, 196, 24, "--");
+    AddControl(w, {kGpsFirstSatellite + i, kXsStatic, 32, 200 + 24 * i, 196, 24, "--"});
   return w;
 }
 

@@ -12,6 +12,7 @@
 #include "recording/record_control.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/about_window.h"
 #include "ui/windows/network_window.h"
 #include "ui/windows/playback_window.h"
@@ -22,12 +23,7 @@ namespace hv {
 
 namespace {
 
-struct ControlSpec {
-  int id, kind, left, top, width, height;
-  const char* text;
-};
-
-const ControlSpec kControls[] = {
+const ControlLayout kControls[] = {
     {312, kXsStatic, 32, 16, 64, 24, "Device :"},
     {313, kXsStatic, 100, 16, 128, 24, ""},
     {317, kXsStatic, 32, 40, 64, 24, "Response :"},
@@ -178,13 +174,7 @@ void PlotSizeForClient(int clientWidth, int clientHeight, int* plotWidth, int* p
 }
 
 void BuildMainWindow(XsWindow* w) {
-  for (const ControlSpec& c : kControls) {
-    XsControlCreate(w, c.id, c.kind);
-    XsControlMove(w, c.id, c.left, c.top);
-    XsControlResize(w, c.id, c.width, c.height);
-    XsControlSetText(w, c.id, c.text);
-    XsControlShow(w, c.id);
-  }
+  AddControls(w, kControls);
   XsControlDisable(w, 302);
   XsControlDisable(w, 303);
   XsSliderSetRange(w, 309, 518);

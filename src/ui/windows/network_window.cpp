@@ -2,6 +2,7 @@
 
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -9,25 +10,15 @@ namespace hv {
 const char* const kDefaultNetworkAddress = "192.168.1.41";
 
 void BuildNetworkWindow(XsWindow* w) {
-  struct Spec {
-    int id, kind, left, top, width, height;
-    const char* text;
-  };
   if (g_settings.NetworkIPAddress.Get().empty()) g_settings.NetworkIPAddress.Set(kDefaultNetworkAddress);
   const std::string address = g_settings.NetworkIPAddress.Get();
-  const Spec specs[] = {
+  const ControlLayout specs[] = {
       {500, kXsStatic, 16, 16, 224, 24, "Network Device Address"},
       {501, kXsStatic, 16, 56, 48, 24, "Addr:"},
       {502, kXsEdit, 64, 56, 160, 24, address.c_str()},
       {503, kXsCheckBox, 16, 104, 224, 32, "Make Network Default"},
   };
-  for (const Spec& s : specs) {
-    XsControlCreate(w, s.id, s.kind);
-    XsControlMove(w, s.id, s.left, s.top);
-    XsControlResize(w, s.id, s.width, s.height);
-    XsControlSetText(w, s.id, s.text);
-    XsControlShow(w, s.id);
-  }
+  AddControls(w, specs);
   XsCheckSet(w, 503, g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed));
 }
 

@@ -11,6 +11,7 @@
 #include "timer/operation_timer_ids.h"
 #include "timer/time_of_day.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -22,12 +23,7 @@ constexpr int kMenuItem = 243;
 constexpr uint32_t kButtonFace = 0xD4D0C8;
 constexpr size_t kCommentCapacity = 511, kPathCapacity = 510;
 
-struct ControlSpec {
-  int id, kind, x, y, w, h;
-  const char* text;
-};
-
-const ControlSpec kLayout[] = {
+const ControlLayout kLayout[] = {
     {kTimerClockLabel, kXsStatic, 16, 16, 80, 24, "Current Time:"},
     {kTimerClock, kXsStatic, 96, 16, 80, 24, "00:00:00"},
     {kTimerStandard, kXsStatic, 176, 16, 80, 24, nullptr},
@@ -190,21 +186,10 @@ int OperationTimerHandler(XsWindow* w, int event, int* data) {
 
 // Runs on the main thread.
 XsWindow* CreateOperationTimerWindow() {
-  XsWindow* w = XsWindowCreate(OperationTimerHandler, kXsFixedTool);
+  XsWindow* w = CreateToolWindow(OperationTimerHandler, kXsFixedTool, "Operation Timer", kWidth, kHeight, 80, 144);
   if (!w) return nullptr;
   g_operationTimerWindow = w;
-  const int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "Operation Timer");
-  XsWindowSetClientSize(w, kWidth, kHeight);
-  XsWindowMove(w, b + 80, b + 144);
-  for (const ControlSpec& c : kLayout) {
-    XsControlCreate(w, c.id, c.kind);
-    XsControlMove(w, c.id, c.x, c.y);
-    XsControlResize(w, c.id, c.w, c.h);
-    if (c.text) XsControlSetText(w, c.id, c.text);
-    XsControlShow(w, c.id);
-    XsControlEnable(w, c.id);
-  }
+  AddControls(w, kLayout);
   XsControlSetText(w, kTimerStandard, g_settings.TimeStandard.load(std::memory_order_relaxed) == 1 ? "Local" : "UTC");
   XsCheckSet(w, kTimerPowerSaver, g_settings.PowerSaverEnable.load(std::memory_order_relaxed));
   BuildProgram(w, 1);

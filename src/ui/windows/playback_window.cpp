@@ -13,6 +13,7 @@
 #include "recording/recorder_texts.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -189,12 +190,7 @@ int PlaybackWindowHandler(XsWindow*, int event, int* data) {
 
 namespace {
 
-struct ControlSpec {
-  int id, kind, x, y, width, height;
-  const char* text;
-};
-
-const ControlSpec kControls[] = {
+const ControlLayout kControls[] = {
     {kFileButton, kXsButtonControl, 16, 16, 64, 20, "File..."},
     {kFileList, kXsList, 96, 16, 272, 96, ""},
     {kCommentLabel, kXsStatic, 16, 120, 64, 20, "Comment"},
@@ -214,26 +210,16 @@ const ControlSpec kControls[] = {
 }  // namespace
 
 XsWindow* CreatePlaybackWindow() {
-  XsWindow* w = XsWindowCreate(PlaybackWindowHandler, kXsFixedTool);
+  XsWindow* w = CreateToolWindow(PlaybackWindowHandler, kXsFixedTool, "Playback", 384, 288, 164, 164);
   g_playbackWindow = w;
   if (!w) return nullptr;
-  int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "Playback");
-  XsWindowSetClientSize(w, 384, 288);
-  XsWindowMove(w, b + 164, b + 164);
   BuildPlaybackWindow(w);
   return w;
 }
 
 void BuildPlaybackWindow(XsWindow* w) {
   if (!w) return;
-  for (const ControlSpec& c : kControls) {
-    XsControlCreate(w, c.id, c.kind);
-    XsControlMove(w, c.id, c.x, c.y);
-    XsControlResize(w, c.id, c.width, c.height);
-    XsControlSetText(w, c.id, c.text);
-    XsControlShow(w, c.id);
-  }
+  AddControls(w, kControls);
   XsCheckSet(w, kBox1to1, true);
   XsCheckSet(w, kLoopBox, g_playback.loop.load(std::memory_order_relaxed));
   for (int id : {kPlayButton, kPauseButton, kStopButton}) XsControlDisable(w, id);

@@ -8,6 +8,7 @@
 #include "display/spectrogram_view.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/number_rule.h"
 #include "ui/windows/ui_actions.h"
 
@@ -16,11 +17,6 @@ namespace hv {
 namespace {
 
 std::atomic<bool> s_idleValid{true};
-
-struct Spec {
-  int id, kind, left, top, width, height;
-  const char* text;
-};
 
 std::string Number(float value) {
   char text[32];
@@ -163,7 +159,7 @@ void BuildRecordSetupWindow(XsWindow* w) {
   std::string high = Number(s.SnapFilterHighFreq.load() / 1000.0f);
   std::string user = Number(s.UserDurationMS.load() / 1000.0f);
   std::string idle = Number(s.SnapIdleTimeoutMS.load() / 1000.0f);
-  const Spec specs[] = {
+  const ControlLayout specs[] = {
       {370, kXsStatic, 16, 16, 256, 24, "Snapshot Trigger Threshold:"},
       {371, kXsCheckBox, 48, 32, 196, 32, "Manual (Linked to Tessagram)"},
       {372, kXsCheckBox, 48, 64, 128, 32, "Automatic :  NF +  (dB)"},
@@ -199,13 +195,7 @@ void BuildRecordSetupWindow(XsWindow* w) {
       {387, kXsStatic, 288, 160, 64, 24, "Comment:"},
       {388, kXsMultiEdit, 288, 184, 256, 112, "<no comment>"},
   };
-  for (const Spec& c : specs) {
-    XsControlCreate(w, c.id, c.kind);
-    XsControlMove(w, c.id, c.left, c.top);
-    XsControlResize(w, c.id, c.width, c.height);
-    XsControlSetText(w, c.id, c.text);
-    XsControlShow(w, c.id);
-  }
+  AddControls(w, specs);
   XsControlDisable(w, 389);
   XsControlDisable(w, 390);
   bool autoTrigger = s.SnapAutoTrigger.load();

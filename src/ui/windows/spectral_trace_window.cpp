@@ -9,6 +9,7 @@
 #include "display/mouse_state.h"
 #include "display/spectral_trace_plot.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -50,7 +51,8 @@ int SpectralTraceHandler(XsWindow* w, int event, int* data) {
 
 // Runs on the main thread.
 XsWindow* CreateSpectralTraceWindow() {
-  XsWindow* w = XsWindowCreate(SpectralTraceHandler, kXsFixedTool);
+  XsWindow* w = CreateToolWindow(SpectralTraceHandler, kXsFixedTool, "Spectral Trace", kTraceWindowWidth,
+                                 kTraceWindowHeight, 576, 192);
   if (!w) return nullptr;
   {
     // Copied into the existing bitmap: the plot and the readout keep pointing at it.
@@ -60,17 +62,8 @@ XsWindow* CreateSpectralTraceWindow() {
     std::copy(background.begin(), background.end(), TraceBitmap().begin());
   }
   g_spectralTraceWindow = w;
-  int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "Spectral Trace");
-  XsWindowSetClientSize(w, kTraceWindowWidth, kTraceWindowHeight);
-  XsWindowMove(w, b + 576, b + 192);
-  XsControlCreate(w, kPeakHoldCheck, kXsCheckBox);
-  XsControlMove(w, kPeakHoldCheck, 472, 240);
-  XsControlResize(w, kPeakHoldCheck, 80, 32);
-  XsControlSetText(w, kPeakHoldCheck, "Peak Hold");
+  AddControl(w, {kPeakHoldCheck, kXsCheckBox, 472, 240, 80, 32, "Peak Hold"});
   XsCheckSet(w, kPeakHoldCheck, false);
-  XsControlShow(w, kPeakHoldCheck);
-  XsControlEnable(w, kPeakHoldCheck);
   g_peakHold.store(false, std::memory_order_relaxed);
   return w;
 }

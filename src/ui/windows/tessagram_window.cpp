@@ -13,6 +13,7 @@
 #include "display/spectrogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/number_rule.h"
 #include "ui/windows/window_set.h"
 
@@ -33,15 +34,6 @@ enum : int {
 constexpr int kWidth = 240, kHeight = 320;
 const std::vector<uint32_t> s_background(size_t(kWidth) * kHeight, kButtonFacePixel);
 int s_proposedWidth = kWidth, s_proposedHeight = kHeight;
-
-void AddControl(XsWindow* w, int id, int kind, int left, int top, int width, int height, const char* text) {
-  XsControlCreate(w, id, kind);
-  XsControlMove(w, id, left, top);
-  XsControlResize(w, id, width, height);
-  if (text) XsControlSetText(w, id, text);
-  XsControlShow(w, id);
-  XsControlEnable(w, id);
-}
 
 void SetKiloHertzText(XsWindow* w, int id, float hz) {
   char text[32];
@@ -229,37 +221,33 @@ int TessagramHandler(XsWindow* w, int event, int* data) {
 
 // Runs on the main thread.
 XsWindow* CreateTessagramWindow() {
-  XsWindow* w = XsWindowCreate(TessagramHandler, kXsResizableTool);
+  XsWindow* w = CreateToolWindow(TessagramHandler, kXsResizableTool, "Tessagram", kWidth, kHeight, 256, 256);
   if (!w) return nullptr;
   g_tessagramWindow = w;
-  int b = g_instanceOffset.load(std::memory_order_relaxed);
-  XsWindowSetTitle(w, "Tessagram");
-  XsWindowSetClientSize(w, kWidth, kHeight);
-  XsWindowMove(w, b + 256, b + 256);
 
-  AddControl(w, kPauseButton, kXsButtonControl, 56, 16, 128, 24, g_spectrogramPaused ? "Continue" : "Pause");
-  AddControl(w, kThresholdText, kXsStatic, 16, 64, 80, 32, "Threshold");
-  AddControl(w, kThresholdSlider, kXsSlider, 96, 64, 128, 32, nullptr);
+  AddControl(w, {kPauseButton, kXsButtonControl, 56, 16, 128, 24, g_spectrogramPaused ? "Continue" : "Pause"});
+  AddControl(w, {kThresholdText, kXsStatic, 16, 64, 80, 32, "Threshold"});
+  AddControl(w, {kThresholdSlider, kXsSlider, 96, 64, 128, 32, nullptr});
   XsSliderSetRange(w, kThresholdSlider, 100);
   XsSliderSetPosition(w, kThresholdSlider, int(g_settings.SonoThreshold.load(std::memory_order_relaxed)));
-  AddControl(w, kDetailText, kXsStatic, 16, 104, 80, 32, "Detail");
-  AddControl(w, kDetailSlider, kXsSlider, 96, 104, 96, 32, nullptr);
+  AddControl(w, {kDetailText, kXsStatic, 16, 104, 80, 32, "Detail"});
+  AddControl(w, {kDetailSlider, kXsSlider, 96, 104, 96, 32, nullptr});
   XsSliderSetRange(w, kDetailSlider, 7);
   XsSliderSetPosition(w, kDetailSlider, g_settings.SonoDetail.load(std::memory_order_relaxed));
-  AddControl(w, kDivisionsText, kXsStatic, 16, 144, 80, 32, "Divisions");
-  AddControl(w, kDivisionsSlider, kXsSlider, 96, 144, 64, 32, nullptr);
+  AddControl(w, {kDivisionsText, kXsStatic, 16, 144, 80, 32, "Divisions"});
+  AddControl(w, {kDivisionsSlider, kXsSlider, 96, 144, 64, 32, nullptr});
   XsSliderSetRange(w, kDivisionsSlider, 4);
   XsSliderSetPosition(w, kDivisionsSlider, g_settings.SonoDivisions.load(std::memory_order_relaxed));
 
   for (int index = 0; index < 2; ++index) {
     MarkerControls m = Marker(index);
     int top = index == 0 ? 208 : 256;
-    AddControl(w, m.check, kXsCheckBox, 16, top, 64, 24, index == 0 ? "Marker 1" : "Marker 2");
+    AddControl(w, {m.check, kXsCheckBox, 16, top, 64, 24, index == 0 ? "Marker 1" : "Marker 2"});
     XsCheckSet(w, m.check, m.enable->load(std::memory_order_relaxed));
-    AddControl(w, m.edit, kXsEdit, 96, top, 40, 24, nullptr);
+    AddControl(w, {m.edit, kXsEdit, 96, top, 40, 24, nullptr});
     SetKiloHertzText(w, m.edit, m.frequency->load(std::memory_order_relaxed));
-    AddControl(w, index == 0 ? kMarker1Down : kMarker2Down, kXsButtonControl, 152, top, 32, 24, "<<");
-    AddControl(w, index == 0 ? kMarker1Up : kMarker2Up, kXsButtonControl, 192, top, 32, 24, ">>");
+    AddControl(w, {index == 0 ? kMarker1Down : kMarker2Down, kXsButtonControl, 152, top, 32, 24, "<<"});
+    AddControl(w, {index == 0 ? kMarker1Up : kMarker2Up, kXsButtonControl, 192, top, 32, 24, ">>"});
   }
   return w;
 }

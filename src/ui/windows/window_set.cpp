@@ -2,6 +2,7 @@
 
 #include "core/station_state.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/about_window.h"
 #include "ui/windows/file_transfer_window.h"
 #include "ui/windows/gps_status_window.h"
@@ -64,17 +65,8 @@ void CreateWindowSet() {
       {&g_networkWindow, "Network Parameters", kXsFixedTool, 256, 160, 192, 192, NetworkWindowHandler,
        BuildNetworkWindow},
   };
-  int b = g_instanceOffset.load(std::memory_order_relaxed);
-  for (const WindowSpec& s : specs) {
-    if (s.create) {
-      *s.window = s.create();
-      continue;
-    }
-    *s.window = XsWindowCreate(s.handler, s.kind);
-    XsWindowSetTitle(*s.window, s.title);
-    XsWindowSetClientSize(*s.window, s.width, s.height);
-    XsWindowMove(*s.window, b + s.x, b + s.y);
-  }
+  for (const WindowSpec& s : specs)
+    *s.window = s.create ? s.create() : CreateToolWindow(s.handler, s.kind, s.title, s.width, s.height, s.x, s.y);
   for (const WindowSpec& s : specs)
     if (s.build) s.build(*s.window);
   XsWindowSetClientSize(g_mainWindow, 800, 336);

@@ -12,7 +12,7 @@
 
 namespace hv {
 
-// Priorities in the values the design uses.
+// Thread priorities on the classic scale: -1 below normal to 15 time-critical.
 enum ThreadPriority : int {
   kPriorityBelowNormal = -1,
   kPriorityNormal = 0,

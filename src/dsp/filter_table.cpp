@@ -7,7 +7,8 @@
 namespace hv {
 
 namespace {
-// The constants of the design, used to the stated precision.
+// Pi to the precision the filter tables were designed with (not M_PI): the
+// coefficients must come out the same everywhere.
 constexpr double kPi = 3.14159265;
 constexpr double kTwoPi = 6.2831853;
 }  // namespace

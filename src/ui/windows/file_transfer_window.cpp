@@ -27,7 +27,7 @@ enum : int {
   kArchiveFolder = 473, kBrowse = 474, kStatusLabel = 475, kStatus = 476,
 };
 
-// The Part leaves positions open; this layout reads top to bottom.
+// The layout reads top to bottom: status, switches, site, login, archive.
 const ControlLayout kLayout[] = {
     {kStatusLabel, kXsStatic, 16, 16, 136, 24, "File Transfer Status:"},
     {kStatus, kXsStatic, 152, 16, 392, 24, "IDLE"},

@@ -4,6 +4,8 @@
 // and no underrun over 20 s of live input. The station needs about one core;
 // these tests run alone (RUN_SERIAL) so that the live audio keeps its pace.
 #include <gtest/gtest.h>
+
+#include "support/process.h"
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -27,42 +29,9 @@ namespace {
 
 const std::string kApps = HALVANE_BUILD_DIR "/apps/";
 
-pid_t Spawn(std::vector<std::string> args, const std::string& out, const std::string& err) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Waits at most `seconds`; kills an overstaying process. Its exit status, or -1.
-int Wait(pid_t pid, double seconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
+using hv::testutil::ReadText;
+using hv::testutil::Spawn;
+using hv::testutil::Wait;
 // 16-bit mono samples of a WAV file written by the wav: back end (44-byte header).
 std::vector<int16_t> ReadPcm(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -10,6 +10,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "playback/playback_state.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
 #include "ui/windows/ui_actions.h"
@@ -151,11 +152,14 @@ int RunStation(const StationOptions& options) {
   PrepareRecording(options.recordBasePath);
   ThreadRecord* threads[kRosterSize] = {};
   for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
-  StartRecordingFromCommandLine(options.recordBasePath);
-
   // Command line: replay a file through the Playback window, as if chosen there.
-  if (!options.playFile.empty()) {
-    StartPlaybackFromCommandLine(options.playFile, options.loop, options.timebase);
+  // A recording asked for beside it starts with the replay's first sample.
+  if (options.playFile.empty()) {
+    StartRecordingFromCommandLine(options.recordBasePath);
+  } else {
+    g_playback.recordFromStart.store(!options.recordBasePath.empty(), std::memory_order_relaxed);
+    if (!StartPlaybackFromCommandLine(options.playFile, options.loop, options.timebase))
+      g_playback.recordFromStart.store(false, std::memory_order_relaxed);
   }
 
   // 10. The message loop until XsQuit, a quit request or the end of --run-for.

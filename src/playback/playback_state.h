@@ -31,6 +31,11 @@ struct PlaybackState {
   std::atomic<float> ratio{4.0f};      // N of the 1:N time base
   // Written by the playback thread: the replay position in recording seconds.
   std::atomic<double> position{0.0};
+  // Set when Record is to take the replay from its first sample (the command
+  // line with both a file to play and a file to record): the playback thread
+  // turns Record on once the file is open and its stream time stands, and waits
+  // for the recorder's start mark before it replays a sample.
+  std::atomic<bool> recordFromStart{false};
 };
 
 extern PlaybackState g_playback;

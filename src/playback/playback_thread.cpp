@@ -17,7 +17,9 @@
 #include "playback/replay_clock.h"
 #include "playback/stream_calendar.h"
 #include "playback/time_base.h"
+#include "recording/record_control.h"
 #include "recording/recorder_texts.h"
+#include "settings/settings.h"
 
 namespace hv {
 
@@ -45,6 +47,7 @@ class Replayer {
   void PlayStep();
   bool WritePending();
   void UpdateStreamTimeAndPosition(double t);
+  void StartRecordingBeforeFirstSample();
 
   PlaybackFile file_;
   std::string path_;
@@ -97,6 +100,7 @@ void Replayer::Pass() {
 
 void Replayer::Refuse(const std::string& path) {
   DiagPrint("Failed opening playback file %s\n", path.c_str());
+  g_playback.recordFromStart.store(false, std::memory_order_relaxed);  // nothing of it to record
   CloseFile();
   PerformPlaybackStop();
 }
@@ -139,7 +143,23 @@ void Replayer::OpenFile(const std::string& path) {
   announced.extraSize = 0;
   conduit1.AnnounceFormat(announced);
   StatusPrint("Playback %s at %u samples/s", FileNamePart(path).c_str(), rate);
+  if (g_playback.recordFromStart.exchange(false, std::memory_order_relaxed)) StartRecordingBeforeFirstSample();
   clock_.Start();
+}
+
+// Turns Record on with the replay's stream time already set, and gives the
+// stream recorder up to 2 s to place its start mark and open its file, so that
+// the recording starts at the file's first sample and carries its time. Auto
+// Snap needs no mark: its recorder sees the samples as they come.
+void Replayer::StartRecordingBeforeFirstSample() {
+  g_recordOn.store(true, std::memory_order_relaxed);
+  if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap) return;
+  for (int waited = 0; waited < 2000 && IsRunning(); ++waited) {
+    const int state = g_streamRecorderState.load(std::memory_order_relaxed);
+    if (state == kStreamRecording || state == kStreamFailed) return;
+    SleepSeconds(0.001);
+  }
+  DiagPrint("The recording did not start before the replay\n");
 }
 
 void Replayer::CloseFile() {

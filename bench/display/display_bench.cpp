@@ -14,7 +14,7 @@
 #include "core/station_state.h"
 #include "display/column_analyser.h"
 #include "display/display_engine.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"

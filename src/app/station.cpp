@@ -57,14 +57,14 @@ constexpr int kRosterSize = sizeof(kRoster) / sizeof(kRoster[0]);
 const int kJoinOrder[] = {12, 3, 4, 6, 7, 8, 2, 9, 10, 11, 5, 1, 0};
 
 // Conduit roster: capacity and format of each, created in this order.
-struct ConduitSpec {
+struct ConduitShape {
   Conduit* conduit;
   uint32_t rate;
   uint16_t block;
   uint16_t bits;
   uint32_t capacity;
 };
-const ConduitSpec kConduits[] = {
+const ConduitShape kConduits[] = {
     {&conduit1, 250000, 2, 16, 5000000}, {&conduit2, 44100, 4, 32, 176400},
     {&conduit3, 44100, 2, 16, 88200},    {&conduit4, 250000, 4, 32, 1000000},
     {&conduit5, 250000, 4, 32, 1000000}, {&conduit6, 3906, 272, 2176, 1062432},
@@ -90,7 +90,7 @@ std::string ConfigDir() { return s_configDir; }
 
 void CreateConduits() {
   for (int i = 0; i < 7; ++i) {
-    const ConduitSpec& c = kConduits[i];
+    const ConduitShape& c = kConduits[i];
     g_conduitFormat[i] = MakeWaveFormat(c.rate, 1, c.block, c.bits);
     c.conduit->Create(c.capacity, &g_conduitFormat[i]);
   }

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "dsp/spectrum_sfft.h"
+#include "dsp/power_fft.h"
 
 namespace hv {
 

@@ -3,7 +3,7 @@
 #include "core/station_state.h"
 #include "display/column_analyser.h"
 #include "display/display_engine.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 
 namespace hv {
 

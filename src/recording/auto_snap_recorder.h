@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/conduit.h"
-#include "dsp/spectrum_frame.h"
+#include "dsp/analysis_frame.h"
 #include "recording/format_record.h"
 #include "recording/record_control.h"
 #include "recording/wave_file.h"

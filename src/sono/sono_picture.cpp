@@ -6,9 +6,9 @@
 #include <ctime>
 
 #include "display/display_colours.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "dsp/fast_db.h"
-#include "dsp/spectrum_sfft.h"
+#include "dsp/power_fft.h"
 #include "playback/guano.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"

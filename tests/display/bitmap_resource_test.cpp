@@ -3,7 +3,7 @@
 
 #include "display/bitmap_resource.h"
 #include "display/display_colours.h"
-#include "display/spectral_trace_plot.h"
+#include "display/trace_plot.h"
 #include "display_fixture.h"
 
 namespace hv {

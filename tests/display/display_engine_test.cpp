@@ -5,7 +5,7 @@
 #include "core/conduit.h"
 #include "display/display_engine.h"
 #include "display/plot_axis.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "display_fixture.h"
 
 namespace hv {

@@ -18,7 +18,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_engine.h"
-#include "display/spectrogram_view.h"
+#include "display/sonogram_view.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/tessagram_window.h"

@@ -1,7 +1,7 @@
-#include "display/spectrogram_image.h"
-#include "display/spectrogram_view.h"
+#include "display/sonogram_image.h"
+#include "display/sonogram_view.h"
 #include "display_fixture.h"
-#include "ui/windows/spectral_trace_window.h"
+#include "ui/windows/trace_window.h"
 #include "ui/windows/tessagram_window.h"
 
 namespace hv {

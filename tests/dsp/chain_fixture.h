@@ -13,8 +13,8 @@
 
 #include "core/station_state.h"
 #include "dsp/conditioner.h"
-#include "dsp/spectral_trace.h"
-#include "dsp/spectrum_analyser.h"
+#include "dsp/averaged_trace.h"
+#include "dsp/frame_analyser.h"
 #include "dsp/tuning_path.h"
 
 namespace hv {

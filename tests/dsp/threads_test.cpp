@@ -4,7 +4,7 @@
 
 #include "app/worker_routines.h"
 #include "dsp/conditioner.h"
-#include "dsp/spectrum_frame.h"
+#include "dsp/analysis_frame.h"
 #include "dsp/tuning_path.h"
 #include "thread_harness.h"
 

@@ -16,7 +16,7 @@ namespace {
 using test::Announcement;
 using test::ReplayRig;
 using test::WaitFor;
-using test::WavSpec;
+using test::WavContent;
 
 constexpr const char* kAttribute =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=On,UTC=2024:01:31::23:59:59.900,LTB= -60,"
@@ -44,11 +44,11 @@ TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
       {250000, false, 0, 250000}, // no attribute, a recorder that wrote its real rate
   };
   for (const Case& c : cases) {
-    WavSpec spec;
-    spec.rate = c.headerRate;
-    if (c.attribute) spec.attribute = kAttribute;
-    spec.data = test::CountingSamples(2000);
-    std::string path = test::WriteWav("rate.wav", spec);
+    WavContent wav;
+    wav.rate = c.headerRate;
+    if (c.attribute) wav.attribute = kAttribute;
+    wav.data = test::CountingSamples(2000);
+    std::string path = test::WriteWav("rate.wav", wav);
     ReplayRig rig(50.0);
     g_playback.timeBase.store(c.timeBase);
     rig.Play(path);
@@ -63,10 +63,10 @@ TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
 
 TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   // 0.2 s of a 250000 Hz stream at 1:2: 0.4 s of replay, at clock speed 2 about 0.2 s.
-  WavSpec spec;
-  spec.attribute = kAttribute;
-  spec.data = test::CountingSamples(50000);
-  std::string path = test::WriteWav("paced.wav", spec);
+  WavContent wav;
+  wav.attribute = kAttribute;
+  wav.data = test::CountingSamples(50000);
+  std::string path = test::WriteWav("paced.wav", wav);
   ReplayRig rig(2.0);
   rig.KeepBytes();
   g_playback.timeBase.store(1);
@@ -85,8 +85,8 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_EQ(t.biasMinutes, -60);
   EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
   EXPECT_TRUE(g_fileCompensated.load());
-  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
-  EXPECT_EQ(rig.Bytes(), spec.data);
+  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == wav.data.size(); }, 2));
+  EXPECT_EQ(rig.Bytes(), wav.data);
 }
 
 TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
@@ -115,7 +115,7 @@ TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
   }
 
   // Three channels: 1024-byte reads split frames; the stream still carries every byte in order.
-  WavSpec three;
+  WavContent three;
   three.channels = 3;
   three.rate = 250000;
   three.data = test::CountingSamples(3 * 1001);
@@ -128,10 +128,10 @@ TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
 }
 
 TEST(PlaybackThread, PauseResumesWhereItStopped) {
-  WavSpec spec;
-  spec.rate = 250000;
-  spec.data = test::CountingSamples(250000);  // 1 s
-  std::string path = test::WriteWav("pause.wav", spec);
+  WavContent wav;
+  wav.rate = 250000;
+  wav.data = test::CountingSamples(250000);  // 1 s
+  std::string path = test::WriteWav("pause.wav", wav);
   ReplayRig rig(4.0);
   rig.KeepBytes();
   rig.Play(path);
@@ -146,15 +146,15 @@ TEST(PlaybackThread, PauseResumesWhereItStopped) {
   // No rush to catch up: about 0.1 s of replay after 25 ms at speed 4, not 1.3 s.
   EXPECT_LT(g_playback.position.load(), paused + 0.2);
   ASSERT_TRUE(rig.WaitStopped(3));
-  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == spec.data.size(); }, 2));
-  EXPECT_EQ(rig.Bytes(), spec.data);
+  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == wav.data.size(); }, 2));
+  EXPECT_EQ(rig.Bytes(), wav.data);
 }
 
 TEST(PlaybackThread, LoopRestartsTheStreamTimeAndAnnouncesAgain) {
-  WavSpec spec;
-  spec.attribute = kAttribute;
-  spec.data = test::CountingSamples(2500);  // 0.01 s at 250000
-  std::string path = test::WriteWav("loop.wav", spec);
+  WavContent wav;
+  wav.attribute = kAttribute;
+  wav.data = test::CountingSamples(2500);  // 0.01 s at 250000
+  std::string path = test::WriteWav("loop.wav", wav);
   ReplayRig rig(1.0);
   g_playback.loop.store(true);
   rig.Play(path);
@@ -175,31 +175,31 @@ TEST(PlaybackThread, LoopRestartsTheStreamTimeAndAnnouncesAgain) {
 TEST(PlaybackThread, RefusesWhatTheChainCannotCarry) {
   struct Case {
     const char* name;
-    WavSpec spec;
+    WavContent wav;
     int timeBase;
     float ratio;
   };
-  auto spec = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string attribute = "") {
-    WavSpec s;
+  auto wav = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string attribute = "") {
+    WavContent s;
     s.tag = tag, s.channels = channels, s.rate = rate, s.bits = bits, s.attribute = attribute;
     s.data = test::CountingSamples(600);
     return s;
   };
   Case cases[] = {
-      {"8-bit", spec(1, 1, 250000, 8), 0, 4},
-      {"24-bit", spec(1, 1, 250000, 24), 0, 4},
-      {"float", spec(3, 1, 250000, 32), 0, 4},
-      {"no channels", spec(1, 0, 250000, 16), 0, 4},
-      {"five channels", spec(1, 5, 250000, 16), 0, 4},
-      {"rate 0", spec(1, 1, 0, 16), 0, 4},
-      {"huge rate", spec(1, 1, 4000000, 16), 0, 4},
-      {"ratio 1:300000", spec(1, 1, 250000, 16), 2, 300000},
-      {"expansion 0", spec(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
-      {"huge expansion", spec(1, 1, 25000, 16, "MMMMMMMMM<&1000&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+      {"8-bit", wav(1, 1, 250000, 8), 0, 4},
+      {"24-bit", wav(1, 1, 250000, 24), 0, 4},
+      {"float", wav(3, 1, 250000, 32), 0, 4},
+      {"no channels", wav(1, 0, 250000, 16), 0, 4},
+      {"five channels", wav(1, 5, 250000, 16), 0, 4},
+      {"rate 0", wav(1, 1, 0, 16), 0, 4},
+      {"huge rate", wav(1, 1, 4000000, 16), 0, 4},
+      {"ratio 1:300000", wav(1, 1, 250000, 16), 2, 300000},
+      {"expansion 0", wav(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+      {"huge expansion", wav(1, 1, 25000, 16, "MMMMMMMMM<&1000&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
   };
   ReplayRig rig(1.0);
   for (Case& c : cases) {
-    std::string path = test::WriteWav("refused.wav", c.spec);
+    std::string path = test::WriteWav("refused.wav", c.wav);
     g_playback.timeBase.store(c.timeBase);
     g_playback.ratio.store(c.ratio);
     testing::internal::CaptureStderr();
@@ -229,10 +229,10 @@ TEST(PlaybackThread, RefusesWhatTheChainCannotCarry) {
 
 TEST(PlaybackThread, LeavingPlaybackModeWaitsForTheLastWrite) {
   // A tiny conduit that nobody drains: the thread sits in its write loop.
-  WavSpec spec;
-  spec.rate = 250000;
-  spec.data = test::CountingSamples(100000);
-  std::string path = test::WriteWav("handover.wav", spec);
+  WavContent wav;
+  wav.rate = 250000;
+  wav.data = test::CountingSamples(100000);
+  std::string path = test::WriteWav("handover.wav", wav);
   ReplayRig rig(1000.0, 8192);
   rig.SetDraining(false);
   rig.Play(path);

@@ -33,14 +33,14 @@ class PlaybackWindowTest : public ::testing::Test {
     ASSERT_NE(w, nullptr);
     folder = test::TempFolder() + "list/";
     std::filesystem::create_directories(folder);
-    test::WavSpec spec;
-    spec.attribute = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,UTC=2024:06:01::21:00:00.000,LTB=0,"
+    test::WavContent wav;
+    wav.attribute = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,UTC=2024:06:01::21:00:00.000,LTB=0,"
                      "CMT=<two, calls>MMMMMMMMM ";
-    spec.data = test::CountingSamples(100);
-    first = test::WriteWav("list/first.wav", spec);
-    spec.attribute.clear();
-    spec.rate = 250000;
-    second = test::WriteWav("list/second.wav", spec);
+    wav.data = test::CountingSamples(100);
+    first = test::WriteWav("list/first.wav", wav);
+    wav.attribute.clear();
+    wav.rate = 250000;
+    second = test::WriteWav("list/second.wav", wav);
     std::fclose(std::fopen((folder + "notes.txt").c_str(), "wb"));
   }
   void TearDown() override {

@@ -33,16 +33,16 @@ std::string TempFolder() {
   return folder;
 }
 
-std::string WriteWav(const std::string& name, const WavSpec& spec) {
-  std::string attribute = spec.attribute.substr(0, spec.attribute.size() & ~size_t(1));
-  uint16_t block = spec.block ? spec.block : static_cast<uint16_t>(spec.channels * spec.bits / 8);
+std::string WriteWav(const std::string& name, const WavContent& wav) {
+  std::string attribute = wav.attribute.substr(0, wav.attribute.size() & ~size_t(1));
+  uint16_t block = wav.block ? wav.block : static_cast<uint16_t>(wav.channels * wav.bits / 8);
   std::string fmt;
-  Put16(&fmt, spec.tag);
-  Put16(&fmt, spec.channels);
-  Put32(&fmt, spec.rate);
-  Put32(&fmt, spec.rate * block);
+  Put16(&fmt, wav.tag);
+  Put16(&fmt, wav.channels);
+  Put32(&fmt, wav.rate);
+  Put32(&fmt, wav.rate * block);
   Put16(&fmt, block);
-  Put16(&fmt, spec.bits);
+  Put16(&fmt, wav.bits);
   if (!attribute.empty()) {
     Put16(&fmt, static_cast<uint32_t>(attribute.size()));
     fmt += attribute;
@@ -51,9 +51,9 @@ std::string WriteWav(const std::string& name, const WavSpec& spec) {
   Put32(&body, static_cast<uint32_t>(fmt.size()));
   body += fmt;
   body += "data";
-  Put32(&body, static_cast<uint32_t>(spec.data.size()));
-  body.append(reinterpret_cast<const char*>(spec.data.data()), spec.data.size());
-  if (spec.data.size() & 1) body.push_back('\0');
+  Put32(&body, static_cast<uint32_t>(wav.data.size()));
+  body.append(reinterpret_cast<const char*>(wav.data.data()), wav.data.size());
+  if (wav.data.size() & 1) body.push_back('\0');
   std::string file = "RIFF";
   Put32(&file, static_cast<uint32_t>(body.size()));
   file += body;

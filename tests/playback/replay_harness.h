@@ -18,7 +18,7 @@
 
 namespace hv::test {
 
-struct WavSpec {
+struct WavContent {
   uint16_t tag = 1;
   uint16_t channels = 1;
   uint32_t rate = 25000;
@@ -28,8 +28,8 @@ struct WavSpec {
   std::vector<uint8_t> data;
 };
 
-// Writes `spec` as a WAV file and returns its path (in the test's own folder).
-std::string WriteWav(const std::string& name, const WavSpec& spec);
+// Writes `wav` as a WAV file and returns its path (in the test's own folder).
+std::string WriteWav(const std::string& name, const WavContent& wav);
 // `count` 16-bit samples counting up from `first`.
 std::vector<uint8_t> CountingSamples(uint32_t count, uint16_t first = 0);
 std::string TempFolder();

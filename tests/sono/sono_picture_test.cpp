@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "guano/guano_files.h"
 #include "recording/temp_folder.h"
 #include "recording/wave_file.h"

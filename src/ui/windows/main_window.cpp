@@ -8,7 +8,7 @@
 #include "core/lifecycle.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "display/spectrogram_view.h"
+#include "display/sonogram_view.h"
 #include "recording/record_control.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -44,12 +44,12 @@ const ControlLayout kControls[] = {
     {360, kXsSlider, 96, 296, 128, 32, ""},
 };
 
-struct MenuSpec {
+struct MenuEntry {
   int id;
   const char* path;
 };
 
-const MenuSpec kMenu[] = {
+const MenuEntry kMenu[] = {
     {200, "File/Playback..."},
     {201, "File/Record..."},
     {202, "File/Save Settings"},
@@ -187,7 +187,7 @@ void BuildMainWindow(XsWindow* w) {
   bool compensated = g_settings.MenuPrefilter.load(std::memory_order_relaxed);
   XsControlSetText(w, 318, compensated ? "Compensated (Flat)" : "Natural");
 
-  for (const MenuSpec& m : kMenu) XsMenuAdd(w, m.id, m.path);
+  for (const MenuEntry& m : kMenu) XsMenuAdd(w, m.id, m.path);
   int standard = g_settings.TimeStandard.load(std::memory_order_relaxed);
   XsMenuCheck(w, standard == 1 ? 223 : 222);
   std::string device = g_deviceName.Get();

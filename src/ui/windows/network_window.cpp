@@ -12,13 +12,13 @@ const char* const kDefaultNetworkAddress = "192.168.1.41";
 void BuildNetworkWindow(XsWindow* w) {
   if (g_settings.NetworkIPAddress.Get().empty()) g_settings.NetworkIPAddress.Set(kDefaultNetworkAddress);
   const std::string address = g_settings.NetworkIPAddress.Get();
-  const ControlLayout specs[] = {
+  const ControlLayout layout[] = {
       {500, kXsStatic, 16, 16, 224, 24, "Network Device Address"},
       {501, kXsStatic, 16, 56, 48, 24, "Addr:"},
       {502, kXsEdit, 64, 56, 160, 24, address.c_str()},
       {503, kXsCheckBox, 16, 104, 224, 32, "Make Network Default"},
   };
-  AddControls(w, specs);
+  AddControls(w, layout);
   XsCheckSet(w, 503, g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed));
 }
 

@@ -5,7 +5,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "display/spectrogram_view.h"
+#include "display/sonogram_view.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
@@ -159,7 +159,7 @@ void BuildRecordSetupWindow(XsWindow* w) {
   std::string high = Number(s.SnapFilterHighFreq.load() / 1000.0f);
   std::string user = Number(s.UserDurationMS.load() / 1000.0f);
   std::string idle = Number(s.SnapIdleTimeoutMS.load() / 1000.0f);
-  const ControlLayout specs[] = {
+  const ControlLayout layout[] = {
       {370, kXsStatic, 16, 16, 256, 24, "Snapshot Trigger Threshold:"},
       {371, kXsCheckBox, 48, 32, 196, 32, "Manual (Linked to Tessagram)"},
       {372, kXsCheckBox, 48, 64, 128, 32, "Automatic :  NF +  (dB)"},
@@ -195,7 +195,7 @@ void BuildRecordSetupWindow(XsWindow* w) {
       {387, kXsStatic, 288, 160, 64, 24, "Comment:"},
       {388, kXsMultiEdit, 288, 184, 256, 112, "<no comment>"},
   };
-  AddControls(w, specs);
+  AddControls(w, layout);
   XsControlDisable(w, 389);
   XsControlDisable(w, 390);
   bool autoTrigger = s.SnapAutoTrigger.load();

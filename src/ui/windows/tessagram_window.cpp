@@ -10,7 +10,7 @@
 #include "display/display_colours.h"
 #include "display/display_shared.h"
 #include "display/mouse_state.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"

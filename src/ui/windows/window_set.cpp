@@ -11,7 +11,7 @@
 #include "ui/windows/operation_timer_window.h"
 #include "ui/windows/playback_window.h"
 #include "ui/windows/record_setup_window.h"
-#include "ui/windows/spectral_trace_window.h"
+#include "ui/windows/trace_window.h"
 #include "ui/windows/tessagram_window.h"
 #include "ui/windows/ui_actions.h"
 
@@ -39,7 +39,7 @@ int HideOnClose(XsWindow*, int event, int*) {
 
 // A window is either made here from its title, kind, size, position, handler
 // and layout function, or by its owner's create function (which does all of it).
-struct WindowSpec {
+struct WindowEntry {
   XsWindow** window;
   const char* title;
   int kind, width, height, x, y;
@@ -51,7 +51,7 @@ struct WindowSpec {
 }  // namespace
 
 void CreateWindowSet() {
-  const WindowSpec specs[] = {
+  const WindowEntry entries[] = {
       {&g_mainWindow, "Halvane", kXsMainFrame, 800, 336, 336, 128, MainWindowHandler, BuildMainWindow},
       {&g_aboutWindow, "About", kXsFixedTool, 384, 384, 192, 192, AboutWindowHandler, BuildAboutWindow},
       {&g_playbackWindow, "Playback", 0, 0, 0, 0, 0, nullptr, nullptr, CreatePlaybackWindow},
@@ -65,9 +65,9 @@ void CreateWindowSet() {
       {&g_networkWindow, "Network Parameters", kXsFixedTool, 256, 160, 192, 192, NetworkWindowHandler,
        BuildNetworkWindow},
   };
-  for (const WindowSpec& s : specs)
+  for (const WindowEntry& s : entries)
     *s.window = s.create ? s.create() : CreateToolWindow(s.handler, s.kind, s.title, s.width, s.height, s.x, s.y);
-  for (const WindowSpec& s : specs)
+  for (const WindowEntry& s : entries)
     if (s.build) s.build(*s.window);
   XsWindowSetClientSize(g_mainWindow, 800, 336);
   XsWindowShow(g_mainWindow);

@@ -1,4 +1,4 @@
-#include "display/spectral_trace_plot.h"
+#include "display/trace_plot.h"
 
 #include <algorithm>
 #include <cmath>

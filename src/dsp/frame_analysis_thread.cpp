@@ -7,8 +7,8 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "dsp/conduit_write.h"
-#include "dsp/spectrum_analyser.h"
-#include "dsp/spectrum_frame.h"
+#include "dsp/frame_analyser.h"
+#include "dsp/analysis_frame.h"
 #include "settings/settings.h"
 
 namespace hv {

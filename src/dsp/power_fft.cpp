@@ -1,4 +1,4 @@
-#include "dsp/spectrum_sfft.h"
+#include "dsp/power_fft.h"
 
 #include <cmath>
 #include <cstdlib>

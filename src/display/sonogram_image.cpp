@@ -1,4 +1,4 @@
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 
 #include <algorithm>
 #include <cmath>

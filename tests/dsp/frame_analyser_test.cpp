@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dsp/fast_db.h"
-#include "dsp/spectrum_analyser.h"
-#include "dsp/spectrum_sfft.h"
+#include "dsp/frame_analyser.h"
+#include "dsp/power_fft.h"
 
 namespace hv {
 namespace {

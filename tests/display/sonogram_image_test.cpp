@@ -1,7 +1,7 @@
 #include <vector>
 
 #include "display/display_colours.h"
-#include "display/spectrogram_image.h"
+#include "display/sonogram_image.h"
 #include "display_fixture.h"
 
 namespace hv {

@@ -1,4 +1,4 @@
-#include "ui/windows/spectral_trace_window.h"
+#include "ui/windows/trace_window.h"
 
 #include <algorithm>
 #include <vector>
@@ -7,7 +7,7 @@
 #include "core/station_state.h"
 #include "display/bitmap_resource.h"
 #include "display/mouse_state.h"
-#include "display/spectral_trace_plot.h"
+#include "display/trace_plot.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"

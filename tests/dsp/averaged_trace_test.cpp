@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "dsp/spectral_trace.h"
+#include "dsp/averaged_trace.h"
 
 namespace hv {
 namespace {

@@ -1,4 +1,4 @@
-#include "display/spectrogram_view.h"
+#include "display/sonogram_view.h"
 
 #include <algorithm>
 #include <vector>
@@ -10,8 +10,8 @@
 #include "display/mouse_state.h"
 #include "display/plot_axis.h"
 #include "display/readout.h"
-#include "display/spectral_trace_plot.h"
-#include "display/spectrogram_image.h"
+#include "display/trace_plot.h"
+#include "display/sonogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"

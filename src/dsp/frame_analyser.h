@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "dsp/spectrum_frame.h"
-#include "dsp/spectrum_sfft.h"
+#include "dsp/analysis_frame.h"
+#include "dsp/power_fft.h"
 
 namespace hv {
 

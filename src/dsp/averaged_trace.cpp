@@ -1,4 +1,4 @@
-#include "dsp/spectral_trace.h"
+#include "dsp/averaged_trace.h"
 
 #include <cmath>
 #include <cstring>

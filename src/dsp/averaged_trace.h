@@ -5,7 +5,7 @@
 // at their maximum. A small stage machine spaces the work over blocks: a new
 // trace, then a tuning check on the next block, then drawing on the one after.
 // No toolkit and no globals: the spectral trace thread reads the shared values
-// and draws through the display's trace plot (display/spectral_trace_plot.h).
+// and draws through the display's trace plot (display/trace_plot.h).
 #pragma once
 
 #include "dsp/real_fft.h"

@@ -1,4 +1,4 @@
-#include "dsp/spectrum_analyser.h"
+#include "dsp/frame_analyser.h"
 
 #include <cmath>
 #include <cstring>

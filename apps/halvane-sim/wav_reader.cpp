@@ -4,14 +4,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/le_bytes.h"
+
 namespace hv::sim {
-
-namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-
-}  // namespace
 
 bool ParseWav(const uint8_t* bytes, size_t size, WavSamples* out, std::string* error) {
   auto fail = [&](const char* text) {
@@ -25,17 +20,17 @@ bool ParseWav(const uint8_t* bytes, size_t size, WavSamples* out, std::string* e
   size_t at = 12;
   while (size - at >= 8) {
     const uint8_t* chunk = bytes + at;
-    uint64_t length = U32(chunk + 4);
+    uint64_t length = GetLe32(chunk + 4);
     size_t body = at + 8;
     size_t available = size - body;
     size_t usable = length < available ? static_cast<size_t>(length) : available;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (usable < 16) return fail("format chunk too short");
-      uint16_t tag = U16(bytes + body);
-      out->channels = U16(bytes + body + 2);
-      out->sampleRate = U32(bytes + body + 4);
-      block = U16(bytes + body + 12);
-      bits = U16(bytes + body + 14);
+      uint16_t tag = GetLe16(bytes + body);
+      out->channels = GetLe16(bytes + body + 2);
+      out->sampleRate = GetLe32(bytes + body + 4);
+      block = GetLe16(bytes + body + 12);
+      bits = GetLe16(bytes + body + 14);
       if ((tag != 1 && tag != 0xFFFE) || bits != 16 || out->channels == 0 || block != 2u * out->channels)
         return fail("only 16-bit PCM recordings can be sent");
       haveFormat = true;
@@ -44,7 +39,7 @@ bool ParseWav(const uint8_t* bytes, size_t size, WavSamples* out, std::string* e
       size_t frames = usable / block;
       out->firstChannel.resize(frames);
       for (size_t i = 0; i < frames; ++i)
-        out->firstChannel[i] = static_cast<int16_t>(U16(bytes + body + i * block));
+        out->firstChannel[i] = static_cast<int16_t>(GetLe16(bytes + body + i * block));
       return true;
     }
     uint64_t next = uint64_t(body) + length + (length & 1);

@@ -18,7 +18,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/record_paths.h"
 #include "recording/stream_recorder.h"
 #include "recording/wave_file.h"

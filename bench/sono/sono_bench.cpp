@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/wave_file.h"
 #include "sono/sono_picture.h"
 

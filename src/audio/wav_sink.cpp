@@ -4,19 +4,12 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/le_bytes.h"
 #include "core/runtime.h"
 
 namespace hv {
 
 namespace {
-
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Data larger than this does not fit the 32-bit RIFF sizes; later bytes are dropped.
 constexpr uint64_t kMaxData = 0xFFFFFFFFull - 36 - 1;
@@ -42,13 +35,13 @@ bool WavSink::Open(const std::string& path, const WaveFormat& format) {
   std::memcpy(header, "RIFF", 4);
   std::memcpy(header + 8, "WAVE", 4);
   std::memcpy(header + 12, "fmt ", 4);
-  PutU32(header + 16, 16);
-  PutU16(header + 20, format.formatTag);
-  PutU16(header + 22, format.channels);
-  PutU32(header + 24, format.sampleRate);
-  PutU32(header + 28, format.avgBytesPerSec);
-  PutU16(header + 32, format.blockAlign);
-  PutU16(header + 34, format.bitsPerSample);
+  PutLe32(header + 16, 16);
+  PutLe16(header + 20, format.formatTag);
+  PutLe16(header + 22, format.channels);
+  PutLe32(header + 24, format.sampleRate);
+  PutLe32(header + 28, format.avgBytesPerSec);
+  PutLe16(header + 32, format.blockAlign);
+  PutLe16(header + 34, format.bitsPerSample);
   std::memcpy(header + 36, "data", 4);
   if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
     DiagPrint("Cannot write audio file %s\n", path.c_str());
@@ -66,15 +59,14 @@ bool WavSink::OpenToAppend(const std::string& path, const WaveFormat& format) {
               std::memcmp(header + 8, "WAVE", 4) == 0 && std::memcmp(header + 12, "fmt ", 4) == 0 &&
               std::memcmp(header + 36, "data", 4) == 0;
   uint8_t want[16];
-  PutU16(want, format.formatTag);
-  PutU16(want + 2, format.channels);
-  PutU32(want + 4, format.sampleRate);
-  PutU32(want + 8, format.avgBytesPerSec);
-  PutU16(want + 12, format.blockAlign);
-  PutU16(want + 14, format.bitsPerSample);
+  PutLe16(want, format.formatTag);
+  PutLe16(want + 2, format.channels);
+  PutLe32(want + 4, format.sampleRate);
+  PutLe32(want + 8, format.avgBytesPerSec);
+  PutLe16(want + 12, format.blockAlign);
+  PutLe16(want + 14, format.bitsPerSample);
   same = same && std::memcmp(header + 20, want, sizeof want) == 0;
-  uint32_t data = uint32_t(header[40]) | uint32_t(header[41]) << 8 | uint32_t(header[42]) << 16 |
-                  uint32_t(header[43]) << 24;
+  uint32_t data = GetLe32(header + 40);
   // The data chunk's own size (a pad byte after an odd count is overwritten).
   if (!same || std::fseek(f, 44 + static_cast<long>(data), SEEK_SET) != 0) {
     std::fclose(f);
@@ -104,9 +96,9 @@ bool WavSink::WriteSizes() {
   uint8_t size[4];
   uint64_t padded = dataBytes_ + (dataBytes_ & 1);
   long end = std::ftell(file_);
-  PutU32(size, static_cast<uint32_t>(36 + padded));
+  PutLe32(size, static_cast<uint32_t>(36 + padded));
   bool ok = std::fseek(file_, 4, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
-  PutU32(size, static_cast<uint32_t>(dataBytes_));
+  PutLe32(size, static_cast<uint32_t>(dataBytes_));
   ok = ok && std::fseek(file_, 40, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
   ok = ok && end >= 0 && std::fseek(file_, end, SEEK_SET) == 0;
   return ok;

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "display/display_colours.h"
 
@@ -18,23 +19,16 @@ extern "C" const uint8_t hv_resource_103_end[];
 
 namespace hv {
 
-namespace {
-
-uint32_t Read32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t Read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
-}  // namespace
-
 bool ParseBitmap(const uint8_t* bytes, size_t size, BitmapView* out) {
   if (!bytes || size < 54 || bytes[0] != 'B' || bytes[1] != 'M') return false;
-  uint32_t offset = Read32(bytes + 10);
-  uint32_t headerSize = Read32(bytes + 14);
+  uint32_t offset = GetLe32(bytes + 10);
+  uint32_t headerSize = GetLe32(bytes + 14);
   if (headerSize < 40 || 14 + uint64_t(headerSize) > size) return false;
-  int32_t width = int32_t(Read32(bytes + 18));
-  int32_t height = int32_t(Read32(bytes + 22));
-  uint16_t planes = Read16(bytes + 26);
-  uint16_t bits = Read16(bytes + 28);
-  uint32_t compression = Read32(bytes + 30);
+  int32_t width = int32_t(GetLe32(bytes + 18));
+  int32_t height = int32_t(GetLe32(bytes + 22));
+  uint16_t planes = GetLe16(bytes + 26);
+  uint16_t bits = GetLe16(bytes + 28);
+  uint32_t compression = GetLe32(bytes + 30);
   if (planes != 1 || compression != 0) return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
   if (width <= 0 || width > 65536 || height == 0 || height < -65536 || height > 65536) return false;

@@ -2,22 +2,19 @@
 
 #include <cstring>
 
+#include "core/le_bytes.h"
+
 namespace hv {
 
 namespace {
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 float F32(const uint8_t* p) {
-  uint32_t bits = U32(p);
+  uint32_t bits = GetLe32(p);
   float v;
   std::memcpy(&v, &bits, sizeof v);
   return v;
 }
 double F64(const uint8_t* p) {
-  uint64_t bits = static_cast<uint64_t>(U32(p)) | static_cast<uint64_t>(U32(p + 4)) << 32;
+  uint64_t bits = static_cast<uint64_t>(GetLe32(p)) | static_cast<uint64_t>(GetLe32(p + 4)) << 32;
   double v;
   std::memcpy(&v, &bits, sizeof v);
   return v;
@@ -37,10 +34,10 @@ std::vector<uint8_t> EncodeGarminPacket(uint8_t type, uint16_t id, const std::ve
 
 bool DecodeFirstGarminPacket(const uint8_t* bytes, size_t length, GarminPacket* packet) {
   if (!bytes || length < kGarminHeaderSize) return false;
-  uint32_t size = U32(bytes + 8);
+  uint32_t size = GetLe32(bytes + 8);
   if (size > length - kGarminHeaderSize) return false;
   packet->type = bytes[0];
-  packet->id = U16(bytes + 4);
+  packet->id = GetLe16(bytes + 4);
   packet->data.assign(bytes + kGarminHeaderSize, bytes + kGarminHeaderSize + size);
   return true;
 }
@@ -49,7 +46,7 @@ bool DecodePvt(const std::vector<uint8_t>& data, PvtFix* fix) {
   if (data.size() != kGarminPvtSize) return false;
   const uint8_t* p = data.data();
   fix->altitude = F32(p);
-  fix->fixType = static_cast<int16_t>(U16(p + 16));
+  fix->fixType = static_cast<int16_t>(GetLe16(p + 16));
   fix->latitude = F64(p + 26);
   fix->longitude = F64(p + 34);
   return true;
@@ -60,7 +57,7 @@ bool DecodeSatellites(const std::vector<uint8_t>& data, std::vector<SatelliteSig
   satellites->clear();
   for (size_t at = 0; at < data.size(); at += kGarminSatelliteRecordSize) {
     const uint8_t* p = data.data() + at;
-    satellites->push_back(SatelliteSignal{p[0], static_cast<int16_t>(U16(p + 1))});
+    satellites->push_back(SatelliteSignal{p[0], static_cast<int16_t>(GetLe16(p + 1))});
   }
   return true;
 }

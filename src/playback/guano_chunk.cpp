@@ -4,16 +4,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "core/le_bytes.h"
+
 namespace hv {
-
-namespace {
-
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
 
 bool FindGuanoChunk(std::istream& in, std::string* text) {
   unsigned char header[12];
@@ -25,7 +18,7 @@ bool FindGuanoChunk(std::istream& in, std::string* text) {
     in.clear();
     in.seekg(static_cast<std::streamoff>(position));
     if (!in.read(reinterpret_cast<char*>(chunk), 8)) return false;
-    uint32_t length = Le32(chunk + 4);
+    uint32_t length = GetLe32(chunk + 4);
     if (std::memcmp(chunk, "guan", 4) == 0) {
       if (length > kMaxGuanoBytes) return false;
       std::string bytes(length, '\0');

@@ -5,7 +5,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_start.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "core/file_ops.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "recording/guano_writer.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 
 namespace hv {
 

@@ -8,7 +8,7 @@
 
 #include "core/runtime.h"
 #include "recording/guano_writer.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 
 namespace hv {
 

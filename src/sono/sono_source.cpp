@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 

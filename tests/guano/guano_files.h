@@ -7,7 +7,7 @@
 
 #include "recording/attribute_record.h"
 #include "recording/format_record.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 
 // 25000 Hz header rate, E = 10: 250 kHz real; a GPS fix and a comment.
 inline hv::FormatWithAttribute GuanoTestRecord(const std::string& comment = "Pond west, 2nd visit") {

@@ -7,7 +7,7 @@
 
 #include "app/worker_routines.h"
 #include "core/lifecycle.h"
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
 #include "recording/recording_repair.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/temp_folder.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "recording/le_bytes.h"
+#include "core/le_bytes.h"
 #include "recording/temp_folder.h"
 
 namespace hv {

@@ -1,4 +1,5 @@
-// Little-endian field helpers for the recording file formats.
+// Little-endian field helpers for the binary formats the station reads and
+// writes (RIFF/WAV, bitmaps, receiver and GPS packets).
 #pragma once
 
 #include <cstdint>

@@ -34,13 +34,10 @@ class AcquisitionUsb : public ::testing::Test {
     auto driver = std::make_unique<SimEzusbDriver>();
     ez_ = driver.get();
     SetEzusbDriver(std::move(driver));
-    bus_ = std::make_shared<SimUsbBus>();
-    usb_set_backend(bus_->Backend());
   }
   void TearDown() override {
     Stop();
     SetEzusbDriver(nullptr);
-    usb_set_backend(nullptr);
   }
   void Start(const char* device) {
     g_deviceName.Set(device);
@@ -63,24 +60,17 @@ class AcquisitionUsb : public ::testing::Test {
     }
     return false;
   }
-  int AddEz(const char* product) {
-    SimEzusbDevice d;
-    d.strings = {"MRW", product};
-    d.source = [this](uint8_t* b, int n) { counter_.Fill(b, n); };
-    return ez_->Add(d);
+  // Receivers that send the counter sequence: on the EZ-USB driver, on the libusb bus.
+  void AddEz(const char* product) {
+    ez_->Add({.strings = {"MRW", product}, .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
   }
-  int AddUsb(uint8_t devnum, uint16_t product, const char* text) {
-    SimUsbDevice d;
-    d.address = devnum;
-    d.vendorId = kReceiverVendorId;
-    d.productId = product;
-    d.strings = {"MRW", text};
-    d.source = [this](uint8_t* b, int n) { counter_.Fill(b, n); };
-    return bus_->Add(d);
+  void AddUsb(const char* product) {
+    bus_->Add({.vendorId = kReceiverVendorId, .productId = kReceiverProductUsb, .strings = {"MRW", product},
+               .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
   }
 
   SimEzusbDriver* ez_ = nullptr;
-  std::shared_ptr<SimUsbBus> bus_;
+  test::SimBus bus_;
   CounterBytes counter_;
   Drained drained_;
   ThreadRecord* thread_ = nullptr;
@@ -138,7 +128,7 @@ TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {
 }
 
 TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
-  AddUsb(1, kReceiverProductUsb, "HX302RevN");
+  AddUsb("HX302RevN");
   bus_->shortLength.store(1023);  // every transfer ends inside a sample
   // The simulated bus completes as fast as it can: a budget that fits in
   // conduit1 keeps a slow drain from turning into an overrun.
@@ -151,7 +141,7 @@ TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
 }
 
 TEST_F(AcquisitionUsb, LibusbLossAndPowerSaveFreeEveryRequest) {
-  AddUsb(1, kReceiverProductUsb, "HX305RevB");
+  AddUsb("HX305RevB");
   bus_->blockBudget.store(40);
   Start("Ezusb-0");
   // The stall is a loss: every request is reaped and freed, the device closed and reopened.
@@ -179,10 +169,7 @@ TEST_F(AcquisitionUsb, LibusbLossAndPowerSaveFreeEveryRequest) {
 
 TEST_F(AcquisitionUsb, DeviceChangeClosesOnOnePassAndOpensTheNewDevice) {
   AddEz("HX302RevN");
-  SimEzusbDevice second;
-  second.strings = {"MRW", "HX306RevC"};
-  second.source = [](uint8_t* b, int n) { std::memset(b, 0, n); };
-  ez_->Add(second);
+  ez_->Add({.strings = {"MRW", "HX306RevC"}, .source = [](uint8_t* b, int n) { std::memset(b, 0, n); }});
   Start("Ezusb-0");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() > 1000; }));
   g_deviceName.Set("Ezusb-1");

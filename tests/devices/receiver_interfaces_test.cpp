@@ -23,22 +23,20 @@
 namespace hv {
 namespace {
 
+// Rate and channels by the model in the first five characters (unknown: 250 kHz,
+// one channel); the level offset by the revision letter, the ninth character.
 TEST(ModelTable, RowsDefaultsAndRevisionLetter) {
-  ReceiverModel q = LookUpReceiverModel("HQ302RevA");
-  EXPECT_EQ(q.sampleRate, 250000.0f);
-  EXPECT_EQ(q.channels, 4);
-  EXPECT_EQ(ReceiverLevelOffset("HQ302RevA"), 19.0f);
-  EXPECT_EQ(LookUpReceiverModel("HX301RevA").sampleRate, 214285.0f);
-  EXPECT_EQ(LookUpReceiverModel("HQ301").channels, 4);
-  EXPECT_EQ(LookUpReceiverModel("HX306RevN").sampleRate, 500000.0f);
-  for (const char* unknown : {"", "HX3", "HX30", "hx302RevA", "ZZ999RevA"}) {
-    EXPECT_EQ(LookUpReceiverModel(unknown).sampleRate, 250000.0f) << unknown;
-    EXPECT_EQ(LookUpReceiverModel(unknown).channels, 1) << unknown;
+  const struct { const char* product; float rate; int channels; float offset; } cases[] = {
+      {"HQ302RevA", 250000, 4, 19}, {"HX301RevA", 214285, 1, 19}, {"HQ301", 200000, 4, 14},
+      {"HX306RevN", 500000, 1, 14}, {"HX302RevB", 250000, 1, 19}, {"HX302Re", 250000, 1, 14},
+      {"ABCDEFGHA", 250000, 1, 19}, {"", 250000, 1, 14},          {"HX3", 250000, 1, 14},
+      {"HX30", 250000, 1, 14},      {"hx302RevA", 250000, 1, 19}, {"ZZ999RevA", 250000, 1, 19},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LookUpReceiverModel(c.product).sampleRate, c.rate) << c.product;
+    EXPECT_EQ(LookUpReceiverModel(c.product).channels, c.channels) << c.product;
+    EXPECT_EQ(ReceiverLevelOffset(c.product), c.offset) << c.product;
   }
-  EXPECT_EQ(ReceiverLevelOffset("HX302RevB"), 19.0f);
-  EXPECT_EQ(ReceiverLevelOffset("HX302RevN"), 14.0f);
-  EXPECT_EQ(ReceiverLevelOffset("HX302Re"), 14.0f);  // no ninth character
-  EXPECT_EQ(ReceiverLevelOffset("ABCDEFGHA"), 19.0f);
 }
 
 class MrwTest : public ::testing::Test {

@@ -60,13 +60,19 @@ class AcquisitionUsb : public ::testing::Test {
     }
     return false;
   }
-  // Receivers that send the counter sequence: on the EZ-USB driver, on the libusb bus.
+  // Receivers that send the counter sequence: on the EZ-USB driver, on the libusb
+  // bus (the Start variants then start the thread on the first device).
   void AddEz(const char* product) {
     ez_->Add({.strings = {"MRW", product}, .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
   }
-  void AddUsb(const char* product) {
+  void StartEz(const char* product) {
+    AddEz(product);
+    Start("Ezusb-0");
+  }
+  void StartUsb(const char* product) {
     bus_->Add({.vendorId = kReceiverVendorId, .productId = kReceiverProductUsb, .strings = {"MRW", product},
                .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
+    Start("Ezusb-0");
   }
 
   SimEzusbDriver* ez_ = nullptr;
@@ -77,9 +83,8 @@ class AcquisitionUsb : public ::testing::Test {
 };
 
 TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplied) {
-  AddEz("HQ302RevA");
   ez_->paceMicros.store(300);  // completions slower than issue: reads queue up
-  Start("Ezusb-0");
+  StartEz("HQ302RevA");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() >= 200000; }));
   EXPECT_EQ(g_productText.Get(), "HQ302RevA");
   EXPECT_EQ(g_manufacturerText.Get(), "MRW");
@@ -97,9 +102,8 @@ TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplie
 }
 
 TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
-  AddEz("HX302RevN");
   ez_->blockBudget.store(50);
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 1 && ez_->blockBudget.load() == 0; }));
   // No completion for 100 ms: the device is closed and opened again.
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 2; }, 2000));
@@ -116,10 +120,9 @@ TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
 }
 
 TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {
-  AddEz("HX302RevN");
   ez_->failAsync.store(true);
   testing::internal::CaptureStdout();
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 3; }));
   Stop();
   std::string out = testing::internal::GetCapturedStdout();
@@ -128,12 +131,11 @@ TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {
 }
 
 TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
-  AddUsb("HX302RevN");
   bus_->shortLength.store(1023);  // every transfer ends inside a sample
   // The simulated bus completes as fast as it can: a budget that fits in
   // conduit1 keeps a slow drain from turning into an overrun.
   bus_->blockBudget.store(400);
-  Start("Ezusb-0");
+  StartUsb("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() >= 100000; }));
   EXPECT_EQ(g_productText.Get(), "HX302RevN");
   EXPECT_GE(bus_->maxInFlight.load(), 3);
@@ -141,9 +143,8 @@ TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
 }
 
 TEST_F(AcquisitionUsb, LibusbLossAndPowerSaveFreeEveryRequest) {
-  AddUsb("HX305RevB");
   bus_->blockBudget.store(40);
-  Start("Ezusb-0");
+  StartUsb("HX305RevB");
   // The stall is a loss: every request is reaped and freed, the device closed and reopened.
   ASSERT_TRUE(DrainUntil([&] { return bus_->blockBudget.load() == 0 && bus_->cancelled.load() >= 3; }));
   bus_->blockBudget.store(-1);
@@ -180,9 +181,8 @@ TEST_F(AcquisitionUsb, DeviceChangeClosesOnOnePassAndOpensTheNewDevice) {
 }
 
 TEST_F(AcquisitionUsb, PlaybackDropsBlocksAndReannouncesAfterwards) {
-  AddEz("HX302RevN");
   ez_->paceMicros.store(500);
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() > 2000; }));
   g_playbackActive.store(true);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -28,8 +28,7 @@ root = json.load(open(sys.argv[1]))
 s = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings"]
 h = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\History"]
 assert s["SonoThreshold"] == 33, s
-assert s["AudioVolume"] == 64 and s["SnapDurationMS"] == 1000 and s["TuneFrequency"] == 40000, s
-defaults = {"MenuPrefilter": 0, "MenuRecordMode": 2, "AudioVolume": 64, "TimeStandard": 0, "SnapAutoTrigger": 1,
+defaults = {"TuneFrequency": 40000, "MenuPrefilter": 0, "MenuRecordMode": 2, "AudioVolume": 64, "TimeStandard": 0, "SnapAutoTrigger": 1,
             "SnapAutoThreshold": 18, "SnapFilterLowFreq": 18000, "SnapFilterHighFreq": 120000, "PopFilterEnable": 1,
             "SnapTimeExpand": 10, "OutputFileFormat": 0, "SnapDurationMS": 1000, "UserDurationMS": 5000,
             "SnapIdleTimeoutEnable": 0, "SnapIdleTimeoutMS": 3000, "SonoDetail": 4, "SonoDivisions": 3,

@@ -5,10 +5,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -18,21 +15,10 @@
 #include "core/station_state.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"
+#include "wav_file.h"
 
 namespace hv {
 namespace {
-
-std::vector<int16_t> ReadWavSamples(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 44) return {};
-  uint32_t dataBytes;
-  std::memcpy(&dataBytes, bytes.data() + 40, 4);
-  EXPECT_EQ(dataBytes + 44 + (dataBytes & 1), bytes.size()) << "header sizes finished";
-  std::vector<int16_t> pcm(dataBytes / 2);
-  std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
-  return pcm;
-}
 
 TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   if (!g_soundLock) g_soundLock = CreateMutexRecord();
@@ -92,8 +78,9 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   g_mainWindow = nullptr;
 #endif
 
-  std::vector<int16_t> pcm = ReadWavSamples(path);
+  std::vector<int16_t> pcm = test::WavSamples(path);
   std::remove(path.c_str());
+  ASSERT_FALSE(pcm.empty()) << "no WAV file with finished header sizes";
   // The tone starts after the first buffer of silence.
   size_t first = 0;
   while (first < pcm.size() && pcm[first] == 0) ++first;

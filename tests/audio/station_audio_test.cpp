@@ -5,25 +5,20 @@
 // these tests run alone (RUN_SERIAL) so that the live audio keeps its pace.
 #include <gtest/gtest.h>
 
-#include "support/process.h"
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/process.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -32,17 +27,7 @@ const std::string kApps = HALVANE_BUILD_DIR "/apps/";
 using hv::testutil::ReadText;
 using hv::testutil::Spawn;
 using hv::testutil::Wait;
-// 16-bit mono samples of a WAV file written by the wav: back end (44-byte header).
-std::vector<int16_t> ReadPcm(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return {};
-  uint32_t data = 0;
-  std::memcpy(&data, bytes.data() + 40, 4);
-  std::vector<int16_t> pcm(std::min<size_t>(data, bytes.size() - 44) / 2);
-  std::memcpy(pcm.data(), bytes.data() + 44, pcm.size() * 2);
-  return pcm;
-}
+using hv::test::WavSamples;
 
 // One station run: a simulator sending `signal` on `address`, the station with
 // the wav: back end and `options`, for `seconds`.
@@ -184,7 +169,7 @@ TEST(StationAudio, TunedToneIsHeardAt16025HzWithoutUnderrunOver20Seconds) {
   simWait = (RunQueueWait(run.sim, "") - simWait) / 18e9;
   dspWait = (RunQueueWait(run.station, "conditioning") - dspWait) / 18e9;
   ASSERT_TRUE(run.Finish()) << run.stderrText;
-  std::vector<int16_t> pcm = ReadPcm(run.wav);
+  std::vector<int16_t> pcm = WavSamples(run.wav);
   size_t start = FirstSound(pcm);
   ASSERT_GT(pcm.size(), start + 21 * 44100) << "at least 20 s of tone in steady state; " << run.stderrText;
   EXPECT_NEAR(PeakFrequency(pcm.data() + start + 44100, 44100), 16025.0, 20.0);
@@ -212,7 +197,7 @@ TEST(StationAudio, LevelFollowsTheVolumeAndVolume2IsSilence) {
   off.Start("127.0.0.43", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=2"}, 3);
   ASSERT_TRUE(off.Finish()) << off.stderrText;
 
-  std::vector<int16_t> a = ReadPcm(soft.wav), b = ReadPcm(loud.wav), c = ReadPcm(off.wav);
+  std::vector<int16_t> a = WavSamples(soft.wav), b = WavSamples(loud.wav), c = WavSamples(off.wav);
   size_t sa = FirstSound(a), sb = FirstSound(b);
   ASSERT_GT(a.size(), sa + 44100);
   ASSERT_GT(b.size(), sb + 44100);

@@ -1,25 +1,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "audio/wav_sink.h"
+#include "wav_file.h"
 
 namespace hv {
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
 
 // A file closed with an odd count is padded and sized; a later writer of the
 // same run continues it (over the pad) instead of starting afresh.
@@ -33,25 +21,25 @@ TEST(WavSink, FinishesTheHeaderAndContinuesAFile) {
     ASSERT_TRUE(sink.Append(a, 3));
     ASSERT_TRUE(sink.Close());
   }
-  std::vector<uint8_t> first = Bytes(path);
+  std::vector<uint8_t> first = test::FileBytes(path);
   ASSERT_EQ(first.size(), 44u + 4);
-  EXPECT_EQ(U32(first, 4), 36u + 4);
-  EXPECT_EQ(U32(first, 40), 3u);
-  EXPECT_EQ(U32(first, 24), 44100u);
+  EXPECT_EQ(test::U32At(first, 4), 36u + 4);
+  EXPECT_EQ(test::U32At(first, 40), 3u);
+  EXPECT_EQ(test::U32At(first, 24), 44100u);
   {
     WavSink sink;
     ASSERT_TRUE(sink.OpenToAppend(path, format));
     ASSERT_TRUE(sink.Append(b, 2));
   }  // closed by the destructor
-  std::vector<uint8_t> both = Bytes(path);
+  std::vector<uint8_t> both = test::FileBytes(path);
   ASSERT_EQ(both.size(), 44u + 6);
-  EXPECT_EQ(U32(both, 40), 5u);
+  EXPECT_EQ(test::U32At(both, 40), 5u);
   EXPECT_EQ(std::vector<uint8_t>(both.begin() + 44, both.begin() + 49), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
   // Another format is not continued.
   WavSink other;
   ASSERT_TRUE(other.OpenToAppend(path, MakeWaveFormat(48000, 1, 2, 16)));
   other.Close();
-  EXPECT_EQ(Bytes(path).size(), 44u);
+  EXPECT_EQ(test::FileBytes(path).size(), 44u);
   std::filesystem::remove(path);
 }
 

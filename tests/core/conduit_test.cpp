@@ -15,6 +15,14 @@ namespace {
 
 WaveFormat Format(uint32_t rate, uint16_t block) { return MakeWaveFormat(rate, 1, block, block * 8); }
 
+// A conduit created over a format record of its own (it keeps a pointer to it).
+struct Ring : Conduit {
+  Ring(uint32_t capacity, uint32_t rate, uint16_t block) : f(Format(rate, block)) {
+    EXPECT_EQ(Create(capacity, &f), kStatusOk);
+  }
+  WaveFormat f;
+};
+
 TEST(Conduit, EveryOperationOnAnUncreatedConduitIsNotInitialised) {
   Conduit c;
   uint8_t b[4] = {};
@@ -30,9 +38,7 @@ TEST(Conduit, EveryOperationOnAnUncreatedConduitIsNotInitialised) {
 }
 
 TEST(Conduit, ReadsWholeChunksOnlyAndWriterKeepsOneBlockFree) {
-  WaveFormat f = Format(44100, 2);
-  Conduit c;
-  ASSERT_EQ(c.Create(88200, &f), kStatusOk);
+  Ring c(88200, 44100, 2);
   std::vector<uint8_t> data(88200, 7), out(1024);
   uint32_t n = 0;
   ASSERT_EQ(c.Write(88200, data.data(), &n), kStatusOk);
@@ -40,8 +46,7 @@ TEST(Conduit, ReadsWholeChunksOnlyAndWriterKeepsOneBlockFree) {
   EXPECT_EQ(c.Write(2, data.data(), &n), kStatusOk);
   EXPECT_EQ(n, 0u);
 
-  Conduit small;
-  ASSERT_EQ(small.Create(4096, &f), kStatusOk);
+  Ring small(4096, 44100, 2);
   small.Write(1023, data.data(), &n);
   EXPECT_EQ(small.Read(1024, out.data(), &n), kStatusOk);
   EXPECT_EQ(n, 0u) << "1023 available: nothing read";
@@ -51,9 +56,7 @@ TEST(Conduit, ReadsWholeChunksOnlyAndWriterKeepsOneBlockFree) {
 }
 
 TEST(Conduit, WrapsAroundInOrder) {
-  WaveFormat f = Format(1000, 1);
-  Conduit c;
-  c.Create(10, &f);
+  Ring c(10, 1000, 1);
   uint8_t in[7] = {1, 2, 3, 4, 5, 6, 7}, out[7] = {};
   uint32_t n = 0;
   c.Write(7, in, &n);
@@ -67,45 +70,37 @@ TEST(Conduit, WrapsAroundInOrder) {
 }
 
 TEST(Conduit, FormatChangeTakesEffectExactlyAtTheMark) {
-  WaveFormat f = Format(250000, 2);
-  Conduit c;
-  c.Create(4096, &f);
+  Ring c(4096, 250000, 2);
   std::vector<uint8_t> data(100, 1), out(512);
   uint32_t n = 0;
   c.Write(100, data.data(), &n);
-  WaveFormat next = Format(500000, 4);
-  ASSERT_EQ(c.AnnounceFormat(next), kStatusOk);
+  ASSERT_EQ(c.AnnounceFormat(Format(500000, 4)), kStatusOk);
   c.Write(100, data.data(), &n);
   EXPECT_EQ(c.Read(512, out.data(), &n), kStatusOk);
   EXPECT_EQ(n, 100u) << "a read stops at the mark";
   EXPECT_EQ(c.Read(512, out.data(), &n), kStatusNotInitialized);
   EXPECT_EQ(n, 0u);
-  WaveFormat* current = c.TakeFormat();
-  ASSERT_EQ(current, &f);
-  EXPECT_EQ(f.sampleRate, 500000u);
-  EXPECT_EQ(f.blockAlign, 4);
+  ASSERT_EQ(c.TakeFormat(), &c.f);
+  EXPECT_EQ(c.f.sampleRate, 500000u);
+  EXPECT_EQ(c.f.blockAlign, 4);
   EXPECT_EQ(c.Read(100, out.data(), &n), kStatusOk);
   EXPECT_EQ(n, 100u);
 }
 
 TEST(Conduit, AnnounceOnEmptyRingStopsTheVeryNextRead) {
-  WaveFormat f = Format(250000, 2);
-  Conduit c;
-  c.Create(1024, &f);
+  Ring c(1024, 250000, 2);
   uint8_t out[2];
   uint32_t n = 0;
   c.AnnounceFormat(Format(100, 2));
   EXPECT_EQ(c.Read(2, out, &n), kStatusNotInitialized);
   c.TakeFormat();
-  EXPECT_EQ(f.sampleRate, 100u);
+  EXPECT_EQ(c.f.sampleRate, 100u);
   EXPECT_EQ(c.Read(2, out, &n), kStatusOk);
   EXPECT_EQ(n, 0u);
 }
 
 TEST(Conduit, LaterAnnouncementReplacesPendingOneAndPendingBlockGuardsTheGap) {
-  WaveFormat f = Format(250000, 2);
-  Conduit c;
-  c.Create(100, &f);
+  Ring c(100, 250000, 2);
   uint8_t data[100] = {};
   uint32_t n = 0;
   c.AnnounceFormat(Format(1, 8));
@@ -117,15 +112,13 @@ TEST(Conduit, LaterAnnouncementReplacesPendingOneAndPendingBlockGuardsTheGap) {
   EXPECT_EQ(n, 92u) << "the mark moved to the newer announcement";
   EXPECT_EQ(c.Read(100, out, &n), kStatusNotInitialized);
   c.TakeFormat();
-  EXPECT_EQ(f.sampleRate, 2u);
+  EXPECT_EQ(c.f.sampleRate, 2u);
 }
 
 // A reader of whole chunks waits until its chunk is there: a part chunk does
 // not wake it (no spinning), the write that completes the chunk does.
 TEST(Conduit, WaitReadableWaitsForTheWholeChunk) {
-  WaveFormat f = Format(250000, 2);
-  Conduit c;
-  c.Create(8192, &f);
+  Ring c(8192, 250000, 2);
   std::vector<uint8_t> data(1024, 3), out(1024);
   uint32_t n = 0;
   c.Write(100, data.data(), &n);
@@ -153,9 +146,7 @@ TEST(Conduit, WaitReadableWaitsForTheWholeChunk) {
 // byte where it was announced.
 TEST(ConduitStress, TwoThreadsRandomChunksAndFormatChanges) {
   constexpr uint64_t kTotal = 20'000'000;
-  WaveFormat f = Format(0, 1);
-  Conduit c;
-  c.Create(65537, &f);
+  Ring c(65537, 0, 1);
   std::atomic<bool> failed{false};
   // Format k is announced just before byte announceAt[k]; its rate carries k.
   std::vector<uint64_t> announceAt;
@@ -225,9 +216,7 @@ TEST(ConduitStress, TwoThreadsRandomChunksAndFormatChanges) {
 }
 
 TEST(Conduit, WaitingReaderWakesForItsBlockForAWakeAndForAnAnnouncement) {
-  WaveFormat f = Format(0, 1);
-  Conduit c;
-  c.Create(1000, &f);
+  Ring c(1000, 0, 1);
   auto waited = [&](uint32_t bytes, auto&& other) {
     auto start = std::chrono::steady_clock::now();
     std::thread t(other);

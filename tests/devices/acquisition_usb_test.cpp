@@ -34,13 +34,10 @@ class AcquisitionUsb : public ::testing::Test {
     auto driver = std::make_unique<SimEzusbDriver>();
     ez_ = driver.get();
     SetEzusbDriver(std::move(driver));
-    bus_ = std::make_shared<SimUsbBus>();
-    usb_set_backend(bus_->Backend());
   }
   void TearDown() override {
     Stop();
     SetEzusbDriver(nullptr);
-    usb_set_backend(nullptr);
   }
   void Start(const char* device) {
     g_deviceName.Set(device);
@@ -63,33 +60,31 @@ class AcquisitionUsb : public ::testing::Test {
     }
     return false;
   }
-  int AddEz(const char* product) {
-    SimEzusbDevice d;
-    d.strings = {"MRW", product};
-    d.source = [this](uint8_t* b, int n) { counter_.Fill(b, n); };
-    return ez_->Add(d);
+  // Receivers that send the counter sequence: on the EZ-USB driver, on the libusb
+  // bus (the Start variants then start the thread on the first device).
+  void AddEz(const char* product) {
+    ez_->Add({.strings = {"MRW", product}, .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
   }
-  int AddUsb(uint8_t devnum, uint16_t product, const char* text) {
-    SimUsbDevice d;
-    d.address = devnum;
-    d.vendorId = kReceiverVendorId;
-    d.productId = product;
-    d.strings = {"MRW", text};
-    d.source = [this](uint8_t* b, int n) { counter_.Fill(b, n); };
-    return bus_->Add(d);
+  void StartEz(const char* product) {
+    AddEz(product);
+    Start("Ezusb-0");
+  }
+  void StartUsb(const char* product) {
+    bus_->Add({.vendorId = kReceiverVendorId, .productId = kReceiverProductUsb, .strings = {"MRW", product},
+               .source = [this](uint8_t* b, int n) { counter_.Fill(b, n); }});
+    Start("Ezusb-0");
   }
 
   SimEzusbDriver* ez_ = nullptr;
-  std::shared_ptr<SimUsbBus> bus_;
+  test::SimBus bus_;
   CounterBytes counter_;
   Drained drained_;
   ThreadRecord* thread_ = nullptr;
 };
 
 TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplied) {
-  AddEz("HQ302RevA");
   ez_->paceMicros.store(300);  // completions slower than issue: reads queue up
-  Start("Ezusb-0");
+  StartEz("HQ302RevA");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() >= 200000; }));
   EXPECT_EQ(g_productText.Get(), "HQ302RevA");
   EXPECT_EQ(g_manufacturerText.Get(), "MRW");
@@ -107,9 +102,8 @@ TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplie
 }
 
 TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
-  AddEz("HX302RevN");
   ez_->blockBudget.store(50);
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 1 && ez_->blockBudget.load() == 0; }));
   // No completion for 100 ms: the device is closed and opened again.
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 2; }, 2000));
@@ -126,10 +120,9 @@ TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
 }
 
 TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {
-  AddEz("HX302RevN");
   ez_->failAsync.store(true);
   testing::internal::CaptureStdout();
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 3; }));
   Stop();
   std::string out = testing::internal::GetCapturedStdout();
@@ -138,12 +131,11 @@ TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {
 }
 
 TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
-  AddUsb(1, kReceiverProductUsb, "HX302RevN");
   bus_->shortLength.store(1023);  // every transfer ends inside a sample
   // The simulated bus completes as fast as it can: a budget that fits in
   // conduit1 keeps a slow drain from turning into an overrun.
   bus_->blockBudget.store(400);
-  Start("Ezusb-0");
+  StartUsb("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() >= 100000; }));
   EXPECT_EQ(g_productText.Get(), "HX302RevN");
   EXPECT_GE(bus_->maxInFlight.load(), 3);
@@ -151,9 +143,8 @@ TEST_F(AcquisitionUsb, LibusbStreamShortTransfersStayFrameAligned) {
 }
 
 TEST_F(AcquisitionUsb, LibusbLossAndPowerSaveFreeEveryRequest) {
-  AddUsb(1, kReceiverProductUsb, "HX305RevB");
   bus_->blockBudget.store(40);
-  Start("Ezusb-0");
+  StartUsb("HX305RevB");
   // The stall is a loss: every request is reaped and freed, the device closed and reopened.
   ASSERT_TRUE(DrainUntil([&] { return bus_->blockBudget.load() == 0 && bus_->cancelled.load() >= 3; }));
   bus_->blockBudget.store(-1);
@@ -179,10 +170,7 @@ TEST_F(AcquisitionUsb, LibusbLossAndPowerSaveFreeEveryRequest) {
 
 TEST_F(AcquisitionUsb, DeviceChangeClosesOnOnePassAndOpensTheNewDevice) {
   AddEz("HX302RevN");
-  SimEzusbDevice second;
-  second.strings = {"MRW", "HX306RevC"};
-  second.source = [](uint8_t* b, int n) { std::memset(b, 0, n); };
-  ez_->Add(second);
+  ez_->Add({.strings = {"MRW", "HX306RevC"}, .source = [](uint8_t* b, int n) { std::memset(b, 0, n); }});
   Start("Ezusb-0");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() > 1000; }));
   g_deviceName.Set("Ezusb-1");
@@ -193,9 +181,8 @@ TEST_F(AcquisitionUsb, DeviceChangeClosesOnOnePassAndOpensTheNewDevice) {
 }
 
 TEST_F(AcquisitionUsb, PlaybackDropsBlocksAndReannouncesAfterwards) {
-  AddEz("HX302RevN");
   ez_->paceMicros.store(500);
-  Start("Ezusb-0");
+  StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() > 2000; }));
   g_playbackActive.store(true);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,14 +1,18 @@
-// Test helper: drains conduit1 into samples and notes every format taken, and
-// a byte source of the counter sequence for simulated receivers.
+// Test helper: drains conduit1 into samples and notes every format taken, a
+// byte source of the counter sequence for simulated receivers, and a simulated
+// USB bus.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/conduit.h"
 #include "core/wave_format.h"
 #include "counter_sequence.h"
+#include "devices/usb01.h"
+#include "devices/usb_sim_bus.h"
 
 namespace hv::test {
 
@@ -57,5 +61,13 @@ inline bool IsCounterRun(const std::vector<int16_t>& s, size_t from, size_t to) 
   uint64_t start = 0;
   return sim::CounterFind(s.data() + from, to - from, &start);
 }
+
+// A simulated USB bus, the libusb layer's back end for as long as it lives.
+struct SimBus {
+  std::shared_ptr<SimUsbBus> bus = std::make_shared<SimUsbBus>();
+  SimBus() { usb_set_backend(bus->Backend()); }
+  ~SimBus() { usb_set_backend(nullptr); }
+  SimUsbBus* operator->() const { return bus.get(); }
+};
 
 }  // namespace hv::test

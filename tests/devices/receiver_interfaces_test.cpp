@@ -23,22 +23,20 @@
 namespace hv {
 namespace {
 
+// Rate and channels by the model in the first five characters (unknown: 250 kHz,
+// one channel); the level offset by the revision letter, the ninth character.
 TEST(ModelTable, RowsDefaultsAndRevisionLetter) {
-  ReceiverModel q = LookUpReceiverModel("HQ302RevA");
-  EXPECT_EQ(q.sampleRate, 250000.0f);
-  EXPECT_EQ(q.channels, 4);
-  EXPECT_EQ(ReceiverLevelOffset("HQ302RevA"), 19.0f);
-  EXPECT_EQ(LookUpReceiverModel("HX301RevA").sampleRate, 214285.0f);
-  EXPECT_EQ(LookUpReceiverModel("HQ301").channels, 4);
-  EXPECT_EQ(LookUpReceiverModel("HX306RevN").sampleRate, 500000.0f);
-  for (const char* unknown : {"", "HX3", "HX30", "hx302RevA", "ZZ999RevA"}) {
-    EXPECT_EQ(LookUpReceiverModel(unknown).sampleRate, 250000.0f) << unknown;
-    EXPECT_EQ(LookUpReceiverModel(unknown).channels, 1) << unknown;
+  const struct { const char* product; float rate; int channels; float offset; } cases[] = {
+      {"HQ302RevA", 250000, 4, 19}, {"HX301RevA", 214285, 1, 19}, {"HQ301", 200000, 4, 14},
+      {"HX306RevN", 500000, 1, 14}, {"HX302RevB", 250000, 1, 19}, {"HX302Re", 250000, 1, 14},
+      {"ABCDEFGHA", 250000, 1, 19}, {"", 250000, 1, 14},          {"HX3", 250000, 1, 14},
+      {"HX30", 250000, 1, 14},      {"hx302RevA", 250000, 1, 19}, {"ZZ999RevA", 250000, 1, 19},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LookUpReceiverModel(c.product).sampleRate, c.rate) << c.product;
+    EXPECT_EQ(LookUpReceiverModel(c.product).channels, c.channels) << c.product;
+    EXPECT_EQ(ReceiverLevelOffset(c.product), c.offset) << c.product;
   }
-  EXPECT_EQ(ReceiverLevelOffset("HX302RevB"), 19.0f);
-  EXPECT_EQ(ReceiverLevelOffset("HX302RevN"), 14.0f);
-  EXPECT_EQ(ReceiverLevelOffset("HX302Re"), 14.0f);  // no ninth character
-  EXPECT_EQ(ReceiverLevelOffset("ABCDEFGHA"), 19.0f);
 }
 
 class MrwTest : public ::testing::Test {
@@ -94,10 +92,7 @@ TEST_F(MrwTest, StringDescriptorEdgeCases) {
       {{8, 3, 'M', 0x04, 'R', 0, 'W', 0}, 64, true, "MRW"},  // low byte of each character
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
-    SetEzusbDriver(nullptr);
-    auto driver = std::make_unique<SimEzusbDriver>();
-    sim_ = driver.get();
-    SetEzusbDriver(std::move(driver));
+    SetUp();  // a fresh driver for each case
     AddRaw(cases[i].raw);
     MRWInterface m;
     ASSERT_TRUE(m.openOverlapped("Ezusb-0"));
@@ -156,25 +151,11 @@ TEST(LibusbInterface, FindRulesSelectProductAndDeviceNumber) {
   libUSBInterface::FindKeys("Ez", &product, &number);
   EXPECT_EQ(number, 1);
 
-  auto bus = std::make_shared<SimUsbBus>();
-  usb_set_backend(bus->Backend());
-  SimUsbDevice other;
-  other.vendorId = 0x1234;
-  other.productId = kReceiverProductUsb;
-  other.address = 3;
-  bus->Add(other);  // wrong vendor
-  SimUsbDevice xmt;
-  xmt.vendorId = kReceiverVendorId;
-  xmt.productId = kReceiverProductXmt;
-  xmt.address = 3;
-  bus->Add(xmt);  // wrong product
-  SimUsbDevice wanted;
-  wanted.vendorId = kReceiverVendorId;
-  wanted.productId = kReceiverProductUsb;
-  wanted.address = 3;
-  wanted.busNumber = 2;
-  wanted.strings = {"MRW", "HX303RevA"};
-  bus->Add(wanted);
+  test::SimBus bus;
+  bus->Add({.address = 3, .vendorId = 0x1234, .productId = kReceiverProductUsb});  // wrong vendor
+  bus->Add({.address = 3, .vendorId = kReceiverVendorId, .productId = kReceiverProductXmt});  // wrong product
+  bus->Add({.busNumber = 2, .address = 3, .vendorId = kReceiverVendorId, .productId = kReceiverProductUsb,
+            .strings = {"MRW", "HX303RevA"}});
   {
     libUSBInterface usb;
     EXPECT_FALSE(usb.find("IP127.0.0.9"));
@@ -189,21 +170,13 @@ TEST(LibusbInterface, FindRulesSelectProductAndDeviceNumber) {
   }
   EXPECT_EQ(bus->openHandles.load(), 0);
   EXPECT_EQ(bus->claimed.load(), 0);
-  usb_set_backend(nullptr);
 }
 
 TEST(LibusbInterface, FailedOpenStepsUndoWhatWasDone) {
   for (int step = 0; step < 4; ++step) {
-    auto bus = std::make_shared<SimUsbBus>();
-    usb_set_backend(bus->Backend());
-    SimUsbDevice d;
-    d.vendorId = kReceiverVendorId;
-    d.productId = kReceiverProductUsb;
-    d.failOpen = step == 0;
-    d.failConfiguration = step == 1;
-    d.failClaim = step == 2;
-    d.failAltSetting = step == 3;
-    bus->Add(d);
+    test::SimBus bus;
+    bus->Add({.vendorId = kReceiverVendorId, .productId = kReceiverProductUsb, .failOpen = step == 0,
+              .failConfiguration = step == 1, .failClaim = step == 2, .failAltSetting = step == 3});
     libUSBInterface usb;
     ASSERT_TRUE(usb.find("Ezusb-0"));
     EXPECT_FALSE(usb.open("Ezusb-0")) << step;
@@ -211,19 +184,13 @@ TEST(LibusbInterface, FailedOpenStepsUndoWhatWasDone) {
     EXPECT_EQ(bus->openHandles.load(), 0) << step;
     EXPECT_EQ(bus->claimed.load(), 0) << step;
   }
-  usb_set_backend(nullptr);
 }
 
 TEST(LibusbInterface, AsyncRequestsShortTransfersAndCloseWithRequestsOutstanding) {
-  auto bus = std::make_shared<SimUsbBus>();
-  usb_set_backend(bus->Backend());
-  SimUsbDevice d;
-  d.vendorId = kReceiverVendorId;
-  d.productId = kReceiverProductUsb;
-  d.source = [](uint8_t* b, int n) { std::memset(b, 0xAB, n); };
-  d.rawIndex = 2;
-  d.raw = {1};  // shorter than its header: no text
-  bus->Add(d);
+  test::SimBus bus;
+  bus->Add({.vendorId = kReceiverVendorId, .productId = kReceiverProductUsb, .rawIndex = 2,
+            .raw = {1},  // shorter than its header: no text
+            .source = [](uint8_t* b, int n) { std::memset(b, 0xAB, n); }});
   libUSBInterface usb;
   ASSERT_TRUE(usb.find("Ezusb-0") && usb.open(nullptr));
   char text[16];
@@ -250,7 +217,6 @@ TEST(LibusbInterface, AsyncRequestsShortTransfersAndCloseWithRequestsOutstanding
   EXPECT_EQ(contexts[1], nullptr);
   EXPECT_EQ(bus->transfersAlive.load(), 0);
   EXPECT_FALSE(usb.freeRequest(&contexts[1]));
-  usb_set_backend(nullptr);
 }
 
 TEST(NetInterface, NamesStringsAndRefusedConnections) {
@@ -322,31 +288,27 @@ class SampleFeedTest : public ::testing::Test {
     format_ = MakeWaveFormat(250000, 1, 2, 16);
     conduit_.Create(4096, &format_);
   }
-  std::vector<uint8_t> CounterBytes(uint64_t from, size_t n, bool offsetBinary) {
+  // The next `n` bytes of the counter stream.
+  std::vector<uint8_t> Next(size_t n) {
     std::vector<uint8_t> b(n);
-    for (size_t i = 0; i < n; ++i) {
-      uint16_t v = static_cast<uint16_t>(sim::CounterSample((from + i) / 2)) ^ (offsetBinary ? 0x8000 : 0);
-      b[i] = static_cast<uint8_t>((from + i) & 1 ? v >> 8 : v & 0xFF);
-    }
+    counter_.Fill(b.data(), static_cast<int>(n));
     return b;
   }
   WaveFormat format_;
   Conduit conduit_;
   test::Drained drained_;
+  test::CounterBytes counter_;
 };
 
 TEST_F(SampleFeedTest, OddDeliveriesArriveWholeAndInOrder) {
   SampleFeed feed(&conduit_);
   feed.Start(MakeWaveFormat(250000, 1, 2, 16));
-  uint64_t at = 0;
   for (size_t n : {1, 3, 1, 1, 5, 200, 7, 1}) {
-    auto b = CounterBytes(at, n, true);
-    feed.Deliver(b.data(), static_cast<uint32_t>(n), true, false);
-    at += n;
+    feed.Deliver(Next(n).data(), static_cast<uint32_t>(n), true, false);
     EXPECT_EQ(conduit_.Available() % 2, 0u);
   }
   test::DrainConduit(conduit_, drained_);
-  ASSERT_EQ(drained_.samples.size(), at / 2);
+  ASSERT_EQ(drained_.samples.size(), counter_.next / 2);
   EXPECT_EQ(drained_.formatAt, std::vector<size_t>{0});
   for (size_t i = 0; i < drained_.samples.size(); ++i) ASSERT_EQ(drained_.samples[i], sim::CounterSample(i)) << i;
 }
@@ -354,12 +316,8 @@ TEST_F(SampleFeedTest, OddDeliveriesArriveWholeAndInOrder) {
 TEST_F(SampleFeedTest, FullConduitAndPlaybackDropWholeFramesOnly) {
   SampleFeed feed(&conduit_);
   feed.Start(MakeWaveFormat(250000, 2, 4, 16));  // 4-byte frames
-  uint64_t at = 0;
-  auto send = [&](size_t n, bool dropping) {
-    auto b = CounterBytes(at, n, false);
-    feed.Deliver(b.data(), static_cast<uint32_t>(n), false, dropping);
-    at += n;
-  };
+  counter_.offsetBinary = false;
+  auto send = [&](size_t n, bool dropping) { feed.Deliver(Next(n).data(), static_cast<uint32_t>(n), false, dropping); };
   send(3001, false);
   send(3001, false);  // more than the conduit takes: the excess frames are dropped
   EXPECT_EQ(conduit_.Available() % 4, 0u);
@@ -379,6 +337,7 @@ TEST_F(SampleFeedTest, FullConduitAndPlaybackDropWholeFramesOnly) {
   uint64_t position = 0;
   ASSERT_TRUE(sim::CounterFind(drained_.samples.data() + first, drained_.samples.size() - first, &position));
   EXPECT_EQ(position % 2, 0u);  // frames of two channels start at even samples
+  const uint64_t at = counter_.next;
   EXPECT_EQ(position * 2 + resumedBytes + at % 4, at);
 }
 

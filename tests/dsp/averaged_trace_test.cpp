@@ -44,9 +44,8 @@ TEST(SpectralTrace, StepsFollowTheStageMachine) {
   std::vector<Step> steps = FeedUntilTrace(t, 64.0, 1000.0, false, &index);
   // Check tuning, draw, then accumulate until 20 blocks are counted.
   ASSERT_EQ(steps.size(), 20u);
-  EXPECT_EQ(steps[0], Step::kCheckTuning);
-  EXPECT_EQ(steps[1], Step::kDraw);
-  EXPECT_EQ(steps[2], Step::kNone);
+  const std::vector<Step> start = {Step::kCheckTuning, Step::kDraw, Step::kNone};
+  EXPECT_EQ(std::vector<Step>(steps.begin(), steps.begin() + 3), start);
   EXPECT_EQ(t.stage(), 1);
   EXPECT_EQ(t.blockCount(), 0);
   // A steady tone's trace peaks at its bin, at the convention level.

@@ -38,22 +38,16 @@ TEST(Conditioner, DcEstimateStartsHighAndDecays) {
 
 TEST(Conditioner, ResponseFilterChoice) {
   using R = ResponseFilter;
-  // (playback, flat choice, file compensated) -> filter
-  EXPECT_EQ(ChooseResponseFilter(false, false, false), R::kNone);
-  EXPECT_EQ(ChooseResponseFilter(false, false, true), R::kNone);
-  EXPECT_EQ(ChooseResponseFilter(false, true, true), R::kCompensation);
-  EXPECT_EQ(ChooseResponseFilter(true, true, false), R::kCompensation);
-  EXPECT_EQ(ChooseResponseFilter(true, true, true), R::kNone);
-  EXPECT_EQ(ChooseResponseFilter(true, false, true), R::kRestoration);
-  EXPECT_EQ(ChooseResponseFilter(true, false, false), R::kNone);
+  // Indexed by (playback, flat choice, file compensated) as the bits 4, 2, 1.
+  const R want[8] = {R::kNone, R::kNone, R::kCompensation, R::kCompensation,
+                     R::kNone, R::kRestoration, R::kCompensation, R::kNone};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(ChooseResponseFilter(i & 4, i & 2, i & 1), want[i]) << i;
 }
 
 TEST(Conditioner, WriteBackTruncatesAndClampsSymmetrically) {
-  EXPECT_EQ(WriteBackSample(40000.0f), 32767);
-  EXPECT_EQ(WriteBackSample(-40000.0f), -32767);
-  EXPECT_EQ(WriteBackSample(-1.9f), -1);
-  EXPECT_EQ(WriteBackSample(1.9f), 1);
-  EXPECT_EQ(WriteBackSample(NAN), 0);
+  const float in[] = {40000.0f, -40000.0f, -1.9f, 1.9f, NAN};
+  const int16_t want[] = {32767, -32767, -1, 1, 0};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(WriteBackSample(in[i]), want[i]) << in[i];
   // Full-scale Nyquist input through the compensation table (gain near 3 there).
   Conditioner c;
   std::vector<int16_t> s(512);

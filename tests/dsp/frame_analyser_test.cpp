@@ -15,10 +15,14 @@ namespace hv {
 namespace {
 
 TEST(SpectrumSFFT, DbPowerSumExamples) {
-  EXPECT_FLOAT_EQ(DbPowerSum(-100.0f, -100.0f), -97.0f);
-  EXPECT_FLOAT_EQ(DbPowerSum(0.0f, -20.0f), 0.0f);
-  EXPECT_FLOAT_EQ(DbPowerSum(10.0f, 5.0f), 12.0f);
-  EXPECT_FLOAT_EQ(DbPowerSum(5.0f, 10.0f), 12.0f);
+  const float cases[][3] = {{-100.0f, -100.0f, -97.0f}, {0.0f, -20.0f, 0.0f}, {10.0f, 5.0f, 12.0f}, {5.0f, 10.0f, 12.0f}};
+  for (const auto& c : cases) EXPECT_FLOAT_EQ(DbPowerSum(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+}
+
+// The four-term window of length n, in double.
+double Window(int i, int n) {
+  double a = 2.0 * M_PI * i / (n - 1);
+  return 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a);
 }
 
 // |sum of x_i w_i e^(-2 pi i m i / 256)|^2 with the four-term window, in double.
@@ -26,8 +30,7 @@ double ReferencePower(const std::vector<float>& x, int m) {
   const int n = static_cast<int>(x.size());
   double re = 0.0, im = 0.0;
   for (int i = 0; i < n; ++i) {
-    double a = 2.0 * M_PI * i / (n - 1);
-    double w = 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a);
+    double w = Window(i, n);
     re += x[i] * w * std::cos(2.0 * M_PI * m * i / 256.0);
     im -= x[i] * w * std::sin(2.0 * M_PI * m * i / 256.0);
   }
@@ -40,11 +43,7 @@ TEST(SpectrumSFFT, WindowIsTheFourTermFormulaAndRebuiltPerLength) {
   for (int n : {256, 100}) {
     ASSERT_TRUE(s.PowerSpectrum(in.data(), n, out.data(), 129));
     ASSERT_EQ(s.windowLength(), n);
-    for (int i = 0; i < n; ++i) {
-      double a = 2.0 * M_PI * i / (n - 1);
-      double w = 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a);
-      ASSERT_NEAR(s.window()[i], w, 2e-7) << n << " " << i;
-    }
+    for (int i = 0; i < n; ++i) ASSERT_NEAR(s.window()[i], Window(i, n), 2e-7) << n << " " << i;
   }
   EXPECT_FALSE(s.PowerSpectrum(in.data(), 257, out.data(), 129));
   EXPECT_FALSE(s.PowerSpectrum(in.data(), 0, out.data(), 129));
@@ -204,12 +203,6 @@ TEST(SpectrumAnalyser, FloorFollowsTheSmoothedSpectrum) {
   // Floor at an edge bin averages only existing neighbours.
   EXPECT_GT(a.noiseFloor()[127], -200.0f);
 }
-
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
 
 TEST(PowerToDb, AgreesWithTheLogarithmOverTheWholeRange) {
   std::vector<float> p;

@@ -26,7 +26,8 @@ std::vector<double> ReferenceDft(const std::vector<float>& x) {
   return out;
 }
 
-TEST(RealFFT, MatchesDirectTransformForRandomInput) {
+// Also transformed in place, by the same object a second time: the same words.
+TEST(RealFFT, MatchesDirectTransformAlsoInPlace) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> dist(-1000.0f, 1000.0f);
   for (int n : {2, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 12}) {
@@ -40,31 +41,9 @@ TEST(RealFFT, MatchesDirectTransformForRandomInput) {
     for (double v : ref) scale = std::max(scale, std::fabs(v));
     for (int w = 0; w < n; ++w)
       ASSERT_NEAR(out[w], ref[w], 2e-6 * scale * std::log2(n + 1.0)) << "n=" << n << " word " << w;
+    fft.Transform(x.data(), x.data());
+    EXPECT_EQ(x, out) << n;
   }
-}
-
-TEST(RealFFT, InPlaceAndRepeatedUseGiveTheSameResult) {
-  std::mt19937 rng(3);
-  std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-  std::vector<float> x(512);
-  for (float& v : x) v = dist(rng);
-  RealFFT fft(512);
-  std::vector<float> a(512), b = x;
-  fft.Transform(x.data(), a.data());
-  fft.Transform(b.data(), b.data());
-  EXPECT_EQ(a, b);
-}
-
-TEST(RealFFT, ToneLandsInItsBin) {
-  const int n = 256;
-  std::vector<float> x(n);
-  for (int k = 0; k < n; ++k) x[k] = static_cast<float>(std::cos(2.0 * M_PI * 10.0 * k / n));
-  RealFFT fft(n);
-  std::vector<float> out(n);
-  fft.Transform(x.data(), out.data());
-  EXPECT_NEAR(out[10], n / 2.0, 1e-3);
-  EXPECT_NEAR(out[n / 2 + 10], 0.0, 1e-3);
-  EXPECT_NEAR(out[11], 0.0, 1e-3);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "dsp/conduit_write.h"
 #include "dsp/tuning_state.h"
 #include "settings/settings.h"
 
@@ -48,16 +49,6 @@ class WorkerHarness : public ::testing::Test {
     threads_.clear();
   }
 
-  static void WriteAll(Conduit& c, const void* bytes, uint32_t count) {
-    const uint8_t* p = static_cast<const uint8_t*>(bytes);
-    while (count > 0) {
-      uint32_t accepted = 0;
-      c.Write(count, p, &accepted);
-      p += accepted;
-      count -= accepted;
-      if (count) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
   // Reads exactly `count` bytes, waiting up to `ms`; false on timeout or a format mark.
   static bool ReadExactly(Conduit& c, void* dest, uint32_t count, int ms = 3000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

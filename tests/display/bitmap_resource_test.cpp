@@ -79,8 +79,7 @@ class TracePlotTest : public DisplayFixture {
  protected:
   void SetUp() override {
     DisplayFixture::SetUp();
-    if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
-    XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
+    UseTraceWindow();
     LockGuard lock(g_displayLock);
     std::fill(TraceBitmap().begin(), TraceBitmap().end(), PackPixel(250, 250, 240));
   }
@@ -128,12 +127,8 @@ TEST_F(TracePlotTest, TraceIsDrawnOverTheRestoredPlot) {
   TracePlotStart(250000.0f, 250000.0f / 512, 40000.0f);
   std::vector<float> levels(256, 40.0f);
   TracePlotDrawTrace(levels.data(), 256);
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  ASSERT_TRUE(XsReadSurface(g_spectralTraceWindow, &pixels, &w, &h));
-  ASSERT_GE(w, 576);
-  EXPECT_EQ(pixels[size_t(32 + 98) * w + 300] & 0xFFFFFF, PackPixel(32, 32, 96));
-  EXPECT_EQ(pixels[size_t(32 + 50) * w + 300] & 0xFFFFFF, At(300, 32 + 50));
+  EXPECT_EQ(SurfacePixel(g_spectralTraceWindow, 300, 32 + 98), PackPixel(32, 32, 96));
+  EXPECT_EQ(SurfacePixel(g_spectralTraceWindow, 300, 32 + 50), At(300, 32 + 50));
 }
 
 }  // namespace

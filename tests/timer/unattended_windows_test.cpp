@@ -34,6 +34,11 @@ class UnattendedWindows : public testing::Test {
   }
   // A fresh Operation Timer window built from the current settings.
   XsWindow* Timer() { return CreateOperationTimerWindow(); }
+  // A check box clicked to `on`.
+  static void Check(XsWindow* w, int id, bool on) {
+    XsCheckSet(w, id, on);
+    XsInjectEvent(w, kXsButton, id);
+  }
 };
 
 TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
@@ -57,8 +62,7 @@ TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
   EXPECT_EQ(XsControlText(w, kTimerFileName2), "<No file selected>");
   EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
 
-  XsCheckSet(w, kTimerEnable1, false);
-  XsInjectEvent(w, kXsButton, kTimerEnable1);
+  Check(w, kTimerEnable1, false);
   EXPECT_FALSE(g_settings.Program1Enable.load());
   for (int id : {kTimerStart1, kTimerStop1, kTimerFile1, kTimerComment1}) EXPECT_TRUE(XsControlIsEnabled(w, id));
 }
@@ -91,8 +95,7 @@ TEST_F(UnattendedWindows, TimeFieldsAndFileChoiceDecideWhetherAProgramCanBeSwitc
   XsControlSetText(w, kTimerComment2, std::string(600, 'c').c_str());
   XsInjectEvent(w, kXsEditChanged, kTimerComment2);
   EXPECT_EQ(g_history.Pgm2Comment.Get().size(), 511u);
-  XsCheckSet(w, kTimerPowerSaver, false);
-  XsInjectEvent(w, kXsButton, kTimerPowerSaver);
+  Check(w, kTimerPowerSaver, false);
   EXPECT_FALSE(g_settings.PowerSaverEnable.load());
 }
 
@@ -142,10 +145,7 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
   EXPECT_EQ(XsControlText(w, 470), "<no password>");
   EXPECT_FALSE(XsControlIsEnabled(w, 471));  // no archive folder yet
 
-  for (int id : {460, 461, 466}) {
-    XsCheckSet(w, id, true);
-    XsInjectEvent(w, kXsButton, id);
-  }
+  for (int id : {460, 461, 466}) Check(w, id, true);
   EXPECT_TRUE(g_settings.FileTransferEnable.load());
   EXPECT_TRUE(g_settings.FileTransferDuringIdle.load());
   EXPECT_TRUE(g_settings.FileTransferLoginEnable.load());
@@ -159,13 +159,11 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
   EXPECT_EQ(g_history.ArchiveDirectory.Get(), "/data/archive/");
   EXPECT_EQ(XsControlText(w, 473), "/data/archive/");
   EXPECT_TRUE(XsControlIsEnabled(w, 471));
-  XsCheckSet(w, 471, true);
-  XsInjectEvent(w, kXsButton, 471);
+  Check(w, 471, true);
   EXPECT_TRUE(g_settings.FileTransferArchiveEnable.load());
   EXPECT_FALSE(XsControlIsEnabled(w, 473));
   EXPECT_FALSE(XsControlIsEnabled(w, 474));
-  XsCheckSet(w, 471, false);
-  XsInjectEvent(w, kXsButton, 471);
+  Check(w, 471, false);
   XsPresetDialogAnswer("");  // cancelling empties the archive folder
   XsInjectEvent(w, kXsButton, 474);
   EXPECT_EQ(g_history.ArchiveDirectory.Get(), "");
@@ -185,12 +183,6 @@ TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
   EXPECT_FALSE(XsWindowIsShown(w));
   EXPECT_FALSE(XsMenuIsChecked(g_mainWindow, 246));
 }
-
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
 
 TEST(StationTimerClock, FollowsTheReplayedTimeAndTheTimeStandard) {
   StationTimerClock clock;

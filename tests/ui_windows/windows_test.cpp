@@ -3,6 +3,8 @@
 // radio groups and validity flags.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "core/station_state.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
@@ -103,16 +105,11 @@ TEST_F(WindowsTest, ModeSetsMenuTextAndRecordSetupGroups) {
 
 TEST(NumberRule, DigitsAlonePointAndSign) {
   float v = -1;
-  EXPECT_FALSE(ParseNumberRule("0", &v));
-  EXPECT_FALSE(ParseNumberRule("", &v));
-  EXPECT_FALSE(ParseNumberRule("-", &v));
-  EXPECT_FALSE(ParseNumberRule("1e3", &v));
-  EXPECT_FALSE(ParseNumberRule(" 1", &v));
-  EXPECT_TRUE(ParseNumberRule("0.0", &v));
-  EXPECT_EQ(v, 0.0f);
-  EXPECT_TRUE(ParseNumberRule("-2.5", &v));
-  EXPECT_EQ(v, -2.5f);
-  EXPECT_TRUE(ParseNumberRule("7.", &v));
+  for (const char* bad : {"0", "", "-", "1e3", " 1"}) EXPECT_FALSE(ParseNumberRule(bad, &v)) << bad;
+  for (auto [text, value] : {std::pair{"0.0", 0.0f}, {"-2.5", -2.5f}, {"7.", 7.0f}}) {
+    EXPECT_TRUE(ParseNumberRule(text, &v)) << text;
+    EXPECT_EQ(v, value) << text;
+  }
 }
 
 TEST_F(WindowsTest, UserDurationZeroWithAndWithoutItsPoint) {

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
 #include "display_fixture.h"
@@ -27,14 +29,10 @@ class TessagramWindowTest : public DisplayFixture {
 TEST_F(TessagramWindowTest, LayoutFollowsTheSettings) {
   EXPECT_FALSE(XsWindowIsShown(w));
   EXPECT_EQ(XsWindowGetTitle(w), "Tessagram");
-  EXPECT_EQ(XsControlText(w, 350), "Pause");
-  EXPECT_EQ(XsSliderGetPosition(w, 352), 20);
-  EXPECT_EQ(XsSliderGetPosition(w, 354), 4);
-  EXPECT_EQ(XsSliderGetPosition(w, 356), 3);
+  for (auto [id, text] : {std::pair{350, "Pause"}, {401, "75.0"}, {406, "25.0"}}) EXPECT_EQ(XsControlText(w, id), text);
+  for (auto [id, position] : {std::pair{352, 20}, {354, 4}, {356, 3}}) EXPECT_EQ(XsSliderGetPosition(w, id), position);
   EXPECT_TRUE(XsCheckGet(w, 400));
   EXPECT_FALSE(XsCheckGet(w, 405));
-  EXPECT_EQ(XsControlText(w, 401), "75.0");
-  EXPECT_EQ(XsControlText(w, 406), "25.0");
   EXPECT_TRUE(XsControlIsShown(w, 409));
 }
 

@@ -27,45 +27,24 @@ class FakeStation : public TimerActions {
  public:
   TimerProgram programs[2];
   bool powerSaverEnable = false;  // tests of power saving switch it on
-  bool recordOn = false;
-  bool playbackOn = false;
-  bool powerSave = false;
+  bool recordOn = false, playbackOn = false, powerSave = false;
   std::string clock, status = "IDLE", basePath, comment;
-  std::vector<std::string> events;
+  std::vector<std::string> statuses;  // every status shown
 
   TimerProgram Program(int n) override { return programs[n - 1]; }
   bool PowerSaverEnabled() override { return powerSaverEnable; }
   bool ReceiverInUse() override { return recordOn || playbackOn; }
   void ShowClock(const std::string& t) override { clock = t; }
-  void ShowStatus(const std::string& t) override {
-    status = t;
-    events.push_back("status " + t);
-  }
+  void ShowStatus(const std::string& t) override { statuses.push_back(status = t); }
   void SetRecordingBasePath(const std::string& p) override { basePath = p; }
   void SetRecordComment(const std::string& c) override { comment = c; }
-  void StartRecording() override {
-    recordOn = true;
-    events.push_back("start");
-  }
-  void StopRecording() override {
-    recordOn = false;
-    events.push_back("stop");
-  }
-  bool SetPowerSave(bool on) override {
-    powerSave = powerSaverEnable && on;
-    events.push_back(powerSave ? "power save on" : "power save off");
-    return powerSave;
-  }
+  void StartRecording() override { recordOn = true; }
+  void StopRecording() override { recordOn = false; }
+  bool SetPowerSave(bool on) override { return powerSave = powerSaverEnable && on; }
 };
 
 TimerProgram MakeProgram(const char* start, const char* stop, const char* path = "/rec/p.wav") {
-  TimerProgram p;
-  p.enabled = true;
-  p.startText = start;
-  p.stopText = stop;
-  p.basePath = path;
-  p.comment = "night";
-  return p;
+  return TimerProgram{true, start, stop, path, "night"};
 }
 
 constexpr int H = 3600;
@@ -183,7 +162,7 @@ TEST_F(OperationTimerTest, WithThePowerSaverOffThereIsNeverPowerSaverMode) {
   clock.now_ = 2 * H + 3590;
   RunUntil(3 * H + 600);
   EXPECT_FALSE(station.powerSave);
-  for (const std::string& e : station.events) EXPECT_NE(e, "status Power Saver Mode");
+  for (const std::string& shown : station.statuses) EXPECT_NE(shown, "Power Saver Mode");
 }
 
 TEST_F(OperationTimerTest, PowerSaveLeftWhenThePowerSaverOrBothProgramsAreSwitchedOff) {

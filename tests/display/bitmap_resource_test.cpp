@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "display/bitmap_resource.h"
@@ -29,30 +30,31 @@ std::vector<uint8_t> Bmp(int width, int height, int bits, uint32_t compression =
   return b;
 }
 
+// The bitmap with one byte changed.
+std::vector<uint8_t> With(std::vector<uint8_t> b, size_t at, uint8_t value) {
+  b[at] = value;
+  return b;
+}
+
 TEST(BitmapTest, ParsesAndRefusesDamagedHeaders) {
   BitmapView v;
-  std::vector<uint8_t> good = Bmp(3, 2, 24);
-  good[54] = 9;  // first stored row is the bottom picture row
-  ASSERT_TRUE(ParseBitmap(good.data(), good.size(), &v));
+  auto parses = [&v](const std::vector<uint8_t>& b, size_t size = SIZE_MAX) {
+    return ParseBitmap(b.data(), std::min(size, b.size()), &v);
+  };
+  std::vector<uint8_t> good = With(Bmp(3, 2, 24), 54, 9);  // first stored row is the bottom picture row
+  ASSERT_TRUE(parses(good));
   EXPECT_EQ(v.width, 3);
   EXPECT_EQ(v.height, 2);
   EXPECT_EQ(v.stride, 12u);
   EXPECT_EQ(v.row(1)[0], 9);
-
-  std::vector<uint8_t> topDown = Bmp(3, -2, 24);
-  ASSERT_TRUE(ParseBitmap(topDown.data(), topDown.size(), &v));
+  ASSERT_TRUE(parses(Bmp(3, -2, 24)));
   EXPECT_TRUE(v.topDown);
 
-  EXPECT_FALSE(ParseBitmap(good.data(), good.size() - 1, &v));  // truncated rows
-  EXPECT_FALSE(ParseBitmap(good.data(), 40, &v));                // truncated header
-  std::vector<uint8_t> rle = Bmp(3, 2, 8, 1);
-  EXPECT_FALSE(ParseBitmap(rle.data(), rle.size(), &v));
-  std::vector<uint8_t> huge = Bmp(3, 2, 24);
-  huge[25] = 0x7F;  // height far beyond the bytes present
-  EXPECT_FALSE(ParseBitmap(huge.data(), huge.size(), &v));
-  std::vector<uint8_t> badOffset = Bmp(3, 2, 24);
-  badOffset[10] = 200;
-  EXPECT_FALSE(ParseBitmap(badOffset.data(), badOffset.size(), &v));
+  EXPECT_FALSE(parses(good, good.size() - 1));  // truncated rows
+  EXPECT_FALSE(parses(good, 40));               // truncated header
+  EXPECT_FALSE(parses(Bmp(3, 2, 8, 1)));        // compressed
+  EXPECT_FALSE(parses(With(good, 25, 0x7F)));   // height far beyond the bytes present
+  EXPECT_FALSE(parses(With(good, 10, 200)));    // rows start beyond the end
   EXPECT_FALSE(ParseBitmap(nullptr, 0, &v));
 }
 
@@ -79,8 +81,7 @@ class TracePlotTest : public DisplayFixture {
  protected:
   void SetUp() override {
     DisplayFixture::SetUp();
-    if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
-    XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
+    UseTraceWindow();
     LockGuard lock(g_displayLock);
     std::fill(TraceBitmap().begin(), TraceBitmap().end(), PackPixel(250, 250, 240));
   }
@@ -128,12 +129,8 @@ TEST_F(TracePlotTest, TraceIsDrawnOverTheRestoredPlot) {
   TracePlotStart(250000.0f, 250000.0f / 512, 40000.0f);
   std::vector<float> levels(256, 40.0f);
   TracePlotDrawTrace(levels.data(), 256);
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  ASSERT_TRUE(XsReadSurface(g_spectralTraceWindow, &pixels, &w, &h));
-  ASSERT_GE(w, 576);
-  EXPECT_EQ(pixels[size_t(32 + 98) * w + 300] & 0xFFFFFF, PackPixel(32, 32, 96));
-  EXPECT_EQ(pixels[size_t(32 + 50) * w + 300] & 0xFFFFFF, At(300, 32 + 50));
+  EXPECT_EQ(SurfacePixel(g_spectralTraceWindow, 300, 32 + 98), PackPixel(32, 32, 96));
+  EXPECT_EQ(SurfacePixel(g_spectralTraceWindow, 300, 32 + 50), At(300, 32 + 50));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class DisplayEngineTest : public DisplayFixture {
     conduit.Create(kFrameBytes * 64, &format);
   }
   // Writes the frames, running the engine whenever the conduit is full, then drains it.
-  void Feed(DisplayEngine& engine, const std::vector<float>& peaks) {
+  void Feed(const std::vector<float>& peaks) {
     size_t next = 0;
     while (next < peaks.size()) {
       std::vector<uint8_t> f = Frame(peaks[next]);
@@ -50,24 +50,22 @@ class DisplayEngineTest : public DisplayFixture {
   }
   static std::vector<float> Quiet(int count) { return std::vector<float>(count, -10.0f); }
   static std::vector<float> Trigger(int before, int after) {
-    std::vector<float> p = Quiet(before);
-    p.push_back(40.0f);
-    std::vector<float> rest = Quiet(after);
-    p.insert(p.end(), rest.begin(), rest.end());
+    std::vector<float> p = Quiet(before + 1 + after);
+    p[before] = 40.0f;
     return p;
   }
 
   WaveFormat format;
   Conduit conduit;
   SpectrogramImage image;
+  DisplayEngine engine{&conduit, &image, ConstantPower};
 };
 
 TEST_F(DisplayEngineTest, DivisionsOneFillsTheWholeWidth) {
   g_settings.SonoDivisions = 1;
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
   EXPECT_EQ(engine.slotWidth(), 512);
-  Feed(engine, Trigger(20, 600));
+  Feed(Trigger(20, 600));
   EXPECT_EQ(engine.capturesPresented(), 1);
   EXPECT_EQ(image.cursor(), 511);  // 511 spectrum columns and one separator
   EXPECT_EQ(image.level(511, 10), kSeparatorLevel);
@@ -77,10 +75,9 @@ TEST_F(DisplayEngineTest, DivisionsOneFillsTheWholeWidth) {
 
 TEST_F(DisplayEngineTest, DivisionsEightGivesSixtyFourColumnSlots) {
   g_settings.SonoDivisions = 4;
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
   EXPECT_EQ(engine.slotWidth(), 64);
-  Feed(engine, Trigger(20, 200));
+  Feed(Trigger(20, 200));
   EXPECT_EQ(image.cursor(), 63);
   EXPECT_EQ(image.level(63, 0), kSeparatorLevel);
   EXPECT_NE(image.level(62, 0), kSeparatorLevel);
@@ -89,43 +86,40 @@ TEST_F(DisplayEngineTest, DivisionsEightGivesSixtyFourColumnSlots) {
   EXPECT_NEAR(image.level(10, 5), -20.0 * std::log10(256.0) + 19.0, 1e-3);
 
   // A second trigger fills the next slot.
-  Feed(engine, Trigger(40, 200));
+  Feed(Trigger(40, 200));
   EXPECT_EQ(image.cursor(), 127);
 }
 
 TEST_F(DisplayEngineTest, OnlyLevelsAboveTheThresholdTrigger) {
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
   std::vector<float> peaks = Quiet(200);
   peaks[30] = 20.0f;  // equal to the threshold: no capture
-  Feed(engine, peaks);
+  Feed(peaks);
   EXPECT_EQ(engine.capturesPresented(), 0);
   EXPECT_EQ(image.cursor(), -1);
   g_settings.SonoThreshold = 19.5f;  // the next trigger test uses the new threshold
-  Feed(engine, peaks);
+  Feed(peaks);
   EXPECT_EQ(engine.capturesPresented(), 1);
 }
 
 TEST_F(DisplayEngineTest, PauseLetsARunningCaptureFinish) {
   g_settings.SonoDivisions = 1;
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
-  Feed(engine, Trigger(20, 40));
+  Feed(Trigger(20, 40));
   ASSERT_EQ(engine.state(), CaptureState::Capturing);
   g_spectrogramPaused = true;
-  Feed(engine, Quiet(600));
+  Feed(Quiet(600));
   EXPECT_EQ(engine.capturesPresented(), 1);
   EXPECT_EQ(image.cursor(), 511);
-  Feed(engine, Trigger(20, 600));  // paused: no new capture
+  Feed(Trigger(20, 600));  // paused: no new capture
   EXPECT_EQ(engine.capturesPresented(), 1);
   EXPECT_EQ(engine.state(), CaptureState::Waiting);
   g_spectrogramPaused = false;
-  Feed(engine, Trigger(20, 600));
+  Feed(Trigger(20, 600));
   EXPECT_EQ(engine.capturesPresented(), 2);
 }
 
 TEST_F(DisplayEngineTest, DetailChangeKeepsTheTickCountAndRestartsTheImage) {
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
   EXPECT_EQ(engine.hop(), 48);
   EXPECT_NEAR(image.timeTickSpacing(), 0.006, 1e-12);
@@ -133,10 +127,10 @@ TEST_F(DisplayEngineTest, DetailChangeKeepsTheTickCountAndRestartsTheImage) {
   EXPECT_NEAR(ticks, 512 * 48 / 250000.0 / 0.006, 1e-9);
   EXPECT_NEAR(g_timeAxis.tickSpacing, 6.0, 1e-9);
 
-  Feed(engine, Trigger(20, 200));
+  Feed(Trigger(20, 200));
   EXPECT_EQ(image.cursor(), 127);
   g_settings.SonoDetail = 1;
-  Feed(engine, Trigger(20, 700));  // the change takes effect at this trigger
+  Feed(Trigger(20, 700));  // the change takes effect at this trigger
   EXPECT_EQ(engine.hop(), 256);
   EXPECT_EQ(image.cursor(), 127);  // restarted from the left edge
   EXPECT_EQ(image.timeTickCount(), ticks);
@@ -146,19 +140,18 @@ TEST_F(DisplayEngineTest, DetailChangeKeepsTheTickCountAndRestartsTheImage) {
 
   // A Divisions change likewise restarts at the next trigger.
   g_settings.SonoDivisions = 2;
-  Feed(engine, Trigger(20, 1200));
+  Feed(Trigger(20, 1200));
   EXPECT_EQ(engine.slotWidth(), 256);
   EXPECT_EQ(image.cursor(), 255);
 }
 
 TEST_F(DisplayEngineTest, FormatChangeRescalesAndRestartsWaiting) {
-  DisplayEngine engine(&conduit, &image, ConstantPower);
   engine.start(250000.0f);
-  Feed(engine, Trigger(20, 30));
+  Feed(Trigger(20, 30));
   ASSERT_EQ(engine.state(), CaptureState::Capturing);
   WaveFormat faster = MakeWaveFormat(500000, 1, kFrameBytes, 2176);
   conduit.AnnounceFormat(faster);
-  Feed(engine, Quiet(30));
+  Feed(Quiet(30));
   EXPECT_EQ(engine.sampleRate(), 500000.0f);
   EXPECT_EQ(engine.state(), CaptureState::Waiting);
   EXPECT_NEAR(g_frequencyAxis.tickCount, 25.0, 1e-9);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_shared.h"
@@ -32,6 +34,18 @@ class DisplayFixture : public ::testing::Test {
       g_mainWindow = XsWindowCreate(NoHandler, kXsMainFrame);
       XsWindowSetClientSize(g_mainWindow, 800, 336);
     }
+  }
+  // The Spectral Trace window at its start-up size.
+  static void UseTraceWindow() {
+    if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
+    XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
+  }
+  // A pixel of the window's surface as 0xRRGGBB.
+  static uint32_t SurfacePixel(XsWindow* w, int x, int y) {
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    EXPECT_TRUE(XsReadSurface(w, &pixels, &width, &height));
+    return pixels.at(size_t(y) * width + x) & 0xFFFFFF;
   }
 };
 

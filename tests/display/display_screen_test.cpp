@@ -7,11 +7,8 @@
 
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "app/worker_routines.h"
 #include "core/conduit.h"
@@ -20,12 +17,15 @@
 #include "display/display_engine.h"
 #include "display/sonogram_view.h"
 #include "settings/settings.h"
+#include "ui/screen_test_support.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/tessagram_window.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
 namespace {
+
+using namespace screentest;
 
 // The main window's spectrogram events, as the main window routes them.
 int MainHandler(XsWindow*, int event, int* d) {
@@ -40,47 +40,7 @@ int MainHandler(XsWindow*, int event, int* d) {
   return 0;
 }
 
-std::string ArtifactDir() {
-  const char* dir = std::getenv("HALVANE_ARTIFACT_DIR");
-  return dir && *dir ? dir : ".";
-}
-
-int RunWhilePumping(const std::string& command) {
-  std::atomic<bool> done{false};
-  int status = -1;
-  std::thread t([&] {
-    status = std::system(command.c_str());
-    done = true;
-  });
-  while (!done) XsMessageLoopFor(0.02);
-  t.join();
-  XsMessageLoopFor(0.3);
-  return status;
-}
-
-struct Screenshot {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  void At(int x, int y, int* r, int* g, int* b) const {
-    const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-    *r = p[0], *g = p[1], *b = p[2];
-  }
-};
-
-Screenshot TakeScreenshot(const std::string& name) {
-  std::string png = ArtifactDir() + "/" + name + ".png", ppm = ArtifactDir() + "/" + name + ".ppm";
-  EXPECT_EQ(RunWhilePumping("import -window root '" + png + "' && convert '" + png + "' '" + ppm + "'"), 0);
-  Screenshot shot;
-  std::ifstream in(ppm, std::ios::binary);
-  std::string magic;
-  int maxval = 0;
-  in >> magic >> shot.width >> shot.height >> maxval;
-  in.get();
-  if (magic != "P6" || maxval != 255) return Screenshot{};
-  shot.rgb.resize(size_t(shot.width) * shot.height * 3);
-  in.read(reinterpret_cast<char*>(shot.rgb.data()), std::streamsize(shot.rgb.size()));
-  return shot;
-}
+int Shell(const std::string& command) { return RunWhilePumping(command, 0.3); }
 
 // Call pixels: the warm colours of levels above the middle of the scale
 // (separators and borders are pure red, without green).
@@ -88,9 +48,8 @@ int CountCallPixels(const Screenshot& s, int x0, int y0, int w, int h) {
   int n = 0;
   for (int y = y0; y < y0 + h; ++y)
     for (int x = x0; x < x0 + w; ++x) {
-      int r, g, b;
-      s.At(x, y, &r, &g, &b);
-      n += r > 150 && g > 40 && b < 80;
+      uint32_t p = s.At(x, y);
+      n += (p >> 16) > 150 && ((p >> 8) & 255) > 40 && (p & 255) < 80;
     }
   return n;
 }
@@ -144,24 +103,22 @@ TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
 
   int wx = 0, wy = 0;
   XsWindowGetPosition(main, &wx, &wy);
-  Screenshot shot = TakeScreenshot("live_spectrogram");
+  Screenshot shot = TakeScreenshot("live_spectrogram", 0.3);
   ASSERT_GT(shot.width, 0);
   int calls = CountCallPixels(shot, wx + 257, wy + 33, 510, 254);
   EXPECT_GT(calls, 300) << "call pixels in the plot";
   EXPECT_LT(CountCallPixels(shot, wx, wy, 250, 330), 5);  // nothing left of the plot
 
   // Drag on the frequency axis: 60 pixels up is about 29 kHz higher.
-  std::string x = std::to_string(wx + 784);
-  RunWhilePumping("xdotool mousemove --sync " + x + " " + std::to_string(wy + 220) +
-                  " mousedown 1 sleep 0.2 mousemove --sync " + x + " " + std::to_string(wy + 190) +
-                  " sleep 0.2 mousemove --sync " + x + " " + std::to_string(wy + 160) +
-                  " sleep 0.3 mouseup 1 sleep 0.3");
+  const int x = wx + 784;
+  Shell("xdotool " + Move(x, wy + 220) + " mousedown 1 sleep 0.2 " + Move(x, wy + 190) + " sleep 0.2 " + Move(x, wy + 160) +
+      " sleep 0.3 mouseup 1 sleep 0.3");
   float tune = g_settings.TuneFrequency.load();
   EXPECT_GT(tune, 60000.0f);
   EXPECT_LT(tune, 75000.0f);
   EXPECT_EQ(std::fmod(tune - 40000.0f, 250.0f), 0.0f);
   EXPECT_EQ(g_tuneOffset.load(), 0.0f);
-  TakeScreenshot("after_tuning_drag");
+  TakeScreenshot("after_tuning_drag", 0.3);
 
   // The Tessagram sliders: threshold to its right end, detail to its left end.
   XsWindow* tessagram = CreateTessagramWindow();
@@ -170,17 +127,13 @@ TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
   XsMessageLoopFor(0.5);
   int tx = 0, ty = 0;
   XsWindowGetPosition(tessagram, &tx, &ty);
-  auto drag = [&](int x0, int y, int x1) {
-    RunWhilePumping("xdotool mousemove --sync " + std::to_string(tx + x0) + " " + std::to_string(ty + y) +
-                    " mousedown 1 sleep 0.2 mousemove --sync " + std::to_string(tx + x1) + " " +
-                    std::to_string(ty + y) + " sleep 0.2 mouseup 1");
-  };
+  auto drag = [&](int x0, int y, int x1) { Shell(DragCommand(tx + x0, ty + y, tx + x1, ty + y)); };
   drag(110, 80, 238);
   EXPECT_EQ(g_settings.SonoThreshold.load(), 100.0f);
   EXPECT_EQ(XsControlText(tessagram, 351), "Threshold");
   drag(150, 120, 90);
   EXPECT_EQ(g_settings.SonoDetail.load(), 1);
-  TakeScreenshot("tessagram");
+  TakeScreenshot("tessagram", 0.3);
 
   stop = true;
   feeder.join();

@@ -12,8 +12,7 @@ class MouseWorkTest : public DisplayFixture {
  protected:
   void SetUp() override {
     DisplayFixture::SetUp();
-    if (!g_spectralTraceWindow) g_spectralTraceWindow = XsWindowCreate(NoHandler, kXsFixedTool);
-    XsWindowSetClientSize(g_spectralTraceWindow, 576, 276);
+    UseTraceWindow();
     LockGuard lock(g_displayLock);
     LayOutSpectrogramArea(512, 256);
     g_frequencyAxis.setScale(0.0, 12.5, 10.0);  // 125 kHz over 256 rows of the axis at x 768..799

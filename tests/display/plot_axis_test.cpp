@@ -16,12 +16,7 @@ class PlotAxisTest : public DisplayFixture {
     a.setScale(0.0, 12.5, 10.0);
     return a;
   }
-  uint32_t SurfacePixel(int x, int y) {
-    std::vector<uint32_t> pixels;
-    int w = 0, h = 0;
-    EXPECT_TRUE(XsReadSurface(g_mainWindow, &pixels, &w, &h));
-    return pixels.at(size_t(y) * w + x) & 0xFFFFFF;
-  }
+  uint32_t Pixel(int x, int y) { return SurfacePixel(g_mainWindow, x, y); }
 };
 
 TEST_F(PlotAxisTest, FractionalTickCountLabelsEveryWholeTick) {
@@ -73,29 +68,29 @@ TEST_F(PlotAxisTest, BandAndLineKeepInsideTheStrip) {
   // Lower edge below the origin: the band reaches down to the bottom edge.
   a.clearFrequencyAxis();
   a.drawBand(-5.0, 50.0);
-  EXPECT_EQ(SurfacePixel(780, 32 + 254), band);
-  EXPECT_EQ(SurfacePixel(780, 32 + 160), band);
-  EXPECT_EQ(SurfacePixel(780, 32 + 100), face);
+  EXPECT_EQ(Pixel(780, 32 + 254), band);
+  EXPECT_EQ(Pixel(780, 32 + 160), band);
+  EXPECT_EQ(Pixel(780, 32 + 100), face);
 
   // Upper edge beyond the span: drawn from the top edge down to the lower edge.
   a.clearFrequencyAxis();
   a.drawBand(100.0, 130.0);
-  EXPECT_EQ(SurfacePixel(780, 33), band);
-  EXPECT_EQ(SurfacePixel(780, 32 + 40), band);
-  EXPECT_EQ(SurfacePixel(780, 32 + 60), face);
+  EXPECT_EQ(Pixel(780, 33), band);
+  EXPECT_EQ(Pixel(780, 32 + 40), band);
+  EXPECT_EQ(Pixel(780, 32 + 60), face);
 
   // A line below the origin is drawn at the top edge.
   a.clearFrequencyAxis();
   a.drawLine(-1.0);
-  EXPECT_EQ(SurfacePixel(780, 32), line);
+  EXPECT_EQ(Pixel(780, 32), line);
   a.drawLine(40.0);
-  EXPECT_EQ(SurfacePixel(780, 32 + a.valueToPosition(40.0)), line);
+  EXPECT_EQ(Pixel(780, 32 + a.valueToPosition(40.0)), line);
 
   // The axis restores the window's colour after drawing in red.
   XsDrawSetColor(g_mainWindow, 1, 2, 3);
   a.drawAxis();
   EXPECT_EQ(XsDrawGetColor(g_mainWindow), 0x010203u);
-  EXPECT_EQ(SurfacePixel(769, 32 + 133), PackPixel(255, 0, 0));  // the tick of 60 kHz
+  EXPECT_EQ(Pixel(769, 32 + 133), PackPixel(255, 0, 0));  // the tick of 60 kHz
 }
 
 }  // namespace

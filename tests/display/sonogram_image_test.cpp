@@ -121,11 +121,7 @@ TEST_F(SpectrogramImageTest, MarkersDrawInsideThePlotOnly) {
   image.setMarker(1, 200000.0f);  // beyond the plot: not drawn
   LockGuard lock(g_displayLock);
   image.present();
-  std::vector<uint32_t> pixels;
-  int w = 0, h = 0;
-  ASSERT_TRUE(XsReadSurface(g_mainWindow, &pixels, &w, &h));
-  int y = int(32 + 255 - 0.5 * 256);
-  EXPECT_EQ(pixels[size_t(y) * w + 300] & 0xFFFFFF, PackPixel(255, 255, 128));
+  EXPECT_EQ(SurfacePixel(g_mainWindow, 300, int(32 + 255 - 0.5 * 256)), PackPixel(255, 255, 128));
   image.hideMarker(0);
   EXPECT_FALSE(image.markerShown(0));
   EXPECT_TRUE(image.markerShown(1));

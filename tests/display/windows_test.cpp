@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
 #include "display_fixture.h"
@@ -6,21 +8,6 @@
 
 namespace hv {
 namespace {
-
-TEST(MarkerNumberTest, ParsesDecimalNumbersOnly) {
-  double v = -1.0;
-  EXPECT_TRUE(ParseMarkerNumber("0.5", &v));
-  EXPECT_EQ(v, 0.5);
-  EXPECT_TRUE(ParseMarkerNumber("75", &v));
-  EXPECT_EQ(v, 75.0);
-  EXPECT_TRUE(ParseMarkerNumber("-12.25", &v));
-  EXPECT_EQ(v, -12.25);
-  EXPECT_TRUE(ParseMarkerNumber("150", &v));  // parses; the window's range refuses it
-  EXPECT_TRUE(ParseMarkerNumber("0.0", &v));
-  EXPECT_EQ(v, 0.0);
-  for (const char* bad : {"", "0", "00", "-", "1e3", "12a", " 5", "5 ", "1.2.3", "+5", "--1"})
-    EXPECT_FALSE(ParseMarkerNumber(bad, &v)) << bad;
-}
 
 class TessagramWindowTest : public DisplayFixture {
  protected:
@@ -42,14 +29,10 @@ class TessagramWindowTest : public DisplayFixture {
 TEST_F(TessagramWindowTest, LayoutFollowsTheSettings) {
   EXPECT_FALSE(XsWindowIsShown(w));
   EXPECT_EQ(XsWindowGetTitle(w), "Tessagram");
-  EXPECT_EQ(XsControlText(w, 350), "Pause");
-  EXPECT_EQ(XsSliderGetPosition(w, 352), 20);
-  EXPECT_EQ(XsSliderGetPosition(w, 354), 4);
-  EXPECT_EQ(XsSliderGetPosition(w, 356), 3);
+  for (auto [id, text] : {std::pair{350, "Pause"}, {401, "75.0"}, {406, "25.0"}}) EXPECT_EQ(XsControlText(w, id), text);
+  for (auto [id, position] : {std::pair{352, 20}, {354, 4}, {356, 3}}) EXPECT_EQ(XsSliderGetPosition(w, id), position);
   EXPECT_TRUE(XsCheckGet(w, 400));
   EXPECT_FALSE(XsCheckGet(w, 405));
-  EXPECT_EQ(XsControlText(w, 401), "75.0");
-  EXPECT_EQ(XsControlText(w, 406), "25.0");
   EXPECT_TRUE(XsControlIsShown(w, 409));
 }
 
@@ -62,19 +45,21 @@ TEST_F(TessagramWindowTest, PauseButtonToggles) {
   EXPECT_EQ(XsControlText(w, 350), "Pause");
 }
 
+// An invalid marker text disables the marker's box and keeps the last valid frequency.
 TEST_F(TessagramWindowTest, MarkerTextsAreCheckedBeforeUse) {
-  SetEdit(401, "0");
-  EXPECT_FALSE(XsControlIsEnabled(w, 400));
-  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 75000.0f);
-  SetEdit(401, "0.5");
-  EXPECT_TRUE(XsControlIsEnabled(w, 400));
-  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 500.0f);
-  SetEdit(401, "150");
-  EXPECT_FALSE(XsControlIsEnabled(w, 400));
-  EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 500.0f);
-  SetEdit(406, "149.9");
-  EXPECT_TRUE(XsControlIsEnabled(w, 405));
-  EXPECT_EQ(g_settings.SonoMarker2Frequency.load(), 149900.0f);
+  struct Case {
+    int edit;
+    const char* text;
+    bool valid;
+    float frequency;
+  };
+  for (Case c : {Case{401, "0", false, 75000.0f}, {401, "0.5", true, 500.0f}, {401, "150", false, 500.0f},
+                 {406, "149.9", true, 149900.0f}}) {
+    SCOPED_TRACE(c.text);
+    SetEdit(c.edit, c.text);
+    EXPECT_EQ(XsControlIsEnabled(w, c.edit - 1), c.valid);
+    EXPECT_EQ((c.edit == 401 ? g_settings.SonoMarker1Frequency : g_settings.SonoMarker2Frequency).load(), c.frequency);
+  }
 }
 
 TEST_F(TessagramWindowTest, MarkerButtonsStepByOneKilohertz) {
@@ -127,12 +112,6 @@ TEST_F(DisplayFixture, SpectralTraceWindowKeepsPeakHoldAcrossClose) {
   EXPECT_TRUE(XsCheckGet(w, 316));
   EXPECT_TRUE(g_peakHold.load());
 }
-
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
 
 TEST_F(DisplayFixture, TinyMainWindowGivesAnEmptyPlot) {
   SpectrogramOnResize(200, 50);

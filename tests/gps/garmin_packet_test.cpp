@@ -7,11 +7,8 @@ namespace {
 
 TEST(GarminPacket, EncodesAndDecodesTheHeader) {
   std::vector<uint8_t> bytes = EncodeGarminPacket(kGarminApplication, kGarminCommand, {49, 0});
-  ASSERT_EQ(bytes.size(), 14u);
-  EXPECT_EQ(bytes[0], 20);
-  EXPECT_EQ(bytes[4], 10);
-  EXPECT_EQ(bytes[5], 0);
-  EXPECT_EQ(bytes[8], 2);
+  // Type, three reserved bytes, id of two bytes, two reserved, the data size of four, the data.
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{20, 0, 0, 0, 10, 0, 0, 0, 2, 0, 0, 0, 49, 0}));
   GarminPacket p;
   ASSERT_TRUE(DecodeFirstGarminPacket(bytes.data(), bytes.size(), &p));
   EXPECT_EQ(p.type, 20);

@@ -44,12 +44,6 @@ class GpsSessionTest : public ::testing::Test {
   }
 };
 
-std::string Degrees(double d) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%3.6f", static_cast<double>(static_cast<float>(d)));
-  return text;
-}
-
 TEST_F(GpsSessionTest, ProductAfterSeveralRequestsThenStartPvtExactlyOnce) {
   sim->productAfterRequests = 3;
   session.Step();
@@ -70,9 +64,8 @@ TEST_F(GpsSessionTest, PositionShownInDegreesWithFixQuality) {
   Connect();
   sim->afterStartPvt = {MakePvtPacket(52.520008, 13.404954, 34.25f, 3)};
   session.Step();
-  EXPECT_EQ(fields.Text(kGpsLatitude), Degrees(52.520008));
-  EXPECT_EQ(fields.Text(kGpsLongitude), Degrees(13.404954));
   EXPECT_EQ(fields.Text(kGpsLatitude), "52.520008");
+  EXPECT_EQ(fields.Text(kGpsLongitude), "13.404954");
   EXPECT_EQ(fields.Text(kGpsAltitude), "  34.2");
   EXPECT_EQ(fields.Text(kGpsFix), "GPS Fix: 3D");
   EXPECT_TRUE(fields.fields[kGpsFix].enabled);
@@ -135,10 +128,8 @@ TEST_F(GpsSessionTest, SilentReceiverIsClosedAndAMissingOneRetriedEverySecond) {
   EXPECT_DOUBLE_EQ(g_slept, 2.0);
 }
 
-TEST(GarminInterface, OpenNeedsTheSessionAnswer) {
-  auto sim = std::make_shared<SimGarminState>();
+TEST_F(GpsSessionTest, InterfaceOpenNeedsTheSessionAnswer) {
   sim->answersSession = false;
-  GarminInterface gps(std::make_unique<SimGarminLink>(sim));
   EXPECT_FALSE(gps.Open(""));
   EXPECT_FALSE(gps.IsOpen());
   EXPECT_EQ(sim->closes, 1);
@@ -147,10 +138,8 @@ TEST(GarminInterface, OpenNeedsTheSessionAnswer) {
   EXPECT_EQ(gps.UsbPacketSize(), 64u);
 }
 
-TEST(GarminInterface, WriteFillingWholeUsbPacketsIsFollowedByAZeroLengthWrite) {
-  auto sim = std::make_shared<SimGarminState>();
+TEST_F(GpsSessionTest, InterfaceWriteFillingWholeUsbPacketsIsFollowedByAZeroLengthWrite) {
   sim->packetSize = 14;  // the start PVT command is 12 + 2 bytes
-  GarminInterface gps(std::make_unique<SimGarminLink>(sim));
   ASSERT_TRUE(gps.Open(""));
   sim->writes.clear();
   ASSERT_TRUE(gps.StartPvt());
@@ -162,9 +151,7 @@ TEST(GarminInterface, WriteFillingWholeUsbPacketsIsFollowedByAZeroLengthWrite) {
   EXPECT_EQ(sim->writes.size(), 1u);
 }
 
-TEST(GarminInterface, ReadsAreBoundedAgainstBabblingOrBrokenReceivers) {
-  auto sim = std::make_shared<SimGarminState>();
-  GarminInterface gps(std::make_unique<SimGarminLink>(sim));
+TEST_F(GpsSessionTest, InterfaceReadsAreBoundedAgainstBabblingOrBrokenReceivers) {
   ASSERT_TRUE(gps.Open(""));
   // Full 64-byte pieces that never end.
   for (int i = 0; i < 2000; ++i) sim->interruptPieces.emplace_back(64, 0x14);

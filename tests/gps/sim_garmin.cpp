@@ -36,22 +36,24 @@ bool SimGarminLink::PacketSize(uint32_t* size, int) {
   return true;
 }
 
-int SimGarminLink::InterruptRead(uint8_t* buffer, int capacity, int) {
-  if (!open_ || s_->interruptPieces.empty()) return -1;
-  std::vector<uint8_t> piece = std::move(s_->interruptPieces.front());
-  s_->interruptPieces.pop_front();
+namespace {
+// Hands out the next piece of a pipe, as much of it as fits; -1 when none is queued.
+int TakePiece(std::deque<std::vector<uint8_t>>& pieces, uint8_t* buffer, int capacity) {
+  if (pieces.empty()) return -1;
+  std::vector<uint8_t> piece = std::move(pieces.front());
+  pieces.pop_front();
   int n = std::min<int>(capacity, static_cast<int>(piece.size()));
   if (n > 0) std::memcpy(buffer, piece.data(), n);
   return n;
 }
+}  // namespace
+
+int SimGarminLink::InterruptRead(uint8_t* buffer, int capacity, int) {
+  return open_ ? TakePiece(s_->interruptPieces, buffer, capacity) : -1;
+}
 
 int SimGarminLink::BulkRead(uint8_t* buffer, int capacity, int) {
-  if (!open_ || s_->bulkPieces.empty()) return -1;
-  std::vector<uint8_t> piece = std::move(s_->bulkPieces.front());
-  s_->bulkPieces.pop_front();
-  int n = std::min<int>(capacity, static_cast<int>(piece.size()));
-  if (n > 0) std::memcpy(buffer, piece.data(), n);
-  return n;
+  return open_ ? TakePiece(s_->bulkPieces, buffer, capacity) : -1;
 }
 
 bool SimGarminLink::BulkWrite(const uint8_t* data, int length, int) {

@@ -26,61 +26,43 @@ class FakeClock : public TimerClock {
 class FakeStation : public TimerActions {
  public:
   TimerProgram programs[2];
-  bool powerSaverEnable = true;
-  bool recordOn = false;
-  bool playbackOn = false;
-  bool powerSave = false;
+  bool powerSaverEnable = false;  // tests of power saving switch it on
+  bool recordOn = false, playbackOn = false, powerSave = false;
   std::string clock, status = "IDLE", basePath, comment;
-  std::vector<std::string> events;
+  std::vector<std::string> statuses;  // every status shown
 
   TimerProgram Program(int n) override { return programs[n - 1]; }
   bool PowerSaverEnabled() override { return powerSaverEnable; }
   bool ReceiverInUse() override { return recordOn || playbackOn; }
   void ShowClock(const std::string& t) override { clock = t; }
-  void ShowStatus(const std::string& t) override {
-    status = t;
-    events.push_back("status " + t);
-  }
+  void ShowStatus(const std::string& t) override { statuses.push_back(status = t); }
   void SetRecordingBasePath(const std::string& p) override { basePath = p; }
   void SetRecordComment(const std::string& c) override { comment = c; }
-  void StartRecording() override {
-    recordOn = true;
-    events.push_back("start");
-  }
-  void StopRecording() override {
-    recordOn = false;
-    events.push_back("stop");
-  }
-  bool SetPowerSave(bool on) override {
-    powerSave = powerSaverEnable && on;
-    events.push_back(powerSave ? "power save on" : "power save off");
-    return powerSave;
-  }
+  void StartRecording() override { recordOn = true; }
+  void StopRecording() override { recordOn = false; }
+  bool SetPowerSave(bool on) override { return powerSave = powerSaverEnable && on; }
 };
 
 TimerProgram MakeProgram(const char* start, const char* stop, const char* path = "/rec/p.wav") {
-  TimerProgram p;
-  p.enabled = true;
-  p.startText = start;
-  p.stopText = stop;
-  p.basePath = path;
-  p.comment = "night";
-  return p;
+  return TimerProgram{true, start, stop, path, "night"};
 }
 
 constexpr int H = 3600;
 
-// Steps until the clock reaches `until` (seconds since the start of day 0).
-void RunUntil(OperationTimer& timer, FakeClock& clock, int until) {
-  while (clock.now_ < until) timer.Step();
-}
-
-TEST(OperationTimer, ProgramAcrossMidnightRunsUntilItsStopTime) {
+class OperationTimerTest : public ::testing::Test {
+ protected:
+  // Steps until the clock reaches `until` (seconds since the start of day 0).
+  void RunUntil(int until) {
+    while (clock.now_ < until) timer.Step();
+  }
   FakeStation station;
+  FakeClock clock{0};
+  OperationTimer timer{clock, station};
+};
+
+TEST_F(OperationTimerTest, ProgramAcrossMidnightRunsUntilItsStopTime) {
   station.programs[0] = MakeProgram("22:00:00", "02:00:00");
-  station.powerSaverEnable = false;
-  FakeClock clock(23 * H + 1800);
-  OperationTimer timer(clock, station);
+  clock.now_ = 23 * H + 1800;
   timer.Step();
   EXPECT_EQ(station.clock, "23:30:00");
   EXPECT_EQ(timer.ActiveProgram(), 1);
@@ -99,13 +81,10 @@ TEST(OperationTimer, ProgramAcrossMidnightRunsUntilItsStopTime) {
   EXPECT_EQ(station.status, "IDLE");
 }
 
-TEST(OperationTimer, StartEqualToStopNeverRunsAndStopsARunningProgram) {
-  FakeStation station;
-  station.powerSaverEnable = false;
+TEST_F(OperationTimerTest, StartEqualToStopNeverRunsAndStopsARunningProgram) {
   station.programs[0] = MakeProgram("10:00:00", "10:00:00");
-  FakeClock clock(10 * H);
-  OperationTimer timer(clock, station);
-  RunUntil(timer, clock, 11 * H);
+  clock.now_ = 10 * H;
+  RunUntil(11 * H);
   EXPECT_EQ(timer.ActiveProgram(), 0);
   EXPECT_FALSE(station.recordOn);
 
@@ -118,12 +97,9 @@ TEST(OperationTimer, StartEqualToStopNeverRunsAndStopsARunningProgram) {
   EXPECT_FALSE(station.recordOn);
 }
 
-TEST(OperationTimer, InvalidTimesNeverStartAndNeverStopAProgram) {
-  FakeStation station;
-  station.powerSaverEnable = false;
+TEST_F(OperationTimerTest, InvalidTimesNeverStartAndNeverStopAProgram) {
   station.programs[0] = MakeProgram("10:00", "12:00:00");
-  FakeClock clock(11 * H);
-  OperationTimer timer(clock, station);
+  clock.now_ = 11 * H;
   timer.Step();
   EXPECT_EQ(timer.ActiveProgram(), 0);
 
@@ -139,17 +115,14 @@ TEST(OperationTimer, InvalidTimesNeverStartAndNeverStopAProgram) {
   EXPECT_EQ(timer.ActiveProgram(), 0);
 }
 
-TEST(OperationTimer, ProgramOneWinsAndProgramTwoFollowsWhenItEnds) {
-  FakeStation station;
-  station.powerSaverEnable = false;
+TEST_F(OperationTimerTest, ProgramOneWinsAndProgramTwoFollowsWhenItEnds) {
   station.programs[0] = MakeProgram("20:00:00", "21:00:00", "/rec/one.wav");
   station.programs[1] = MakeProgram("20:30:00", "22:00:00", "/rec/two.wav");
-  FakeClock clock(20 * H + 2400);
-  OperationTimer timer(clock, station);
+  clock.now_ = 20 * H + 2400;
   timer.Step();
   EXPECT_EQ(timer.ActiveProgram(), 1);
   EXPECT_EQ(station.basePath, "/rec/one.wav");
-  RunUntil(timer, clock, 21 * H);
+  RunUntil(21 * H);
   timer.Step();  // 21:00:00: program 1 ends
   EXPECT_EQ(timer.ActiveProgram(), 0);
   timer.Step();  // the next pass takes program 2
@@ -159,14 +132,13 @@ TEST(OperationTimer, ProgramOneWinsAndProgramTwoFollowsWhenItEnds) {
   EXPECT_TRUE(station.recordOn);
 }
 
-TEST(OperationTimer, PowerSaveAboutThreeSecondsAfterTheLastProgramAndLeftWhenOneStarts) {
-  FakeStation station;
+TEST_F(OperationTimerTest, PowerSaveAboutThreeSecondsAfterTheLastProgramAndLeftWhenOneStarts) {
+  station.powerSaverEnable = true;
   station.programs[0] = MakeProgram("01:00:00", "01:00:10");
-  FakeClock clock(1 * H);
-  OperationTimer timer(clock, station);
+  clock.now_ = 1 * H;
   timer.Step();
   ASSERT_EQ(timer.ActiveProgram(), 1);
-  RunUntil(timer, clock, 1 * H + 10);
+  RunUntil(1 * H + 10);
   timer.Step();  // 01:00:10 ends the program
   ASSERT_FALSE(station.recordOn);
   const int ended = 1 * H + 10;
@@ -184,23 +156,20 @@ TEST(OperationTimer, PowerSaveAboutThreeSecondsAfterTheLastProgramAndLeftWhenOne
   EXPECT_TRUE(station.recordOn);
 }
 
-TEST(OperationTimer, WithThePowerSaverOffThereIsNeverPowerSaverMode) {
-  FakeStation station;
+TEST_F(OperationTimerTest, WithThePowerSaverOffThereIsNeverPowerSaverMode) {
   station.powerSaverEnable = false;
   station.programs[0] = MakeProgram("03:00:00", "03:00:30");
-  FakeClock clock(2 * H + 3590);
-  OperationTimer timer(clock, station);
-  RunUntil(timer, clock, 3 * H + 600);
+  clock.now_ = 2 * H + 3590;
+  RunUntil(3 * H + 600);
   EXPECT_FALSE(station.powerSave);
-  for (const std::string& e : station.events) EXPECT_NE(e, "status Power Saver Mode");
+  for (const std::string& shown : station.statuses) EXPECT_NE(shown, "Power Saver Mode");
 }
 
-TEST(OperationTimer, PowerSaveLeftWhenThePowerSaverOrBothProgramsAreSwitchedOff) {
-  FakeStation station;
+TEST_F(OperationTimerTest, PowerSaveLeftWhenThePowerSaverOrBothProgramsAreSwitchedOff) {
+  station.powerSaverEnable = true;
   station.programs[0] = MakeProgram("05:00:00", "06:00:00");
-  FakeClock clock(12 * H);
-  OperationTimer timer(clock, station);
-  RunUntil(timer, clock, 12 * H + 10);
+  clock.now_ = 12 * H;
+  RunUntil(12 * H + 10);
   ASSERT_TRUE(station.powerSave);
   station.programs[0].enabled = false;
   timer.Step();
@@ -208,24 +177,23 @@ TEST(OperationTimer, PowerSaveLeftWhenThePowerSaverOrBothProgramsAreSwitchedOff)
   EXPECT_EQ(station.status, "IDLE");
 }
 
-TEST(OperationTimer, NeverSleepsWhileTheUserRecordsOrPlays) {
-  FakeStation station;
+TEST_F(OperationTimerTest, NeverSleepsWhileTheUserRecordsOrPlays) {
+  station.powerSaverEnable = true;
   station.programs[1] = MakeProgram("05:00:00", "06:00:00");
   station.recordOn = true;  // a manual recording
-  FakeClock clock(12 * H);
-  OperationTimer timer(clock, station);
-  RunUntil(timer, clock, 12 * H + 30);
+  clock.now_ = 12 * H;
+  RunUntil(12 * H + 30);
   EXPECT_FALSE(station.powerSave);
   EXPECT_TRUE(station.recordOn);
 
   station.recordOn = false;
   station.playbackOn = true;
-  RunUntil(timer, clock, 12 * H + 60);
+  RunUntil(12 * H + 60);
   EXPECT_FALSE(station.powerSave);
 
   // Already asleep when the user starts a recording by hand: wake up.
   station.playbackOn = false;
-  RunUntil(timer, clock, 12 * H + 90);
+  RunUntil(12 * H + 90);
   ASSERT_TRUE(station.powerSave);
   station.recordOn = true;
   timer.Step();

@@ -2,21 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "timer/operation_timer.h"
 
 namespace hv {
 namespace {
 
 TEST(TimeOfDay, AcceptsThreeDigitGroupsInRange) {
-  int s = -1;
-  EXPECT_TRUE(ParseTimeOfDay("00:00:00", &s));
-  EXPECT_EQ(s, 0);
-  EXPECT_TRUE(ParseTimeOfDay("23:59:59", &s));
-  EXPECT_EQ(s, 86399);
-  EXPECT_TRUE(ParseTimeOfDay("1:2:3", &s));
-  EXPECT_EQ(s, 3723);
-  EXPECT_TRUE(ParseTimeOfDay("007:05:000", &s));
-  EXPECT_EQ(s, 7 * 3600 + 300);
+  for (auto [text, seconds] : {std::pair{"00:00:00", 0}, {"23:59:59", 86399}, {"1:2:3", 3723},
+                               {"007:05:000", 7 * 3600 + 300}}) {
+    int s = -1;
+    EXPECT_TRUE(ParseTimeOfDay(text, &s)) << text;
+    EXPECT_EQ(s, seconds) << text;
+  }
 }
 
 TEST(TimeOfDay, RefusesEverythingElse) {

@@ -2,6 +2,9 @@
 // toolkit, and the power-save titles.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "core/station_state.h"
 #include "gps/gps_session.h"
 #include "recording/record_paths.h"
@@ -34,6 +37,15 @@ class UnattendedWindows : public testing::Test {
   }
   // A fresh Operation Timer window built from the current settings.
   XsWindow* Timer() { return CreateOperationTimerWindow(); }
+  // Each control shows its text.
+  static void ExpectTexts(XsWindow* w, std::initializer_list<std::pair<int, const char*>> texts) {
+    for (auto [id, text] : texts) EXPECT_EQ(XsControlText(w, id), text) << "control " << id;
+  }
+  // A check box clicked to `on`.
+  static void Check(XsWindow* w, int id, bool on) {
+    XsCheckSet(w, id, on);
+    XsInjectEvent(w, kXsButton, id);
+  }
 };
 
 TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
@@ -44,21 +56,16 @@ TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
   g_settings.TimeStandard = 1;
   XsWindow* w = Timer();
   EXPECT_EQ(XsWindowGetTitle(w), "Operation Timer");
-  EXPECT_EQ(XsControlText(w, kTimerStandard), "Local");
-  EXPECT_EQ(XsControlText(w, kTimerStatus), "IDLE");
-  EXPECT_EQ(XsControlText(w, kTimerStart1), "22:00:00");
-  EXPECT_EQ(XsControlText(w, kTimerFileName1), "night.wav");
-  EXPECT_EQ(XsControlText(w, kTimerComment1), "<Program 1 Comment>");
+  ExpectTexts(w, {{kTimerStandard, "Local"}, {kTimerStatus, "IDLE"}, {kTimerStart1, "22:00:00"},
+                  {kTimerFileName1, "night.wav"}, {kTimerComment1, "<Program 1 Comment>"}});
   EXPECT_TRUE(XsCheckGet(w, kTimerEnable1));
   EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable1));
   for (int id : {kTimerStart1, kTimerStop1, kTimerFile1, kTimerComment1}) EXPECT_FALSE(XsControlIsEnabled(w, id));
   // Program 2: no times stored (shown as 00:00:00), no path: cannot be switched on.
-  EXPECT_EQ(XsControlText(w, kTimerStart2), "00:00:00");
-  EXPECT_EQ(XsControlText(w, kTimerFileName2), "<No file selected>");
+  ExpectTexts(w, {{kTimerStart2, "00:00:00"}, {kTimerFileName2, "<No file selected>"}});
   EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
 
-  XsCheckSet(w, kTimerEnable1, false);
-  XsInjectEvent(w, kXsButton, kTimerEnable1);
+  Check(w, kTimerEnable1, false);
   EXPECT_FALSE(g_settings.Program1Enable.load());
   for (int id : {kTimerStart1, kTimerStop1, kTimerFile1, kTimerComment1}) EXPECT_TRUE(XsControlIsEnabled(w, id));
 }
@@ -91,8 +98,7 @@ TEST_F(UnattendedWindows, TimeFieldsAndFileChoiceDecideWhetherAProgramCanBeSwitc
   XsControlSetText(w, kTimerComment2, std::string(600, 'c').c_str());
   XsInjectEvent(w, kXsEditChanged, kTimerComment2);
   EXPECT_EQ(g_history.Pgm2Comment.Get().size(), 511u);
-  XsCheckSet(w, kTimerPowerSaver, false);
-  XsInjectEvent(w, kXsButton, kTimerPowerSaver);
+  Check(w, kTimerPowerSaver, false);
   EXPECT_FALSE(g_settings.PowerSaverEnable.load());
 }
 
@@ -136,16 +142,10 @@ TEST_F(UnattendedWindows, TimerActionsDriveTheStationsRecordingControls) {
 TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
   g_settings.FTPHostName.Set("127.0.0.59:2121");
   XsWindow* w = CreateFileTransferWindow();
-  EXPECT_EQ(XsControlText(w, 476), "IDLE");
-  EXPECT_EQ(XsControlText(w, 463), "127.0.0.59:2121");
-  EXPECT_EQ(XsControlText(w, 465), "<no directory>");
-  EXPECT_EQ(XsControlText(w, 470), "<no password>");
+  ExpectTexts(w, {{476, "IDLE"}, {463, "127.0.0.59:2121"}, {465, "<no directory>"}, {470, "<no password>"}});
   EXPECT_FALSE(XsControlIsEnabled(w, 471));  // no archive folder yet
 
-  for (int id : {460, 461, 466}) {
-    XsCheckSet(w, id, true);
-    XsInjectEvent(w, kXsButton, id);
-  }
+  for (int id : {460, 461, 466}) Check(w, id, true);
   EXPECT_TRUE(g_settings.FileTransferEnable.load());
   EXPECT_TRUE(g_settings.FileTransferDuringIdle.load());
   EXPECT_TRUE(g_settings.FileTransferLoginEnable.load());
@@ -159,13 +159,11 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
   EXPECT_EQ(g_history.ArchiveDirectory.Get(), "/data/archive/");
   EXPECT_EQ(XsControlText(w, 473), "/data/archive/");
   EXPECT_TRUE(XsControlIsEnabled(w, 471));
-  XsCheckSet(w, 471, true);
-  XsInjectEvent(w, kXsButton, 471);
+  Check(w, 471, true);
   EXPECT_TRUE(g_settings.FileTransferArchiveEnable.load());
   EXPECT_FALSE(XsControlIsEnabled(w, 473));
   EXPECT_FALSE(XsControlIsEnabled(w, 474));
-  XsCheckSet(w, 471, false);
-  XsInjectEvent(w, kXsButton, 471);
+  Check(w, 471, false);
   XsPresetDialogAnswer("");  // cancelling empties the archive folder
   XsInjectEvent(w, kXsButton, 474);
   EXPECT_EQ(g_history.ArchiveDirectory.Get(), "");
@@ -175,9 +173,7 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
 TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
   XsWindow* w = g_gpsStatusWindow;
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(XsControlText(w, kGpsDevice), "<No Device Found>");
-  EXPECT_EQ(XsControlText(w, kGpsLatitude), "0.000000");
-  EXPECT_EQ(XsControlText(w, kGpsFix), "GPS Fix: none");
+  ExpectTexts(w, {{kGpsDevice, "<No Device Found>"}, {kGpsLatitude, "0.000000"}, {kGpsFix, "GPS Fix: none"}});
   for (int i = 0; i < kGpsSatelliteLines; ++i) EXPECT_EQ(XsControlText(w, kGpsFirstSatellite + i), "--");
   XsWindowShow(w);
   XsMenuCheck(g_mainWindow, 246);
@@ -185,12 +181,6 @@ TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
   EXPECT_FALSE(XsWindowIsShown(w));
   EXPECT_FALSE(XsMenuIsChecked(g_mainWindow, 246));
 }
-
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
 
 TEST(StationTimerClock, FollowsTheReplayedTimeAndTheTimeStandard) {
   StationTimerClock clock;

@@ -2,13 +2,11 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace hv {
@@ -62,21 +60,9 @@ std::string MakeTempFolder() {
   return made ? std::string(made) + "/" : std::string();
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace hv

@@ -3,7 +3,10 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <string>
+
+#include "support/process.h"
 
 namespace hv {
 
@@ -30,8 +33,8 @@ class FtpTestServer {
 
 // A fresh temporary folder ending in "/".
 std::string MakeTempFolder();
-std::string ReadWholeFile(const std::string& path);
+inline std::string ReadWholeFile(const std::string& path) { return testutil::ReadText(path); }
 void WriteWholeFile(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 }  // namespace hv

@@ -14,15 +14,11 @@ TEST(UploadSearch, PatternReplacesOrAppendsTheExtension) {
 
 TEST(UploadSearch, FinishedRecordingsMatchAndFilesBeingWrittenNever) {
   const std::string p = "site4*.w*";
-  EXPECT_TRUE(MatchesUploadPattern("site4_D20240131T220000m000.wav", p));
-  EXPECT_TRUE(MatchesUploadPattern("site4_D20240131T220000m000.wv", p));
-  EXPECT_TRUE(MatchesUploadPattern("site4.wav", p));
-  EXPECT_FALSE(MatchesUploadPattern("site4_D20240131T220000m000.tmp_wav", p));
-  EXPECT_FALSE(MatchesUploadPattern("site4_D20240131T220000m000.tmp_wv", p));
-  EXPECT_FALSE(MatchesUploadPattern("site4.w.tmp_wav", p));
-  EXPECT_FALSE(MatchesUploadPattern("site4_D20240131_log.txt", p));
-  EXPECT_FALSE(MatchesUploadPattern("site5_D20240131T220000m000.wav", p));
-  EXPECT_FALSE(MatchesUploadPattern("site", p));
+  for (const char* name : {"site4_D20240131T220000m000.wav", "site4_D20240131T220000m000.wv", "site4.wav"})
+    EXPECT_TRUE(MatchesUploadPattern(name, p)) << name;
+  for (const char* name : {"site4_D20240131T220000m000.tmp_wav", "site4_D20240131T220000m000.tmp_wv", "site4.w.tmp_wav",
+                           "site4_D20240131_log.txt", "site5_D20240131T220000m000.wav", "site"})
+    EXPECT_FALSE(MatchesUploadPattern(name, p)) << name;
   EXPECT_FALSE(MatchesUploadPattern("site4.wav", "no wildcard"));
 }
 

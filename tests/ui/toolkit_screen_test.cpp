@@ -3,17 +3,16 @@
 // clicked with xdotool. Runs under scripts/with-xvfb.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ui/toolkit/xs.h"
+#include "ui/screen_test_support.h"
 
 namespace {
+
+using namespace hv::screentest;
 
 struct Seen {
   int event, d0, d1;
@@ -31,49 +30,14 @@ bool SawEvent(int event, int d0) {
   return false;
 }
 
-std::string ArtifactDir() {
-  const char* dir = std::getenv("HALVANE_ARTIFACT_DIR");
-  return dir && *dir ? dir : ".";
-}
+int Shell(const std::string& command) { return RunWhilePumping(command, 0.1); }
 
-// Runs a shell command on another thread while the main thread keeps the
-// screen alive; returns its exit status.
-int RunWhilePumping(const std::string& command) {
-  std::atomic<bool> done{false};
-  int status = -1;
-  std::thread t([&] {
-    status = std::system(command.c_str());
-    done = true;
-  });
-  while (!done) XsMessageLoopFor(0.02);
-  t.join();
-  XsMessageLoopFor(0.1);
-  return status;
-}
-
-struct Screenshot {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  uint32_t At(int x, int y) const {
-    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (p[0] << 16) | (p[1] << 8) | p[2];
-  }
-};
-
-// Photographs the whole display into the artifact folder (PNG to look at, PPM to check).
-Screenshot TakeScreenshot(const std::string& name) {
-  std::string png = ArtifactDir() + "/" + name + ".png", ppm = ArtifactDir() + "/" + name + ".ppm";
-  EXPECT_EQ(RunWhilePumping("import -window root '" + png + "' && convert '" + png + "' '" + ppm + "'"), 0);
-  Screenshot shot;
-  std::ifstream in(ppm, std::ios::binary);
-  std::string magic;
-  int maxval = 0;
-  in >> magic >> shot.width >> shot.height >> maxval;
-  in.get();
-  if (magic != "P6" || maxval != 255) return Screenshot{};
-  shot.rgb.resize(static_cast<size_t>(shot.width) * shot.height * 3);
-  in.read(reinterpret_cast<char*>(shot.rgb.data()), static_cast<std::streamsize>(shot.rgb.size()));
-  return shot;
+// A control of `kind` at (x, y) of the client area, shown.
+void Place(XsWindow* w, int id, int kind, int x, int y, int width, int height) {
+  XsControlCreate(w, id, kind);
+  XsControlMove(w, id, x, y);
+  XsControlResize(w, id, width, height);
+  XsControlShow(w, id);
 }
 
 int CountNear(const Screenshot& s, int x0, int y0, int w, int h, uint32_t colour) {
@@ -104,31 +68,16 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   XsWindowMove(w, 20, 20);
   XsMenuAdd(w, 201, "_File/E_xit");
   XsMenuAdd(w, 220, "Setup/Time Standard/UTC");
-  XsControlCreate(w, 302, kXsButtonControl);
+  Place(w, 302, kXsButtonControl, 280, 10, 100, 28);
   XsControlSetText(w, 302, "Record");
-  XsControlMove(w, 302, 280, 10);
-  XsControlResize(w, 302, 100, 28);
-  XsControlShow(w, 302);
-  XsControlCreate(w, 311, kXsProgress);
-  XsControlMove(w, 311, 280, 50);
-  XsControlResize(w, 311, 100, 16);
+  Place(w, 311, kXsProgress, 280, 50, 100, 16);
   XsProgressSet(w, 311, 50);
-  XsControlShow(w, 311);
-  XsControlCreate(w, 301, kXsStatic);
-  XsControlMove(w, 301, 280, 80);
-  XsControlResize(w, 301, 110, 20);
-  XsControlShow(w, 301);
-  XsControlCreate(w, 309, kXsSlider);
-  XsControlMove(w, 309, 280, 110);
-  XsControlResize(w, 309, 110, 24);
+  Place(w, 301, kXsStatic, 280, 80, 110, 20);
+  Place(w, 309, kXsSlider, 280, 110, 110, 24);
   XsSliderSetRange(w, 309, 100);
   XsSliderSetPosition(w, 309, 10);
-  XsControlShow(w, 309);
-  XsControlCreate(w, 331, kXsList);
-  XsControlMove(w, 331, 280, 150);
-  XsControlResize(w, 331, 110, 100);
+  Place(w, 331, kXsList, 280, 150, 110, 100);
   for (const char* item : {"c.wav", "a.wav", "b.wav"}) XsListAdd(w, 331, item);
-  XsControlShow(w, 331);
 
   // Drawing: a red block, an image blitted twice its size, and text.
   XsDrawSetColor(w, 255, 0, 0);
@@ -151,7 +100,7 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   int wx = 0, wy = 0;
   XsWindowGetPosition(w, &wx, &wy);
   const int top = wy + 25;  // below the menu bar
-  Screenshot shot = TakeScreenshot("toolkit_window");
+  Screenshot shot = TakeScreenshot("toolkit_window", 0.1);
   ASSERT_GT(shot.width, 0);
   EXPECT_EQ(shot.At(wx + 50, top + 40), 0xFF0000u);
   EXPECT_EQ(CountNear(shot, wx + 10, top + 10, 100, 60, 0xFF0000), 6000);
@@ -162,32 +111,28 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   EXPECT_EQ(XsControlText(w, 301), "Worker text");
 
   // Input: a click on the button, a click in the drawing, Escape.
-  std::string move = "xdotool mousemove --sync ";
-  RunWhilePumping(move + std::to_string(wx + 330) + " " + std::to_string(top + 24) + " click 1");
+  Shell("xdotool " + Move(wx + 330, top + 24) + " click 1");
   EXPECT_TRUE(SawEvent(kXsButton, 302));
-  RunWhilePumping(move + std::to_string(wx + 60) + " " + std::to_string(top + 30) + " click 1");
+  Shell("xdotool " + Move(wx + 60, top + 30) + " click 1");
   EXPECT_TRUE(SawEvent(kXsLeftDown, 60));  // client coordinates
   EXPECT_TRUE(SawEvent(kXsLeftUp, 60));
-  RunWhilePumping(move + std::to_string(wx + 80) + " " + std::to_string(top + 90) + " click --repeat 2 1 click 3");
+  Shell("xdotool " + Move(wx + 80, top + 90) + " click --repeat 2 1 click 3");
   EXPECT_TRUE(SawEvent(kXsDoubleClick, 80));
   EXPECT_TRUE(SawEvent(kXsRightUp, 80));
-  RunWhilePumping("xdotool key Escape");
+  Shell("xdotool key Escape");
   EXPECT_TRUE(SawEvent(kXsKeyDown, 27));
   EXPECT_TRUE(XsWindowIsShown(w));  // Escape is a key, not a close
 
   // The menu by its mnemonics, and a slider dragged to its right end.
-  // (--sync waits for the pointer to move, so never to where it already is.)
-  RunWhilePumping(move + std::to_string(wx + 70) + " " + std::to_string(top + 40) + " key alt+f x");
+  Shell("xdotool " + Move(wx + 70, top + 40) + " key alt+f x");
   EXPECT_TRUE(SawEvent(kXsMenu, 201));
-  RunWhilePumping(move + std::to_string(wx + 290) + " " + std::to_string(top + 122) + " mousedown 1 sleep 0.2 mousemove --sync " +
-                  std::to_string(wx + 398) + " " + std::to_string(top + 122) + " sleep 0.2 mouseup 1");
+  Shell(DragCommand(wx + 290, top + 122, wx + 398, top + 122));
   EXPECT_TRUE(SawEvent(kXsSliderMoved, 309));
   EXPECT_TRUE(SawEvent(kXsSliderReleased, 309));
   EXPECT_EQ(XsSliderGetPosition(w, 309), 100);
 
   // An item of the list dragged below the last one moves to the end.
-  RunWhilePumping(move + std::to_string(wx + 300) + " " + std::to_string(top + 158) + " mousedown 1 sleep 0.2 mousemove --sync " +
-                  std::to_string(wx + 300) + " " + std::to_string(top + 235) + " sleep 0.2 mouseup 1");
+  Shell(DragCommand(wx + 300, top + 158, wx + 300, top + 235));
   char item[16] = "";
   XsListGetText(w, 331, 2, item, sizeof item);
   EXPECT_STREQ(item, "a.wav");

@@ -3,6 +3,8 @@
 // radio groups and validity flags.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "core/station_state.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
@@ -10,6 +12,7 @@
 #include "ui/windows/main_window.h"
 #include "ui/windows/number_rule.h"
 #include "ui/windows/record_setup_window.h"
+#include "ui/windows/tessagram_window.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -101,18 +104,22 @@ TEST_F(WindowsTest, ModeSetsMenuTextAndRecordSetupGroups) {
   EXPECT_FALSE(XsControlIsEnabled(setup_, 384));
 }
 
-TEST(NumberRule, DigitsAlonePointAndSign) {
-  float v = -1;
-  EXPECT_FALSE(ParseNumberRule("0", &v));
-  EXPECT_FALSE(ParseNumberRule("", &v));
-  EXPECT_FALSE(ParseNumberRule("-", &v));
-  EXPECT_FALSE(ParseNumberRule("1e3", &v));
-  EXPECT_FALSE(ParseNumberRule(" 1", &v));
-  EXPECT_TRUE(ParseNumberRule("0.0", &v));
-  EXPECT_EQ(v, 0.0f);
-  EXPECT_TRUE(ParseNumberRule("-2.5", &v));
-  EXPECT_EQ(v, -2.5f);
-  EXPECT_TRUE(ParseNumberRule("7.", &v));
+// The number rule of the Record Setup and Tessagram marker fields: digits with
+// an optional point and minus sign; a zero needs its point.
+TEST(NumberRule, DigitsAlonePointAndSignInRecordSetupAndMarkerFields) {
+  float f = -1;
+  double d = -1;
+  for (const char* bad : {"", "0", "00", "-", "1e3", "12a", " 5", "5 ", "1.2.3", "+5", "--1"}) {
+    EXPECT_FALSE(ParseNumberRule(bad, &f)) << bad;
+    EXPECT_FALSE(ParseMarkerNumber(bad, &d)) << bad;
+  }
+  for (auto [text, value] : {std::pair{"0.5", 0.5}, {"75", 75.0}, {"-12.25", -12.25}, {"150", 150.0}, {"0.0", 0.0},
+                             {"7.", 7.0}}) {
+    f = -1, d = -1;
+    EXPECT_TRUE(ParseNumberRule(text, &f) && ParseMarkerNumber(text, &d)) << text;
+    EXPECT_EQ(f, value) << text;
+    EXPECT_EQ(d, value) << text;
+  }
 }
 
 TEST_F(WindowsTest, UserDurationZeroWithAndWithoutItsPoint) {

@@ -36,16 +36,6 @@ class WindowsTest : public testing::Test {
   XsWindow* setup_ = g_recordSetupWindow;
 };
 
-TEST_F(WindowsTest, PlotSizeFollowsTheClientAndNeverGoesNegative) {
-  int w = -1, h = -1;
-  PlotSizeForClient(700, 300, &w, &h);
-  EXPECT_EQ(w, 412);
-  EXPECT_EQ(h, 220);
-  PlotSizeForClient(200, 50, &w, &h);
-  EXPECT_EQ(w, 0);
-  EXPECT_EQ(h, 0);
-}
-
 TEST_F(WindowsTest, SlidersStoreTheirSettingsAndShowTheirTexts) {
   XsInjectEvent(main_, kXsSliderMoved, 358, 30);
   EXPECT_EQ(g_settings.SonoBrightness.load(), 70.0f);

@@ -1,6 +1,5 @@
 #include "ui/windows/main_window.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -167,11 +166,6 @@ void OnMenu(int id) {
 }
 
 }  // namespace
-
-void PlotSizeForClient(int clientWidth, int clientHeight, int* plotWidth, int* plotHeight) {
-  *plotWidth = std::max(clientWidth - 288, 0);
-  *plotHeight = std::max(clientHeight - 80, 0);
-}
 
 void BuildMainWindow(XsWindow* w) {
   AddControls(w, kControls);

@@ -11,7 +11,4 @@ namespace hv {
 void BuildMainWindow(XsWindow* window);
 int MainWindowHandler(XsWindow* window, int event, int* data);
 
-// The plot size for a client size: (w - 288, h - 80), never negative.
-void PlotSizeForClient(int clientWidth, int clientHeight, int* plotWidth, int* plotHeight);
-
 }  // namespace hv

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "guano/guano_files.h"
-#include "recording/temp_folder.h"
-#include "recording/wave_file.h"
+#include "recording/recording_files.h"
 
 namespace {
 
@@ -26,14 +25,8 @@ TEST(GuanoPeers, SoxAndPythonWaveReadOurFiles) {
   for (size_t frames : {size_t(1), size_t(25001)}) {
     SCOPED_TRACE(frames);
     const std::string path = dir / "peer.wav";
-    hv::WaveFile f;
-    hv::FormatWithAttribute record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
-    f.SetGuanoMetadata(true);
-    ASSERT_EQ(f.Open(path.c_str(), &record, hv::RecordingFile::kWrite), hv::kFileOk);
-    const auto samples = ToneBytes(frames);
-    uint32_t taken = 0;
-    ASSERT_EQ(f.Write(uint32_t(samples.size()), samples.data(), &taken), hv::kFileOk);
-    ASSERT_EQ(f.Close(), hv::kFileOk);
+    const auto record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
+    ASSERT_TRUE(hv::WriteRecording<hv::WaveFile>(path, record, ToneBytes(frames), true));
 
     EXPECT_EQ(Output("sox --i -s '" + path + "' 2>&1"), std::to_string(frames) + "\n");
     EXPECT_EQ(Output("sox --i -r '" + path + "' 2>&1"), "25000\n");

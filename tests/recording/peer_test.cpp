@@ -7,20 +7,12 @@
 #include "recording/le_bytes.h"
 #include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[512];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string RunCommand(const std::string& command) { return testutil::CommandOutput(command + " 2>&1"); }
 
 const char kAttribute[] =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=HX302,DC=Off,UTC=2024:01:31::23:59:59.123,LTB=  60,CMT=<peer test>MMMMMMMMM ";

@@ -24,9 +24,7 @@ class StationRecording : public ::testing::Test {
   // Runs the simulator on `address` and the station with `options` for `seconds`.
   void RunStation(const std::string& address, const std::string& signal, std::vector<std::string> options,
                   double seconds) {
-    std::filesystem::create_directories(dir / "cfg");
-    std::filesystem::create_directories(dir / "inst");
-    std::filesystem::create_directories(dir / "out");
+    for (const char* folder : {"cfg", "inst", "out"}) std::filesystem::create_directories(dir / folder);
     setenv("HALVANE_INSTANCE_DIR", (dir / "inst").c_str(), 1);
     pid_t sim = Spawn({kBin + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir / "sim.txt");
     ASSERT_GT(sim, 0);

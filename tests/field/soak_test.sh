@@ -13,14 +13,7 @@ HALVANE="$1"
 SIM="$2"
 SERVER="$3"
 SECONDS_PER_PHASE="${4:-120}"
-HERE="$(cd "$(dirname "$0")" && pwd)"
-WORK=$(mktemp -d)
-export HALVANE_INSTANCE_DIR="$WORK/instances"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; wait 2>/dev/null; rm -rf "$WORK"; }
-trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/field_common.sh"
 
 mkdir -p "$WORK/remote"
 /usr/bin/python3 "$SERVER" --address 127.0.0.65 --dir "$WORK/remote" --commands "$WORK/commands" >"$WORK/port" 2>/dev/null &
@@ -33,10 +26,7 @@ port=$(head -1 "$WORK/port")
 phase() {
   local name="$1" address="$2" signal="$3" mode="$4"
   mkdir -p "$WORK/$name"
-  "$SIM" --bind "$address" --signal "$signal" >"$WORK/$name.sim" 2>&1 &
-  local sim=$!
-  pids+=($sim)
-  sleep 0.3
+  start_sim "$address" "$signal" "$WORK/$name.sim"
   "$HALVANE" --headless --config "$WORK/cfg-$name" --device "IP$address" --audio "wav:$WORK/$name.audio.wav" \
     --show trace --mode "$mode" --record "$WORK/$name/site.wav" --run-for "$SECONDS_PER_PHASE" \
     --set FileTransferEnable=1 --set "FTPHostName=127.0.0.65:$port" >"$WORK/$name.out" 2>&1 &
@@ -74,12 +64,7 @@ local_left=$(ls "$WORK"/snap/site_D*.wav 2>/dev/null | wc -l)
 sent=$(ls "$WORK"/remote/site_D*.wav 2>/dev/null | wc -l)
 [ "$sent" -ge 3 ] || fail "snap: only $sent snapshots uploaded"
 [ "$local_left" -le 1 ] || fail "snap: $local_left snapshots not uploaded"
-python3 - "$WORK"/remote/site_D*.wav <<'PY' || fail "snap: an uploaded snapshot is not whole"
-import struct, sys
-for path in sys.argv[1:]:
-    b = open(path, "rb").read()
-    assert b[:4] == b"RIFF" and struct.unpack("<I", b[4:8])[0] + 8 == len(b), path
-PY
+whole_wav "$WORK"/remote/site_D*.wav || fail "snap: an uploaded snapshot is not whole"
 echo "snap: $sent snapshots uploaded, $local_left left at the close"
 
 mkdir -p "$WORK/remote-snap" && mv "$WORK"/remote/* "$WORK/remote-snap/" 2>/dev/null

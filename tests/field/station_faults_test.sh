@@ -9,27 +9,8 @@
 set -u
 HALVANE="$1"
 SIM="$2"
-HERE="$(cd "$(dirname "$0")" && pwd)"
-WORK=$(mktemp -d)
-export HALVANE_INSTANCE_DIR="$WORK/instances"
-pids=()
-mounts=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null; done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/field_common.sh"
 stretches() { python3 "$HERE/counter_check.py" "$@"; }
-start_sim() {  # start_sim ADDRESS SIGNAL: the simulator's pid in $sim
-  "$SIM" --bind "$1" --signal "$2" >>"$WORK/sim.txt" 2>&1 &
-  sim=$!
-  pids+=($sim)
-  sleep 0.3
-}
 can_mount() {
   mkdir -p "$WORK/probe" && mount -t tmpfs -o size=64k tmpfs "$WORK/probe" 2>/dev/null && umount "$WORK/probe"
 }
@@ -133,11 +114,7 @@ else
   for f in "$WORK"/early/*.wav; do
     [ -e "$f" ] || continue
     cmp -s "$f" "$WORK/r3/$(basename "$f")" || fail "disk full: $(basename "$f") changed"
-    python3 - "$f" <<'PY' || fail "disk full: $(basename "$f") is not a whole WAV file"
-import struct, sys
-b = open(sys.argv[1], "rb").read()
-assert b[:4] == b"RIFF" and struct.unpack("<I", b[4:8])[0] + 8 == len(b)
-PY
+    whole_wav "$f" || fail "disk full: $(basename "$f") is not a whole WAV file"
   done
   ls "$WORK"/r3/late_D*.wav >/dev/null 2>&1 || fail "disk full: no snapshot after Record went off and on: $(ls -l "$WORK/r3") $(cat "$WORK/out3")"
   [ -n "${HALVANE_TEST_VERBOSE:-}" ] && { ls -l "$WORK/r1" "$WORK/r2" "$WORK/r3"; cat "$WORK/s1" "$WORK/s2" "$WORK/repair" "$WORK/out3"; }

@@ -6,41 +6,27 @@
 #include <string>
 
 #include "guano/guano_files.h"
-#include "recording/temp_folder.h"
-#include "recording/wave_file.h"
+#include "recording/recording_files.h"
+#include "support/process.h"
 
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
+using hv::testutil::CommandOutput;
 
 TEST(GuanoPeers, SoxAndPythonWaveReadOurFiles) {
   TempFolder dir;
   for (size_t frames : {size_t(1), size_t(25001)}) {
     SCOPED_TRACE(frames);
     const std::string path = dir / "peer.wav";
-    hv::WaveFile f;
-    hv::FormatWithAttribute record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
-    f.SetGuanoMetadata(true);
-    ASSERT_EQ(f.Open(path.c_str(), &record, hv::RecordingFile::kWrite), hv::kFileOk);
-    const auto samples = ToneBytes(frames);
-    uint32_t taken = 0;
-    ASSERT_EQ(f.Write(uint32_t(samples.size()), samples.data(), &taken), hv::kFileOk);
-    ASSERT_EQ(f.Close(), hv::kFileOk);
+    const auto record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
+    ASSERT_TRUE(hv::WriteRecording<hv::WaveFile>(path, record, ToneBytes(frames), true));
 
-    EXPECT_EQ(Output("sox --i -s '" + path + "' 2>&1"), std::to_string(frames) + "\n");
-    EXPECT_EQ(Output("sox --i -r '" + path + "' 2>&1"), "25000\n");
+    EXPECT_EQ(CommandOutput("sox --i -s '" + path + "' 2>&1"), std::to_string(frames) + "\n");
+    EXPECT_EQ(CommandOutput("sox --i -r '" + path + "' 2>&1"), "25000\n");
     const std::string python =
         "python3 -c \"import sys, wave; w = wave.open(sys.argv[1]); d = w.readframes(w.getnframes()); "
         "print(w.getnframes(), w.getframerate(), len(d))\" '" + path + "' 2>&1";
-    EXPECT_EQ(Output(python), std::to_string(frames) + " 25000 " + std::to_string(2 * frames) + "\n");
+    EXPECT_EQ(CommandOutput(python), std::to_string(frames) + " 25000 " + std::to_string(2 * frames) + "\n");
   }
 }
 

@@ -6,20 +6,14 @@
 
 #include "playback/guano.h"
 #include "playback/guano_chunk.h"
-#include "playback/stream_calendar.h"
+#include "replay_harness.h"
 
 namespace hv {
 namespace {
 
 std::string Recording(const char* name) { return std::string(HALVANE_TESTDATA_DIR) + "/" + name; }
 
-std::string Utc(const StreamTime& t) {
-  CalendarTime c = StreamTimeToCalendar(t);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
-                c.second, c.millisecond);
-  return text;
-}
+using test::UtcText;
 
 TEST(GuanoTimestamp, OffsetsAndFractionsInTheirLenientForms) {
   struct Case {
@@ -43,7 +37,7 @@ TEST(GuanoTimestamp, OffsetsAndFractionsInTheirLenientForms) {
     StreamTime t;
     bool hasOffset = !c.hasOffset;
     ASSERT_TRUE(ParseIsoTimestamp(c.text, &t, &hasOffset)) << c.text;
-    EXPECT_EQ(Utc(t), c.utc) << c.text;
+    EXPECT_EQ(UtcText(t), c.utc) << c.text;
     EXPECT_EQ(t.biasMinutes, c.bias) << c.text;
     EXPECT_EQ(hasOffset, c.hasOffset) << c.text;
   }
@@ -67,7 +61,7 @@ TEST(GuanoText, FieldsTheStationUses) {
   EXPECT_TRUE(info.hasExpansion);
   EXPECT_EQ(info.expansion, 10u);
   EXPECT_TRUE(info.hasTime);
-  EXPECT_EQ(Utc(info.time), "2024-05-31 21:39:11.000");
+  EXPECT_EQ(UtcText(info.time), "2024-05-31 21:39:11.000");
   EXPECT_EQ(info.position, "49.09 5.04");
   EXPECT_EQ(info.note, "near the pond");
 
@@ -101,7 +95,7 @@ TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
     ASSERT_TRUE(ParseGuano(text, &info)) << c.file;
     EXPECT_EQ(info.DeviceName(), c.device);
     ASSERT_TRUE(info.hasTime);
-    EXPECT_EQ(Utc(info.time), c.utc);
+    EXPECT_EQ(UtcText(info.time), c.utc);
     EXPECT_EQ(info.time.biasMinutes, c.bias);
     EXPECT_EQ(info.position, c.position);
     EXPECT_FALSE(info.hasExpansion);

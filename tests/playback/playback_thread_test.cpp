@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "playback/playback_state.h"
-#include "playback/stream_calendar.h"
 #include "recording/recorder_texts.h"
+#include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
 #include "replay_harness.h"
 
@@ -14,21 +15,16 @@ namespace hv {
 namespace {
 
 using test::Announcement;
+using test::CountingSamples;
 using test::ReplayRig;
+using test::UtcText;
 using test::WaitFor;
 using test::WavContent;
+using test::WriteWav;
 
 constexpr const char* kAttribute =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=On,UTC=2024:01:31::23:59:59.900,LTB= -60,"
     "CMT=<pond, north>MMMMMMMMM ";
-
-std::string Utc(const StreamTime& t) {
-  CalendarTime c = StreamTimeToCalendar(t);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
-                c.second, c.millisecond);
-  return text;
-}
 
 TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
   struct Case {
@@ -44,11 +40,8 @@ TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
       {250000, false, 0, 250000}, // no attribute, a recorder that wrote its real rate
   };
   for (const Case& c : cases) {
-    WavContent wav;
-    wav.rate = c.headerRate;
-    if (c.attribute) wav.attribute = kAttribute;
-    wav.data = test::CountingSamples(2000);
-    std::string path = test::WriteWav("rate.wav", wav);
+    std::string path = WriteWav(
+        "rate.wav", {.rate = c.headerRate, .attribute = c.attribute ? kAttribute : "", .data = CountingSamples(2000)});
     ReplayRig rig(50.0);
     g_playback.timeBase.store(c.timeBase);
     rig.Play(path);
@@ -63,10 +56,8 @@ TEST(PlaybackThread, AnnouncesTheReplayRateOfEachTimeBase) {
 
 TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   // 0.2 s of a 250000 Hz stream at 1:2: 0.4 s of replay, at clock speed 2 about 0.2 s.
-  WavContent wav;
-  wav.attribute = kAttribute;
-  wav.data = test::CountingSamples(50000);
-  std::string path = test::WriteWav("paced.wav", wav);
+  WavContent wav{.attribute = kAttribute, .data = CountingSamples(50000)};
+  std::string path = WriteWav("paced.wav", wav);
   ReplayRig rig(2.0);
   rig.KeepBytes();
   g_playback.timeBase.store(1);
@@ -80,33 +71,27 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   // with the attribute's bias (negative: east of Greenwich).
   EXPECT_NEAR(g_playback.position.load(), 0.2, 0.01);
   StreamTime t = CurrentStreamTime();
-  EXPECT_EQ(Utc(t).substr(0, 20), "2024-02-01 00:00:00.");
+  EXPECT_EQ(UtcText(t).substr(0, 20), "2024-02-01 00:00:00.");
   EXPECT_GE(t.milliseconds, 90);
   EXPECT_EQ(t.biasMinutes, -60);
   EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
   EXPECT_TRUE(g_fileCompensated.load());
-  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == wav.data.size(); }, 2));
-  EXPECT_EQ(rig.Bytes(), wav.data);
+  EXPECT_EQ(rig.WaitBytes(wav.data.size()), wav.data);
 }
 
 TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
   FormatWithAttribute record;
   record.format = MakeWaveFormat(25000, 2, 4, 16);
   record.SetAttribute(kAttribute);
-  std::vector<uint8_t> samples = test::CountingSamples(20000, 7);
+  std::vector<uint8_t> samples = CountingSamples(20000, 7);
   std::string path = test::TempFolder() + "stereo.wv";
-  WavPackFile writer;
-  ASSERT_EQ(writer.Open(path.c_str(), &record, RecordingFile::kWrite), kFileOk);
-  uint32_t taken = 0;
-  ASSERT_EQ(writer.Write(samples.size(), samples.data(), &taken), kFileOk);
-  ASSERT_EQ(writer.Close(), kFileOk);
+  ASSERT_TRUE(WriteRecording<WavPackFile>(path, record, samples));
   {
     ReplayRig rig(50.0);
     rig.KeepBytes();
     rig.Play(path);
     ASSERT_TRUE(rig.WaitStopped(3));
-    ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == samples.size(); }, 2));
-    EXPECT_EQ(rig.Bytes(), samples);
+    EXPECT_EQ(rig.WaitBytes(samples.size()), samples);
     ASSERT_EQ(rig.Announcements().size(), 1u);
     EXPECT_EQ(rig.Announcements()[0].rate, 250000u);
     EXPECT_EQ(rig.Announcements()[0].channels, 2);
@@ -115,23 +100,17 @@ TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
   }
 
   // Three channels: 1024-byte reads split frames; the stream still carries every byte in order.
-  WavContent three;
-  three.channels = 3;
-  three.rate = 250000;
-  three.data = test::CountingSamples(3 * 1001);
+  WavContent three{.channels = 3, .rate = 250000, .data = CountingSamples(3 * 1001)};
   ReplayRig rig3(50.0);
   rig3.KeepBytes();
-  rig3.Play(test::WriteWav("three.wav", three));
+  rig3.Play(WriteWav("three.wav", three));
   ASSERT_TRUE(rig3.WaitStopped(3));
-  ASSERT_TRUE(WaitFor([&] { return rig3.Bytes().size() == three.data.size(); }, 2));
-  EXPECT_EQ(rig3.Bytes(), three.data);
+  EXPECT_EQ(rig3.WaitBytes(three.data.size()), three.data);
 }
 
 TEST(PlaybackThread, PauseResumesWhereItStopped) {
-  WavContent wav;
-  wav.rate = 250000;
-  wav.data = test::CountingSamples(250000);  // 1 s
-  std::string path = test::WriteWav("pause.wav", wav);
+  WavContent wav{.rate = 250000, .data = CountingSamples(250000)};  // 1 s
+  std::string path = WriteWav("pause.wav", wav);
   ReplayRig rig(4.0);
   rig.KeepBytes();
   rig.Play(path);
@@ -146,15 +125,11 @@ TEST(PlaybackThread, PauseResumesWhereItStopped) {
   // No rush to catch up: about 0.1 s of replay after 25 ms at speed 4, not 1.3 s.
   EXPECT_LT(g_playback.position.load(), paused + 0.2);
   ASSERT_TRUE(rig.WaitStopped(3));
-  ASSERT_TRUE(WaitFor([&] { return rig.Bytes().size() == wav.data.size(); }, 2));
-  EXPECT_EQ(rig.Bytes(), wav.data);
+  EXPECT_EQ(rig.WaitBytes(wav.data.size()), wav.data);
 }
 
 TEST(PlaybackThread, LoopRestartsTheStreamTimeAndAnnouncesAgain) {
-  WavContent wav;
-  wav.attribute = kAttribute;
-  wav.data = test::CountingSamples(2500);  // 0.01 s at 250000
-  std::string path = test::WriteWav("loop.wav", wav);
+  std::string path = WriteWav("loop.wav", {.attribute = kAttribute, .data = CountingSamples(2500)});  // 0.01 s
   ReplayRig rig(1.0);
   g_playback.loop.store(true);
   rig.Play(path);
@@ -172,67 +147,54 @@ TEST(PlaybackThread, LoopRestartsTheStreamTimeAndAnnouncesAgain) {
   EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
 }
 
-TEST(PlaybackThread, RefusesWhatTheChainCannotCarry) {
+TEST(PlaybackThread, RefusesWhatTheChainCannotCarryAndFilesThatAreNotRecordings) {
+  int files = 0;
+  auto wav = [&](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string attribute = "") {
+    return WriteWav("refused" + std::to_string(files++) + ".wav",
+                    {tag, channels, rate, bits, 0, attribute, CountingSamples(600)});
+  };
+  const std::string folder = test::TempFolder();
+  std::ofstream(folder + "empty.wav").flush();
+  const char junk[] = "RIFF\x10\0\0\0WAVEfmt junk that is not a header";
+  std::ofstream(folder + "corrupt.wav") << std::string(junk, sizeof junk - 1);
   struct Case {
     const char* name;
-    WavContent wav;
-    int timeBase;
-    float ratio;
-  };
-  auto wav = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string attribute = "") {
-    WavContent s;
-    s.tag = tag, s.channels = channels, s.rate = rate, s.bits = bits, s.attribute = attribute;
-    s.data = test::CountingSamples(600);
-    return s;
-  };
-  Case cases[] = {
-      {"8-bit", wav(1, 1, 250000, 8), 0, 4},
-      {"24-bit", wav(1, 1, 250000, 24), 0, 4},
-      {"float", wav(3, 1, 250000, 32), 0, 4},
-      {"no channels", wav(1, 0, 250000, 16), 0, 4},
-      {"five channels", wav(1, 5, 250000, 16), 0, 4},
-      {"rate 0", wav(1, 1, 0, 16), 0, 4},
-      {"huge rate", wav(1, 1, 4000000, 16), 0, 4},
+    std::string path;
+    int timeBase = 0;
+    float ratio = 4;
+  } cases[] = {
+      {"8-bit", wav(1, 1, 250000, 8)},
+      {"24-bit", wav(1, 1, 250000, 24)},
+      {"float", wav(3, 1, 250000, 32)},
+      {"no channels", wav(1, 0, 250000, 16)},
+      {"five channels", wav(1, 5, 250000, 16)},
+      {"rate 0", wav(1, 1, 0, 16)},
+      {"huge rate", wav(1, 1, 4000000, 16)},
       {"ratio 1:300000", wav(1, 1, 250000, 16), 2, 300000},
-      {"expansion 0", wav(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
-      {"huge expansion", wav(1, 1, 25000, 16, "MMMMMMMMM<&1000&>DEV=x,CMT=<>MMMMMMMMM "), 0, 4},
+      {"expansion 0", wav(1, 1, 25000, 16, "MMMMMMMMM<&0&>DEV=x,CMT=<>MMMMMMMMM ")},
+      {"huge expansion", wav(1, 1, 25000, 16, "MMMMMMMMM<&1000&>DEV=x,CMT=<>MMMMMMMMM ")},
+      {"missing file", folder + "missing.wav"},
+      {"empty file", folder + "empty.wav"},
+      {"corrupt file", folder + "corrupt.wav"},
   };
   ReplayRig rig(1.0);
-  for (Case& c : cases) {
-    std::string path = test::WriteWav("refused.wav", c.wav);
+  for (const Case& c : cases) {
     g_playback.timeBase.store(c.timeBase);
     g_playback.ratio.store(c.ratio);
     testing::internal::CaptureStderr();
-    rig.Play(path);
+    rig.Play(c.path);
     bool stopped = rig.WaitStopped(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(stopped) << c.name;
-    EXPECT_NE(said.find("Failed opening playback file " + path), std::string::npos) << c.name << ": " << said;
-  }
-  // Missing, empty and corrupt files likewise.
-  std::string empty = test::TempFolder() + "empty.wav";
-  std::fclose(std::fopen(empty.c_str(), "wb"));
-  std::string corrupt = test::TempFolder() + "corrupt.wav";
-  std::FILE* f = std::fopen(corrupt.c_str(), "wb");
-  std::fputs("RIFF\x10\0\0\0WAVEfmt junk that is not a header", f);
-  std::fclose(f);
-  for (const std::string& path : {test::TempFolder() + "missing.wav", empty, corrupt}) {
-    testing::internal::CaptureStderr();
-    rig.Play(path);
-    EXPECT_TRUE(rig.WaitStopped(1)) << path;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed opening playback file"), std::string::npos);
+    EXPECT_NE(said.find("Failed opening playback file " + c.path), std::string::npos) << c.name << ": " << said;
   }
   EXPECT_TRUE(rig.Announcements().empty());
 }
 
 TEST(PlaybackThread, LeavingPlaybackModeWaitsForTheLastWrite) {
   // A tiny conduit that nobody drains: the thread sits in its write loop.
-  WavContent wav;
-  wav.rate = 250000;
-  wav.data = test::CountingSamples(100000);
-  std::string path = test::WriteWav("handover.wav", wav);
+  std::string path = WriteWav("handover.wav", {.rate = 250000, .data = CountingSamples(100000)});
   ReplayRig rig(1000.0, 8192);
   rig.SetDraining(false);
   rig.Play(path);
@@ -283,7 +245,7 @@ TEST(PlaybackThread, RealRecordingsPlayToTheirEndAtTheirRealRate) {
     EXPECT_EQ(rig.Announcements()[0].rate, c.rate) << c.file;
     EXPECT_EQ(g_playbackDeviceText.Get(), c.device);
     if (*c.utcStart) {
-      std::string end = Utc(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
+      std::string end = UtcText(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
       EXPECT_EQ(end.substr(0, 19), c.utcStart) << c.file;
     }
   }

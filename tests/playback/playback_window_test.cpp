@@ -33,14 +33,10 @@ class PlaybackWindowTest : public ::testing::Test {
     ASSERT_NE(w, nullptr);
     folder = test::TempFolder() + "list/";
     std::filesystem::create_directories(folder);
-    test::WavContent wav;
-    wav.attribute = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,UTC=2024:06:01::21:00:00.000,LTB=0,"
-                     "CMT=<two, calls>MMMMMMMMM ";
-    wav.data = test::CountingSamples(100);
-    first = test::WriteWav("list/first.wav", wav);
-    wav.attribute.clear();
-    wav.rate = 250000;
-    second = test::WriteWav("list/second.wav", wav);
+    first = test::WriteWav("list/first.wav", {.attribute = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=Unit 7,DC=Off,"
+                                                           "UTC=2024:06:01::21:00:00.000,LTB=0,CMT=<two, calls>MMMMMMMMM ",
+                                               .data = test::CountingSamples(100)});
+    second = test::WriteWav("list/second.wav", {.rate = 250000, .data = test::CountingSamples(100)});
     std::fclose(std::fopen((folder + "notes.txt").c_str(), "wb"));
   }
   void TearDown() override {
@@ -53,6 +49,17 @@ class PlaybackWindowTest : public ::testing::Test {
     Click(330);
   }
   bool Enabled(int id) { return XsControlIsEnabled(w, id); }
+  // Which of the controls `ids` are enabled.
+  std::vector<int> EnabledOf(std::initializer_list<int> ids) {
+    std::vector<int> on;
+    for (int id : ids)
+      if (Enabled(id)) on.push_back(id);
+    return on;
+  }
+  void SetRatio(const char* text) {
+    XsControlSetText(w, 344, text);
+    XsInjectEvent(w, kXsEditChanged, 344);
+  }
 
   XsWindow* w = nullptr;
   std::string folder, first, second;
@@ -95,22 +102,17 @@ TEST_F(PlaybackWindowTest, RatioRuleGovernsTheOneToNBoxAndPlay) {
   EXPECT_FALSE(XsCheckGet(w, 341));
   EXPECT_EQ(g_playback.timeBase.load(), 2);
   for (const char* zero : {"0:4", "1:0"}) {
-    XsControlSetText(w, 344, zero);
-    XsInjectEvent(w, kXsEditChanged, 344);
-    EXPECT_FALSE(Enabled(343)) << zero;
-    EXPECT_FALSE(Enabled(333)) << zero;
+    SetRatio(zero);
+    EXPECT_EQ(EnabledOf({333, 343}), std::vector<int>{}) << zero;
   }
-  XsControlSetText(w, 344, "2:5");
-  XsInjectEvent(w, kXsEditChanged, 344);
-  EXPECT_TRUE(Enabled(343));
-  EXPECT_TRUE(Enabled(333));
+  SetRatio("2:5");
+  EXPECT_EQ(EnabledOf({333, 343}), (std::vector<int>{333, 343}));
   EXPECT_FLOAT_EQ(g_playback.ratio.load(), 2.5f);
   Click(342);
   EXPECT_EQ(g_playback.timeBase.load(), 1);
   EXPECT_TRUE(XsCheckGet(w, 342));
   EXPECT_FALSE(XsCheckGet(w, 343));
-  XsControlSetText(w, 344, "1:4");
-  XsInjectEvent(w, kXsEditChanged, 344);
+  SetRatio("1:4");
   Click(341);
 }
 
@@ -121,9 +123,7 @@ TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
   Choose(first);
   Click(333);
   EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
-  for (int id : {330, 331, 333, 341, 342, 343, 344}) EXPECT_FALSE(Enabled(id)) << id;
-  EXPECT_TRUE(Enabled(334));
-  EXPECT_TRUE(Enabled(335));
+  EXPECT_EQ(EnabledOf({330, 331, 333, 334, 335, 341, 342, 343, 344}), (std::vector<int>{334, 335}));
 
   testing::internal::CaptureStdout();
   XsInjectEvent(w, kXsClose);
@@ -133,9 +133,7 @@ TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
 
   Click(334);
   EXPECT_EQ(g_playback.command.load(), kPlaybackPause);
-  EXPECT_TRUE(Enabled(333));
-  EXPECT_FALSE(Enabled(334));
-  EXPECT_TRUE(Enabled(335));
+  EXPECT_EQ(EnabledOf({333, 334, 335}), (std::vector<int>{333, 335}));
   testing::internal::CaptureStdout();
   XsInjectEvent(w, kXsClose);  // paused is not stopped either
   testing::internal::GetCapturedStdout();
@@ -143,9 +141,8 @@ TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
 
   Click(335);
   EXPECT_EQ(g_playback.command.load(), kPlaybackStop);
-  for (int id : {330, 331, 333, 341, 342, 343, 344}) EXPECT_TRUE(Enabled(id)) << id;
-  EXPECT_FALSE(Enabled(334));
-  EXPECT_FALSE(Enabled(335));
+  EXPECT_EQ(EnabledOf({330, 331, 333, 334, 335, 341, 342, 343, 344}),
+            (std::vector<int>{330, 331, 333, 341, 342, 343, 344}));
   XsInjectEvent(w, kXsClose);
   EXPECT_FALSE(XsWindowIsShown(w));
   EXPECT_FALSE(g_playbackActive.load());
@@ -177,13 +174,11 @@ TEST_F(PlaybackWindowTest, CommandLineReplayRunsThroughWindowAndThread) {
   ASSERT_FALSE(rig.Announcements().empty());
   EXPECT_EQ(rig.Announcements()[0].rate, 250000u);
   // The end of the file stopped the window too, and the position shows recording time.
-  EXPECT_TRUE(Enabled(333));
-  EXPECT_FALSE(Enabled(335));
+  EXPECT_EQ(EnabledOf({333, 335}), std::vector<int>{333});
   EXPECT_EQ(XsControlText(w, 332).substr(0, 5), "00:00");
   EXPECT_NEAR(g_playback.position.load(), 0.5, 0.01);
   EXPECT_FALSE(StartPlaybackFromCommandLine(path, false, "1:0"));
-  XsControlSetText(w, 344, "1:4");
-  XsInjectEvent(w, kXsEditChanged, 344);
+  SetRatio("1:4");
   Click(341);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "app/worker_routines.h"
 #include "playback/playback_state.h"
@@ -58,10 +59,7 @@ std::string WriteWav(const std::string& name, const WavContent& wav) {
   Put32(&file, static_cast<uint32_t>(body.size()));
   file += body;
   std::string path = TempFolder() + name;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  EXPECT_TRUE(f != nullptr);
-  std::fwrite(file.data(), 1, file.size(), f);
-  std::fclose(f);
+  EXPECT_TRUE(std::ofstream(path, std::ios::binary).write(file.data(), std::streamsize(file.size())).good()) << path;
   return path;
 }
 
@@ -83,6 +81,15 @@ bool WaitFor(const std::function<bool()>& condition, double seconds) {
   }
   return condition();
 }
+
+std::string CalendarText(const CalendarTime& c) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", c.year, c.month, c.day, c.hour, c.minute,
+                c.second, c.millisecond);
+  return text;
+}
+
+std::string UtcText(const StreamTime& t) { return CalendarText(StreamTimeToCalendar(t)); }
 
 ReplayRig::ReplayRig(double clockSpeed, uint32_t conduitCapacity, bool keepWindowHooks) {
   g_run.store(true);
@@ -132,6 +139,11 @@ std::vector<Announcement> ReplayRig::Announcements() {
 std::vector<uint8_t> ReplayRig::Bytes() {
   std::lock_guard<std::mutex> guard(lock_);
   return bytes_;
+}
+
+std::vector<uint8_t> ReplayRig::WaitBytes(size_t count, double seconds) {
+  WaitFor([&] { return Bytes().size() >= count; }, seconds);
+  return Bytes();
 }
 
 // Reads conduit1 like the conditioning thread: whatever is there, taking each

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "playback/stream_calendar.h"
 
 namespace hv::test {
 
@@ -24,8 +25,8 @@ struct WavContent {
   uint32_t rate = 25000;
   uint16_t bits = 16;
   uint16_t block = 0;  // 0: channels x bits / 8
-  std::string attribute;  // stored in the fmt chunk when not empty (cut to an even length)
-  std::vector<uint8_t> data;
+  std::string attribute{};  // stored in the fmt chunk when not empty (cut to an even length)
+  std::vector<uint8_t> data{};
 };
 
 // Writes `wav` as a WAV file and returns its path (in the test's own folder).
@@ -35,6 +36,9 @@ std::vector<uint8_t> CountingSamples(uint32_t count, uint16_t first = 0);
 std::string TempFolder();
 
 bool WaitFor(const std::function<bool()>& condition, double seconds);
+// "YYYY-MM-DD hh:mm:ss.mmm" of a calendar time, and of a stream time in UTC.
+std::string CalendarText(const CalendarTime& c);
+std::string UtcText(const StreamTime& t);
 
 struct Announcement {
   uint32_t rate = 0;
@@ -55,6 +59,8 @@ class ReplayRig {
   bool WaitStopped(double seconds);
   std::vector<Announcement> Announcements();
   std::vector<uint8_t> Bytes();  // every byte read, when keepBytes
+  // The bytes read once there are `count` of them (or after `seconds`).
+  std::vector<uint8_t> WaitBytes(size_t count, double seconds = 2);
   void SetDraining(bool drain) { draining_ = drain; }
   void KeepBytes() { keepBytes_ = true; }
 

@@ -7,15 +7,11 @@ namespace hv {
 namespace {
 
 TEST(RatioRule, AcceptsDecimalPairsAndGivesBOverA) {
-  float n = 0;
-  EXPECT_TRUE(ParseRatio("1:4", &n));
-  EXPECT_FLOAT_EQ(n, 4.0f);
-  EXPECT_TRUE(ParseRatio("2:5", &n));
-  EXPECT_FLOAT_EQ(n, 2.5f);
-  EXPECT_TRUE(ParseRatio("0.5:1.25", &n));
-  EXPECT_FLOAT_EQ(n, 2.5f);
-  EXPECT_TRUE(ParseRatio("4:1", &n));
-  EXPECT_FLOAT_EQ(n, 0.25f);
+  for (auto [text, value] : {std::pair{"1:4", 4.0f}, {"2:5", 2.5f}, {"0.5:1.25", 2.5f}, {"4:1", 0.25f}}) {
+    float n = 0;
+    EXPECT_TRUE(ParseRatio(text, &n)) << text;
+    EXPECT_FLOAT_EQ(n, value) << text;
+  }
 }
 
 TEST(RatioRule, RefusesZeroSignsAndMalformedText) {
@@ -54,10 +50,8 @@ TEST(ReplayRate, RefusesRatesTheChainCannotCarry) {
 }
 
 TEST(DefaultExpansion, TenForTimeExpandedHeadersOneForRealRates) {
-  EXPECT_EQ(DefaultExpansion(25000), 10u);
-  EXPECT_EQ(DefaultExpansion(48000), 10u);
-  EXPECT_EQ(DefaultExpansion(48001), 1u);
-  EXPECT_EQ(DefaultExpansion(250000), 1u);
+  for (auto [rate, e] : {std::pair{25000u, 10u}, {48000u, 10u}, {48001u, 1u}, {250000u, 1u}})
+    EXPECT_EQ(DefaultExpansion(rate), e) << rate;
 }
 
 TEST(PositionText, MinutesSecondsHundredths) {

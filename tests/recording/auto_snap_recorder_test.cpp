@@ -1,11 +1,8 @@
 #include "recording/auto_snap_recorder.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "core/file_ops.h"
 #include "recording/recorder_fixture.h"
-#include "recording/sono_attribute.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
@@ -40,11 +37,7 @@ class AutoSnapTest : public RecorderTest {
   }
   std::string Log() const {
     std::vector<std::string> logs = Files("_log.txt");
-    if (logs.empty()) return "";
-    std::ifstream in(logs[0]);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return logs.empty() ? "" : testutil::ReadText(logs[0]);
   }
   WaveFormat format_;
   Conduit conduit_;
@@ -67,12 +60,9 @@ TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
   EXPECT_EQ(s[0], (80 - 16) * 64 % 20000);  // 1024 samples precede the triggering frame
   for (size_t i = 1; i < s.size(); ++i) ASSERT_EQ(s[i], (s[i - 1] + 1) % 20000) << i;
   EXPECT_EQ(rec.format.sampleRate, 25000u);
-  SonoAttribute a;
-  int64_t R = 0, E = 0, K = 0;
-  ASSERT_TRUE(a.ParseRecord(rec.format.extraSize, rec.attribute, &R, &E, &K, nullptr));
-  EXPECT_EQ(R, 25000);
-  EXPECT_EQ(E, 10);
-  EXPECT_EQ(K, 250);
+  AttributeParts a = ParseAttribute(rec.AttributeText());
+  EXPECT_TRUE(a.ok);
+  EXPECT_EQ(std::tuple(a.r, a.e, a.k), std::tuple(25000, 10, 250));
 
   const std::string log = Log();
   EXPECT_NE(log.find("] - record status:  STARTED\n"), std::string::npos) << log;
@@ -98,11 +88,8 @@ TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {
   f.noiseFloor = 2.4f;
   EXPECT_TRUE(AutoSnapRecorder::Triggered(f));
 
-  EXPECT_EQ(AutoSnapRecorder::ConvertSample(40000.0f), 32767);
-  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-40000.0f), -32767);
-  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-32768.0f), -32767);
-  EXPECT_EQ(AutoSnapRecorder::ConvertSample(-1.9f), -1);
-  EXPECT_EQ(AutoSnapRecorder::ConvertSample(1.9f), 1);
+  for (auto [in, out] : {std::pair{40000.0f, 32767}, {-40000.0f, -32767}, {-32768.0f, -32767}, {-1.9f, -1}, {1.9f, 1}})
+    EXPECT_EQ(AutoSnapRecorder::ConvertSample(in), out) << in;
 }
 
 TEST_F(AutoSnapTest, IdleTimeoutEndsEarlyAndEachTriggerRestartsIt) {

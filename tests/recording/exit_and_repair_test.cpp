@@ -1,6 +1,3 @@
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -67,21 +64,17 @@ TEST_F(RecordingExit, OrderlyExitFinishesTheRecordingInProgress) {
 
 TEST_F(RecordingExit, RepairFinishesACrashCutRecording) {
   const std::string tmp = dir / "site_D20240131T235959m123.tmp_wav";
-  pid_t child = fork();
-  if (child == 0) {
+  RunInChild([&] {  // a crash: never closed
     FormatWithAttribute rec;
     rec.format = MakeWaveFormat(25000, 1, 2, 16);
     rec.SetAttribute("MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<>MMMMMMMMM ");
-    WaveFile f;
+    WaveFile& f = *new WaveFile;  // never closed
     std::vector<uint8_t> b(30001, 1);
     uint32_t taken;
     f.Open(tmp.c_str(), &rec, 2);
     f.Write(uint32_t(b.size()), b.data(), &taken);
-    std::fflush(nullptr);
-    _exit(0);  // a crash: never closed
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
+    return 0;
+  });
 
   RepairResult r = RepairRecording(tmp);
   ASSERT_TRUE(r.ok) << r.message;

@@ -2,27 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "core/le_bytes.h"
-#include "recording/temp_folder.h"
-#include "recording/wave_file.h"
+#include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return out;
-  char buf[512];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
+std::string RunCommand(const std::string& command) { return testutil::CommandOutput(command + " 2>&1"); }
 
 const char kAttribute[] =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=HX302,DC=Off,UTC=2024:01:31::23:59:59.123,LTB=  60,CMT=<peer test>MMMMMMMMM ";
@@ -37,24 +27,17 @@ std::vector<uint8_t> Samples(size_t count) {
   return b;
 }
 
-template <typename File>
-void Write(const std::string& path, const std::vector<uint8_t>& samples) {
+FormatWithAttribute Record() {
   FormatWithAttribute rec;
   rec.format = MakeWaveFormat(25000, 1, 2, 16);
   rec.SetAttribute(kAttribute);
-  File f;
-  ASSERT_EQ(f.Open(path.c_str(), &rec, 2), kFileOk);
-  for (size_t at = 0; at < samples.size(); at += 1024) {
-    uint32_t taken;
-    ASSERT_EQ(f.Write(uint32_t(std::min<size_t>(1024, samples.size() - at)), &samples[at], &taken), kFileOk);
-  }
-  ASSERT_EQ(f.Close(), kFileOk);
+  return rec;
 }
 
 TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
   TempFolder dir;
   const std::vector<uint8_t> samples = Samples(50001);
-  Write<WaveFile>(dir / "a.wav", samples);
+  ASSERT_TRUE(WriteRecording<WaveFile>(dir / "a.wav", Record(), samples, false, 1024));
   std::string info = RunCommand("sox --i '" + (dir / "a.wav") + "'");
   EXPECT_NE(info.find("Sample Rate    : 25000"), std::string::npos) << info;
   EXPECT_NE(info.find("= 50001 samples"), std::string::npos) << info;
@@ -70,7 +53,7 @@ TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
 TEST(RecordingPeers, WvunpackDecodesOurWavPackFilesAndShowsTheTag) {
   TempFolder dir;
   const std::vector<uint8_t> samples = Samples(120000);
-  Write<WavPackFile>(dir / "a.wv", samples);
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.wv", Record(), samples, false, 1024));
   std::string summary = RunCommand("wvunpack -ss '" + (dir / "a.wv") + "'");
   EXPECT_NE(summary.find("SONO_ATTR"), std::string::npos) << summary;
   EXPECT_NE(summary.find("25000 Hz"), std::string::npos) << summary;

@@ -12,7 +12,7 @@
 #include "core/station_state.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
-#include "recording/temp_folder.h"
+#include "recording/recording_files.h"
 #include "recording/wave_file.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -51,38 +51,10 @@ class RecorderTest : public ::testing::Test {
     g_fileLock = g_logLock = g_streamTimeLock = nullptr;
   }
   // Files in the folder whose name ends with `suffix`, sorted.
-  std::vector<std::string> Files(const std::string& suffix) const {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
-      std::string p = e.path().string();
-      if (p.size() >= suffix.size() && p.compare(p.size() - suffix.size(), suffix.size(), suffix) == 0)
-        out.push_back(p);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  }
+  std::vector<std::string> Files(const std::string& suffix) const { return FilesEndingWith(dir.path, suffix); }
   std::string StatusLine() const { return XsControlText(g_recordSetupWindow, 389); }
 
   TempFolder dir;
 };
-
-// Reads a finished WAV recording's samples as 16-bit values.
-inline std::vector<uint16_t> WaveSamples(const std::string& path, FormatWithAttribute* record) {
-  std::vector<uint16_t> out;
-  WaveFile f;
-  if (f.Open(path.c_str(), record, 1) != kFileOk) return out;
-  uint8_t buf[1024];
-  uint32_t got = 0;
-  while (f.Read(buf, &got) == kFileOk && got > 0)
-    for (uint32_t i = 0; i + 1 < got; i += 2) out.push_back(uint16_t(buf[i] | buf[i + 1] << 8));
-  return out;
-}
-
-// True when every sample follows its predecessor by one (a stretch of the counter).
-inline bool Unbroken(const std::vector<uint16_t>& s) {
-  for (size_t i = 1; i < s.size(); ++i)
-    if (uint16_t(s[i - 1] + 1) != s[i]) return false;
-  return !s.empty();
-}
 
 }  // namespace hv

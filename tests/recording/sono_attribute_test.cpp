@@ -5,49 +5,34 @@
 #include <cstring>
 
 #include "recording/attribute_record.h"
+#include "recording/recording_files.h"
 
 namespace hv {
 namespace {
 
-struct Parsed {
-  bool ok;
-  int64_t r = -1, e = 10, k = -1;
-  std::string body;
-};
+// The parts of a record read with E preset to 10, the default expansion.
+AttributeParts Parse(const std::string& text) { return ParseAttribute(text, 10); }
 
-Parsed Parse(const std::string& text) {
-  Parsed p;
-  SonoAttribute a;
-  p.ok = a.ParseRecord(int(text.size()), text.data(), &p.r, &p.e, &p.k, &p.body);
-  return p;
-}
-
-TEST(SonoAttribute, ParseRecordFieldsAndBody) {
-  Parsed p = Parse("MMMMMMMMM<&10&>DEV=x,CMT=<a,b>MMMMMMMMM");
-  ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.e, 10);
-  EXPECT_EQ(p.r, -1);
-  EXPECT_EQ(p.k, -1);
-  EXPECT_EQ(p.body, "DEV=x,CMT=<a,b>");
-
-  p = Parse("MMMMMMMMM(#25000#)<&10&>[!full!]DEV=yMMMMMMMMM   trailing");
-  ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.r, 25000);
-  EXPECT_EQ(p.k, 250);
-  EXPECT_EQ(p.body, "DEV=y");
-
-  p = Parse("MMMMMMMMM(#500000#)<&1&>[!500!]MMMMMMMMM ");
-  ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.k, 500);
-  EXPECT_EQ(p.body, "");
-}
-
-TEST(SonoAttribute, KnownInconsistentRecordsAreRepaired) {
-  EXPECT_EQ(Parse("MMMMMMMMM(#37500#)<&1&>MMMMMMMMM").e, 10);
-  EXPECT_EQ(Parse("MMMMMMMMM(#25000#)<&1&>MMMMMMMMM").e, 10);
-  EXPECT_EQ(Parse("MMMMMMMMM(#250000#)<&10&>MMMMMMMMM").e, 1);
-  EXPECT_EQ(Parse("MMMMMMMMM(#30000#)<&1&>MMMMMMMMM").e, 1);
-  EXPECT_EQ(Parse("MMMMMMMMM(#250000#)MMMMMMMMM").e, 1);  // E preset to 10 by the caller
+TEST(SonoAttribute, ParseRecordFieldsBodyAndRepairs) {
+  struct Case {
+    const char* text;
+    int64_t r, e, k;
+    const char* body;
+  } cases[] = {
+      {"MMMMMMMMM<&10&>DEV=x,CMT=<a,b>MMMMMMMMM", -1, 10, -1, "DEV=x,CMT=<a,b>"},
+      {"MMMMMMMMM(#25000#)<&10&>[!full!]DEV=yMMMMMMMMM   trailing", 25000, 10, 250, "DEV=y"},
+      {"MMMMMMMMM(#500000#)<&1&>[!500!]MMMMMMMMM ", 500000, 1, 500, ""},
+  };
+  for (const Case& c : cases) {
+    AttributeParts p = ParseAttribute(c.text);
+    ASSERT_TRUE(p.ok) << c.text;
+    EXPECT_EQ(std::tuple(p.r, p.e, p.k, p.body), std::tuple(c.r, c.e, c.k, std::string(c.body)));
+  }
+  // Known inconsistent records are repaired (E preset to 10 by the caller).
+  for (auto [text, e] : {std::pair{"MMMMMMMMM(#37500#)<&1&>MMMMMMMMM", 10}, {"MMMMMMMMM(#25000#)<&1&>MMMMMMMMM", 10},
+                         {"MMMMMMMMM(#250000#)<&10&>MMMMMMMMM", 1}, {"MMMMMMMMM(#30000#)<&1&>MMMMMMMMM", 1},
+                         {"MMMMMMMMM(#250000#)MMMMMMMMM", 1}})
+    EXPECT_EQ(Parse(text).e, e) << text;
 }
 
 TEST(SonoAttribute, MalformedRecordsFail) {
@@ -62,34 +47,22 @@ TEST(SonoAttribute, MalformedRecordsFail) {
 }
 
 TEST(SonoAttribute, GetFieldValues) {
-  SonoAttribute a;
   const std::string body = "DEV=x,DC=Off,UTC=2024:01:31::23:59:59.123,LTB= -60,GPS=<lat:1 lon:2,3 alt:4>,CMT=<a,b>";
-  std::string v;
-  EXPECT_TRUE(a.GetField("DEV", body, &v));
-  EXPECT_EQ(v, "x");
-  EXPECT_TRUE(a.GetField("CMT", body, &v));
-  EXPECT_EQ(v, "a,b");
-  EXPECT_TRUE(a.GetField("GPS", body, &v));
-  EXPECT_EQ(v, "lat:1 lon:2,3 alt:4");
-  EXPECT_TRUE(a.GetField("LTB", body, &v));
-  EXPECT_EQ(v, " -60");
-  EXPECT_FALSE(a.GetField("XYZ", body, &v));
-  EXPECT_FALSE(a.GetField("CMT", "CMT=", &v));  // nothing after "="
-  EXPECT_TRUE(a.GetField("CMT", "CMT=<open", &v));
-  EXPECT_EQ(v, "open");
+  EXPECT_EQ(Field(body, "DEV"), "x");
+  EXPECT_EQ(Field(body, "CMT"), "a,b");
+  EXPECT_EQ(Field(body, "GPS"), "lat:1 lon:2,3 alt:4");
+  EXPECT_EQ(Field(body, "LTB"), " -60");
+  EXPECT_EQ(Field(body, "XYZ"), std::nullopt);
+  EXPECT_EQ(Field("CMT=", "CMT"), std::nullopt);  // nothing after "="
+  EXPECT_EQ(Field("CMT=<open", "CMT"), "open");
 }
 
 TEST(SonoAttribute, ParseTimeAndUnsigned) {
   SonoAttribute a;
   CalendarTime t;
   ASSERT_TRUE(a.ParseTime("2024:01:31::23:59:58.123", &t));
-  EXPECT_EQ(t.year, 2024);
-  EXPECT_EQ(t.month, 1);
-  EXPECT_EQ(t.day, 31);
-  EXPECT_EQ(t.hour, 23);
-  EXPECT_EQ(t.minute, 59);
-  EXPECT_EQ(t.second, 58);
-  EXPECT_EQ(t.millisecond, 123);
+  EXPECT_EQ(std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond),
+            std::tuple(2024, 1, 31, 23, 59, 58, 123));
   CalendarTime partial;
   EXPECT_FALSE(a.ParseTime("2024:01:31:23:59:58.123", &partial));
   EXPECT_EQ(partial.day, 31);  // read before the mismatch
@@ -97,13 +70,11 @@ TEST(SonoAttribute, ParseTimeAndUnsigned) {
 
   uint32_t v = 9;
   EXPECT_FALSE(a.ParseUnsigned(" -60", &v));
-  EXPECT_TRUE(a.ParseUnsigned(" 300", &v));
-  EXPECT_EQ(v, 300u);
-  EXPECT_TRUE(a.ParseUnsigned("", &v));
-  EXPECT_EQ(v, 0u);
-  EXPECT_TRUE(a.ParseUnsigned("  42  x", &v));
-  EXPECT_EQ(v, 42u);
   EXPECT_FALSE(a.ParseUnsigned("99999999999", &v));
+  for (auto [text, value] : {std::pair{" 300", 300u}, {"", 0u}, {"  42  x", 42u}}) {
+    EXPECT_TRUE(a.ParseUnsigned(text, &v)) << text;
+    EXPECT_EQ(v, value) << text;
+  }
 }
 
 AttributeInputs Inputs() {
@@ -129,16 +100,11 @@ TEST(AttributeRecord, ComposedTextParsesBack) {
   in.latitude = "51.5";
   in.longitude = "-0.1";
   in.altitude = "12.0";
-  text = ComposeAttribute(in);
-  Parsed p = Parse(text);
+  AttributeParts p = Parse(ComposeAttribute(in));
   ASSERT_TRUE(p.ok);
-  SonoAttribute a;
-  std::string v;
-  ASSERT_TRUE(a.GetField("GPS", p.body, &v));
-  EXPECT_EQ(v, "lat:51.5 lon:-0.1 alt:12.0");
-  ASSERT_TRUE(a.GetField("UTC", p.body, &v));
+  EXPECT_EQ(Field(p.body, "GPS"), "lat:51.5 lon:-0.1 alt:12.0");
   CalendarTime t;
-  EXPECT_TRUE(a.ParseTime(v, &t));
+  EXPECT_TRUE(SonoAttribute().ParseTime(Field(p.body, "UTC").value_or(""), &t));
 }
 
 TEST(AttributeRecord, OverLongTextCutsTheComment) {
@@ -150,15 +116,12 @@ TEST(AttributeRecord, OverLongTextCutsTheComment) {
   std::string text = ComposeAttribute(in);
   EXPECT_LE(text.size(), 513u);
   EXPECT_GE(text.size(), 511u);
-  Parsed p = Parse(text.substr(0, text.size() & ~size_t(1)));
+  AttributeParts p = Parse(text.substr(0, text.size() & ~size_t(1)));
   ASSERT_TRUE(p.ok);
-  SonoAttribute a;
-  std::string v;
-  ASSERT_TRUE(a.GetField("DEV", p.body, &v));
-  EXPECT_EQ(v.size(), 127u);
-  ASSERT_TRUE(a.GetField("CMT", p.body, &v));
-  EXPECT_LT(v.size(), 255u);
-  EXPECT_EQ(v.find('\xC3'), std::string::npos);
+  EXPECT_EQ(Field(p.body, "DEV").value_or("").size(), 127u);
+  std::string comment = Field(p.body, "CMT").value_or("none");
+  EXPECT_LT(comment.size(), 255u);
+  EXPECT_EQ(comment.find('\xC3'), std::string::npos);
 }
 
 }  // namespace

@@ -2,27 +2,13 @@
 // (127.0.0.30 .. 127.0.0.32): Continuous, Buffered Snap and Auto Snap recordings.
 #include <gtest/gtest.h>
 
-#include "support/process.h"
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "core/file_ops.h"
 #include "counter_sequence.h"
 #include "playback/guano_chunk.h"
-#include "recording/sono_attribute.h"
-#include "recording/temp_folder.h"
-#include "recording/wave_file.h"
-
-extern char** environ;
+#include "recording/recording_files.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
@@ -32,14 +18,13 @@ const std::string kBin = HALVANE_BUILD_DIR "/apps/";
 using testutil::ReadText;
 using testutil::Spawn;
 using testutil::Wait;
+
 class StationRecording : public ::testing::Test {
  protected:
   // Runs the simulator on `address` and the station with `options` for `seconds`.
   void RunStation(const std::string& address, const std::string& signal, std::vector<std::string> options,
                   double seconds) {
-    std::filesystem::create_directories(dir / "cfg");
-    std::filesystem::create_directories(dir / "inst");
-    std::filesystem::create_directories(dir / "out");
+    for (const char* folder : {"cfg", "inst", "out"}) std::filesystem::create_directories(dir / folder);
     setenv("HALVANE_INSTANCE_DIR", (dir / "inst").c_str(), 1);
     pid_t sim = Spawn({kBin + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir / "sim.txt");
     ASSERT_GT(sim, 0);
@@ -54,30 +39,14 @@ class StationRecording : public ::testing::Test {
     Wait(sim, 5);
     stdout_ = ReadText(dir / "station.txt");
   }
-  std::vector<std::string> Files(const std::string& suffix) const {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir / "out")) {
-      std::string p = e.path().string();
-      if (p.size() >= suffix.size() && p.compare(p.size() - suffix.size(), suffix.size(), suffix) == 0)
-        out.push_back(p);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  }
-  // The file's samples and where they sit in the counter sequence (false when
-  // they are not one unbroken stretch of it).
+  std::vector<std::string> Files(const std::string& suffix) const { return FilesEndingWith(dir / "out", suffix); }
+  // The file's record and sample count; true when its samples are one
+  // unbroken stretch of the counter sequence.
   static bool CounterStretch(const std::string& path, FormatWithAttribute* rec, size_t* samples) {
-    WaveFile f;
-    if (f.Open(path.c_str(), rec, 1) != kFileOk) return false;
-    std::vector<int16_t> s;
-    uint8_t buf[1024];
-    uint32_t got = 0;
-    while (f.Read(buf, &got) == kFileOk && got > 0)
-      for (uint32_t i = 0; i + 1 < got; i += 2) s.push_back(int16_t(buf[i] | buf[i + 1] << 8));
+    std::vector<uint16_t> s = WaveSamples(path, rec);
     *samples = s.size();
     uint64_t at = 0;
-    if (s.size() < 3 || !sim::CounterFind(s.data(), s.size(), &at)) return false;
-    return true;
+    return s.size() >= 3 && sim::CounterFind(reinterpret_cast<const int16_t*>(s.data()), s.size(), &at);
   }
 
   TempFolder dir;
@@ -95,13 +64,10 @@ TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
   EXPECT_TRUE(CounterStretch(files[0], &rec, &samples));
   EXPECT_GT(samples, 250000u);  // more than one second of stream
   EXPECT_EQ(rec.format.sampleRate, 25000u);
-  SonoAttribute a;
-  int64_t R = 0, E = 0, K = 0;
-  std::string body, v;
-  ASSERT_TRUE(a.ParseRecord(rec.format.extraSize, rec.attribute, &R, &E, &K, &body));
-  EXPECT_EQ(E, 10);
-  EXPECT_EQ(K, 250);
-  for (const char* key : {"DEV", "DC", "UTC", "LTB"}) EXPECT_TRUE(a.GetField(key, body, &v)) << key << body;
+  AttributeParts a = ParseAttribute(rec.AttributeText());
+  ASSERT_TRUE(a.ok);
+  EXPECT_EQ(std::tuple(a.e, a.k), std::tuple(10, 250));
+  for (const char* key : {"DEV", "DC", "UTC", "LTB"}) EXPECT_TRUE(Field(a.body, key)) << key << a.body;
 }
 
 TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {

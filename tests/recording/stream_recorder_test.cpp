@@ -1,16 +1,11 @@
 #include "recording/stream_recorder.h"
 
 #include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <cstring>
 
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
-#include "recording/sono_attribute.h"
 #include "recording/tdelay.h"
 
 namespace hv {
@@ -99,20 +94,13 @@ TEST_F(StreamRecorderTest, ContinuousRecordingIsFinishedWithItsAttribute) {
   EXPECT_TRUE(Unbroken(s));
   EXPECT_EQ(rec.format.sampleRate, 25000u);
   EXPECT_EQ(rec.format.avgBytesPerSec, 50000u);
-  SonoAttribute a;
-  int64_t R = 0, E = 0, K = 0;
-  std::string body, v;
-  ASSERT_TRUE(a.ParseRecord(rec.format.extraSize, rec.attribute, &R, &E, &K, &body));
-  EXPECT_EQ(R, 25000);
-  EXPECT_EQ(E, 10);
-  EXPECT_EQ(K, 250);
-  EXPECT_TRUE(a.GetField("DEV", body, &v));
-  EXPECT_EQ(v, "HX302");
-  EXPECT_TRUE(a.GetField("DC", body, &v));
-  EXPECT_EQ(v, "On");
-  EXPECT_TRUE(a.GetField("CMT", body, &v));
-  EXPECT_EQ(v, "a,b");
-  EXPECT_FALSE(a.GetField("GPS", body, &v));
+  AttributeParts a = ParseAttribute(rec.AttributeText());
+  ASSERT_TRUE(a.ok);
+  EXPECT_EQ(std::tuple(a.r, a.e, a.k), std::tuple(25000, 10, 250));
+  EXPECT_EQ(Field(a.body, "DEV"), "HX302");
+  EXPECT_EQ(Field(a.body, "DC"), "On");
+  EXPECT_EQ(Field(a.body, "CMT"), "a,b");
+  EXPECT_EQ(Field(a.body, "GPS"), std::nullopt);
 }
 
 TEST_F(StreamRecorderTest, BufferedSnapHoldsExactlyTheDurationBeforeRecord) {
@@ -184,20 +172,13 @@ TEST_F(StreamRecorderTest, OpenFailureShowsFailedUntilRecordGoesOff) {
 TEST_F(StreamRecorderTest, WriteFailureLeavesTheTemporaryFile) {
   std::filesystem::create_directory(dir / "old");
   std::ofstream(dir / "old/earlier.wav") << "an earlier recording";
-  pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {200000, 200000};
-    setrlimit(RLIMIT_FSIZE, &limit);
+  const int exit = RunInChild([&] {
     StreamRecorder r(&conduit_);
     g_recordOn.store(true);
     Pump(r, 60);
-    _exit(r.State() == kStreamFailed && StatusLine() == "Status : Failed" ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return r.State() == kStreamFailed && StatusLine() == "Status : Failed" ? 0 : 1;
+  }, 200000);
+  EXPECT_EQ(exit, 0);
   EXPECT_EQ(Files(".tmp_wav").size(), 1u);
   EXPECT_EQ(ReadAllBytes(dir / "old/earlier.wav").size(), 20u);
 }
@@ -217,14 +198,8 @@ TEST_F(StreamRecorderTest, FullDiskFailsTheRecordingAndKeepsEarlierFiles) {
   g_recordOn.store(false);
   Pump(r, 1);
   EXPECT_EQ(r.State(), kStreamIdle);
-  int temporary = 0, finished = 0;
-  for (const auto& e : std::filesystem::directory_iterator(small)) {
-    const std::string name = e.path().filename().string();
-    temporary += name.find(".tmp_wav") != std::string::npos;
-    finished += name.rfind("site_", 0) == 0 && name.find(".tmp_") == std::string::npos;
-  }
-  EXPECT_EQ(temporary, 1);
-  EXPECT_EQ(finished, 0);
+  EXPECT_EQ(FilesEndingWith(small, ".tmp_wav").size(), 1u);
+  EXPECT_EQ(FilesEndingWith(small, ".wav"), std::vector<std::string>{small + "/earlier.wav"});  // none finished
   EXPECT_EQ(ReadAllBytes(small + "/earlier.wav").size(), 20u);
   r.Abandon();
   umount2(small.c_str(), MNT_DETACH);

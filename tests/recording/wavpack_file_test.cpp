@@ -1,17 +1,13 @@
 #include "recording/wavpack_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
 #include "core/le_bytes.h"
-#include "recording/temp_folder.h"
+#include "recording/recording_files.h"
 
 namespace hv {
 namespace {
@@ -25,35 +21,19 @@ std::vector<uint8_t> Noise16(size_t samples, uint32_t seed) {
   return b;
 }
 
-std::vector<uint8_t> ReadEverything(RecordingFile& f) {
-  std::vector<uint8_t> all;
-  uint8_t buf[1024];
-  uint32_t got = 0;
-  while (f.Read(buf, &got) == kFileOk && got > 0) all.insert(all.end(), buf, buf + got);
-  return all;
-}
-
-bool WriteFile(const std::string& path, const FormatWithAttribute& rec, const std::vector<uint8_t>& bytes,
-               size_t piece) {
-  WavPackFile f;
-  FormatWithAttribute copy = rec;
-  if (f.Open(path.c_str(), &copy, 2) != kFileOk) return false;
-  for (size_t at = 0; at < bytes.size(); at += piece) {
-    uint32_t n = uint32_t(std::min(piece, bytes.size() - at)), taken = 0;
-    if (f.Write(n, &bytes[at], &taken) != kFileOk || taken != n / rec.format.blockAlign * rec.format.blockAlign)
-      return false;
-  }
-  return f.Close() == kFileOk;
+FormatWithAttribute Record(uint32_t rate, uint16_t channels, uint16_t bytes, uint16_t bits,
+                           const std::string& attribute = "") {
+  FormatWithAttribute rec;
+  rec.format = MakeWaveFormat(rate, channels, bytes, bits);
+  rec.SetAttribute(attribute);
+  return rec;
 }
 
 TEST(WavPackFile, RoundTripWithAttributeTag) {
   TempFolder dir;
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(25000, 1, 2, 16);
   const std::string text = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<a,b>MMMMMMMMM ";
-  rec.SetAttribute(text);
   std::vector<uint8_t> samples = Noise16(60000, 7);
-  ASSERT_TRUE(WriteFile(dir / "a.tmp_wv", rec, samples, 512));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.tmp_wv", Record(25000, 1, 2, 16, text), samples, false, 512));
 
   FormatWithAttribute back;
   WavPackFile r;
@@ -63,13 +43,12 @@ TEST(WavPackFile, RoundTripWithAttributeTag) {
   EXPECT_EQ(back.format.blockAlign, 2);
   EXPECT_EQ(back.AttributeText(), text.substr(0, text.size() & ~size_t(1)));
   EXPECT_EQ(r.FileLength(), std::filesystem::file_size(dir / "a.tmp_wv"));
-  EXPECT_EQ(ReadEverything(r), samples);
+  EXPECT_EQ(ReadAllSamples(r), samples);
 }
 
 TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
   TempFolder dir;
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(250000, 2, 4, 16);
+  FormatWithAttribute rec = Record(250000, 2, 4, 16);
   std::vector<uint8_t> samples = Noise16(20000, 3);
   WavPackFile f;
   ASSERT_EQ(f.Open((dir / "s.wv").c_str(), &rec, 2), kFileOk);
@@ -82,17 +61,15 @@ TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
   EXPECT_EQ(std::search(bytes.begin(), bytes.end(), std::begin("APETAGEX"), std::end("APETAGEX") - 1), bytes.end());
 
   FormatWithAttribute back;
-  WavPackFile r;
-  ASSERT_EQ(r.Open((dir / "s.wv").c_str(), &back, 1), kFileOk);
+  std::vector<uint8_t> read;
+  ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "s.wv", &back, &read));
   EXPECT_EQ(back.format.channels, 2);
   EXPECT_EQ(back.format.extraSize, 0);
-  EXPECT_EQ(ReadEverything(r), samples);
+  EXPECT_EQ(read, samples);
 }
 
 TEST(WavPackFile, DeepSamplesAreReadByTheirTopSixteenBits) {
   TempFolder dir;
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(96000, 1, 3, 24);
   std::vector<uint8_t> deep(3 * 1000);
   std::vector<uint8_t> expected(2 * 1000);
   for (int i = 0; i < 1000; ++i) {
@@ -100,20 +77,19 @@ TEST(WavPackFile, DeepSamplesAreReadByTheirTopSixteenBits) {
     deep[3 * i] = uint8_t(v), deep[3 * i + 1] = uint8_t(v >> 8), deep[3 * i + 2] = uint8_t(v >> 16);
     PutLe16(&expected[2 * i], uint16_t(int16_t(v >> 8)));
   }
-  ASSERT_TRUE(WriteFile(dir / "deep.wv", rec, deep, 999));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "deep.wv", Record(96000, 1, 3, 24), deep, false, 999));
   FormatWithAttribute back;
-  WavPackFile r;
-  ASSERT_EQ(r.Open((dir / "deep.wv").c_str(), &back, 1), kFileOk);
+  std::vector<uint8_t> read;
+  ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "deep.wv", &back, &read));
   EXPECT_EQ(back.format.bitsPerSample, 16);
   EXPECT_EQ(back.format.blockAlign, 2);
-  EXPECT_EQ(ReadEverything(r), expected);
+  EXPECT_EQ(read, expected);
 }
 
 TEST(WavPackFile, StatusValuesAndBadInput) {
   TempFolder dir;
   WavPackFile f;
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(25000, 1, 2, 16);
+  FormatWithAttribute rec = Record(25000, 1, 2, 16);
   uint8_t buf[1024];
   uint32_t n = 5;
   EXPECT_EQ(f.Read(buf, &n), kFileNotInitialized);
@@ -128,7 +104,7 @@ TEST(WavPackFile, StatusValuesAndBadInput) {
   std::memcpy(wav.data(), "RIFF", 4);
   WriteAllBytes(dir / "x.wv", wav);
   EXPECT_EQ(f.Open((dir / "x.wv").c_str(), &rec, 1), kFileFail);
-  ASSERT_TRUE(WriteFile(dir / "good.wv", rec, Noise16(5000, 1), 1024));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "good.wv", rec, Noise16(5000, 1), false, 1024));
   std::vector<uint8_t> good = ReadAllBytes(dir / "good.wv");
   WriteAllBytes(dir / "cut.wv", {good.begin(), good.begin() + 20});
   EXPECT_EQ(f.Open((dir / "cut.wv").c_str(), &rec, 1), kFileFail);
@@ -137,25 +113,16 @@ TEST(WavPackFile, StatusValuesAndBadInput) {
 TEST(WavPackFile, BlockWriteFailureFailsTheClose) {
   TempFolder dir;
   std::vector<uint8_t> samples = Noise16(400000, 11);  // noise hardly compresses
-  pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {100000, 100000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    FormatWithAttribute rec;
-    rec.format = MakeWaveFormat(25000, 1, 2, 16);
-    rec.SetAttribute("MMMMMMMMMDEV=xMMMMMMMMM");
+  const int exit = RunInChild([&] {
+    FormatWithAttribute rec = Record(25000, 1, 2, 16, "MMMMMMMMMDEV=xMMMMMMMMM");
     WavPackFile f;
     uint32_t taken;
-    if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) _exit(1);
+    if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) return 1;
     for (size_t at = 0; at < samples.size(); at += 1024)
       f.Write(uint32_t(std::min<size_t>(1024, samples.size() - at)), &samples[at], &taken);
-    _exit(f.Close() == kFileFail ? 0 : 3);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return f.Close() == kFileFail ? 0 : 3;
+  }, 100000);
+  EXPECT_EQ(exit, 0);
   EXPECT_TRUE(std::filesystem::exists(dir / "full.tmp_wv"));
 }
 

@@ -11,8 +11,7 @@
 
 #include "display/sonogram_image.h"
 #include "guano/guano_files.h"
-#include "recording/temp_folder.h"
-#include "recording/wave_file.h"
+#include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
 #include "settings/settings.h"
 #include "sono/snapshot_picture.h"
@@ -36,13 +35,7 @@ std::string WriteSweep(const std::string& path) {
     phase += 2.0 * M_PI * SweepHz(double(i) / kRealRate) / kRealRate;
     hv::PutLe16(&bytes[2 * i], uint16_t(int16_t(20000.0 * std::sin(phase))));
   }
-  File f;
-  hv::FormatWithAttribute record = GuanoTestRecord();
-  f.SetGuanoMetadata(true);
-  EXPECT_EQ(f.Open(path.c_str(), &record, hv::RecordingFile::kWrite), hv::kFileOk);
-  uint32_t taken = 0;
-  EXPECT_EQ(f.Write(uint32_t(bytes.size()), bytes.data(), &taken), hv::kFileOk);
-  EXPECT_EQ(f.Close(), hv::kFileOk);
+  EXPECT_TRUE(hv::WriteRecording<File>(path, GuanoTestRecord(), bytes, true));
   return path;
 }
 
@@ -70,9 +63,7 @@ void ExpectSweepRows(const hv::SonoPicture& p) {
 
 TEST(SonoPicture, SweepLandsOnItsRowsInWaveAndWavPack) {
   TempFolder dir;
-  hv::SonoOptions options;
-  options.width = 500;
-  options.height = 300;
+  const hv::SonoOptions options{.width = 500, .height = 300};
   hv::SonoPicture picture;
   std::string error;
   ASSERT_TRUE(hv::MakeSonoPicture(WriteSweep<hv::WaveFile>(dir / "sweep.wav"), options, &picture, &error)) << error;
@@ -96,15 +87,8 @@ TEST(SonoPicture, LongFileColumnsKeepShortCalls) {
   const size_t callStart = size_t(kRealRate * 2.5);
   for (size_t i = 0; i < size_t(kRealRate * 0.002); ++i)
     hv::PutLe16(&bytes[2 * (callStart + i)], uint16_t(int16_t(15000.0 * std::sin(2 * M_PI * 60000.0 * i / kRealRate))));
-  hv::WaveFile f;
-  hv::FormatWithAttribute record = GuanoTestRecord();
-  ASSERT_EQ(f.Open((dir / "call.wav").c_str(), &record, hv::RecordingFile::kWrite), hv::kFileOk);
-  uint32_t taken = 0;
-  ASSERT_EQ(f.Write(uint32_t(bytes.size()), bytes.data(), &taken), hv::kFileOk);
-  ASSERT_EQ(f.Close(), hv::kFileOk);
-  hv::SonoOptions options;
-  options.width = 100 + 52;  // a plot of 100 columns
-  options.height = 200;
+  ASSERT_TRUE(hv::WriteRecording<hv::WaveFile>(dir / "call.wav", GuanoTestRecord(), bytes));
+  const hv::SonoOptions options{.width = 100 + 52, .height = 200};  // a plot of 100 columns
   hv::SonoPicture p;
   std::string error;
   ASSERT_TRUE(hv::MakeSonoPicture(dir / "call.wav", options, &p, &error)) << error;
@@ -123,9 +107,7 @@ TEST(SonoPicture, LongFileColumnsKeepShortCalls) {
 TEST(SonoPicture, PngDecodesToThePictureAndCommandLineWorks) {
   TempFolder dir;
   const std::string sweep = WriteSweep<hv::WaveFile>(dir / "sweep.wav");
-  hv::SonoOptions options;
-  options.width = 320;
-  options.height = 160;
+  const hv::SonoOptions options{.width = 320, .height = 160};
   std::string error;
   ASSERT_TRUE(hv::WriteSonoPicture(sweep, dir / "sweep.png", options, &error)) << error;
   hv::SonoPicture picture;

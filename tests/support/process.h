@@ -1,4 +1,4 @@
-// Test helper: running the station and the simulator as child processes.
+// Test helper: running the station, the simulator and other programs as child processes.
 #pragma once
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,6 +47,17 @@ inline int Wait(pid_t pid, double seconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a shell command writes to its standard output.
+inline std::string CommandOutput(const std::string& command) {
+  std::string out;
+  if (std::FILE* p = popen(command.c_str(), "r")) {
+    char buffer[512];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    pclose(p);
+  }
+  return out;
 }
 
 inline std::string ReadText(const std::string& path) {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "playback/stream_calendar.h"
+#include "recording/stream_calendar.h"
 
 namespace hv {
 

@@ -7,7 +7,7 @@
 #include "playback/guano.h"
 #include "playback/guano_chunk.h"
 #include "playback/playback_file.h"
-#include "playback/stream_calendar.h"
+#include "recording/stream_calendar.h"
 #include "playback/time_base.h"
 #include "recording/sono_attribute.h"
 

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "recording/sono_attribute.h"
+#include "recording/stream_calendar.h"
 
 #ifndef HALVANE_VERSION
 #define HALVANE_VERSION "0"
@@ -38,17 +39,10 @@ void AddLine(std::string* out, const char* key, const std::string& value) {
 
 // "YYYY-MM-DDThh:mm:ss.mmm+hh:mm" for the UTC calendar time shifted by the bias.
 bool IsoLocalTime(const CalendarTime& utc, int biasMinutes, std::string* text) {
-  std::tm t{};
-  t.tm_year = utc.year - 1900;
-  t.tm_mon = utc.month - 1;
-  t.tm_mday = utc.day;
-  t.tm_hour = utc.hour;
-  t.tm_min = utc.minute;
-  t.tm_sec = utc.second;
-  std::time_t seconds = timegm(&t);
-  if (seconds == std::time_t(-1)) return false;
+  StreamTime t;
+  if (!CalendarToStreamTime(utc, biasMinutes, &t)) return false;
   const int offset = -biasMinutes;
-  std::time_t local = seconds + std::time_t(offset) * 60;
+  std::time_t local = t.utcSeconds + std::time_t(offset) * 60;
   std::tm l{};
   if (!gmtime_r(&local, &l)) return false;
   const int magnitude = offset < 0 ? -offset : offset;

@@ -1,4 +1,4 @@
-#include "playback/stream_calendar.h"
+#include "recording/stream_calendar.h"
 
 #include <ctime>
 

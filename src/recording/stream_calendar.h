@@ -1,7 +1,8 @@
 // Calendar arithmetic for the replayed stream time: a recording's start time
 // (year .. millisecond, UTC) turned into the station's stream time, advanced by
 // the replayed duration across minute, day, month and year ends by the real
-// calendar (leap years included), and turned back into fields for display.
+// calendar (leap years included), and turned back into fields for display and
+// for the GUANO timestamp.
 #pragma once
 
 #include <cstdint>

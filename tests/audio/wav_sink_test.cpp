@@ -21,25 +21,25 @@ TEST(WavSink, FinishesTheHeaderAndContinuesAFile) {
     ASSERT_TRUE(sink.Append(a, 3));
     ASSERT_TRUE(sink.Close());
   }
-  std::vector<uint8_t> first = test::FileBytes(path);
+  std::vector<uint8_t> first = ReadAllBytes(path);
   ASSERT_EQ(first.size(), 44u + 4);
-  EXPECT_EQ(test::U32At(first, 4), 36u + 4);
-  EXPECT_EQ(test::U32At(first, 40), 3u);
-  EXPECT_EQ(test::U32At(first, 24), 44100u);
+  EXPECT_EQ(Le32At(first, 4), 36u + 4);
+  EXPECT_EQ(Le32At(first, 40), 3u);
+  EXPECT_EQ(Le32At(first, 24), 44100u);
   {
     WavSink sink;
     ASSERT_TRUE(sink.OpenToAppend(path, format));
     ASSERT_TRUE(sink.Append(b, 2));
   }  // closed by the destructor
-  std::vector<uint8_t> both = test::FileBytes(path);
+  std::vector<uint8_t> both = ReadAllBytes(path);
   ASSERT_EQ(both.size(), 44u + 6);
-  EXPECT_EQ(test::U32At(both, 40), 5u);
+  EXPECT_EQ(Le32At(both, 40), 5u);
   EXPECT_EQ(std::vector<uint8_t>(both.begin() + 44, both.begin() + 49), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
   // Another format is not continued.
   WavSink other;
   ASSERT_TRUE(other.OpenToAppend(path, MakeWaveFormat(48000, 1, 2, 16)));
   other.Close();
-  EXPECT_EQ(test::FileBytes(path).size(), 44u);
+  EXPECT_EQ(ReadAllBytes(path).size(), 44u);
   std::filesystem::remove(path);
 }
 

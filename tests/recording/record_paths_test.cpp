@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "recording/temp_folder.h"
+#include "support/files.h"
 
 namespace hv {
 namespace {

@@ -19,7 +19,7 @@
 
 #include "recording/format_record.h"
 #include "recording/sono_attribute.h"
-#include "recording/temp_folder.h"
+#include "support/files.h"
 #include "recording/wave_file.h"
 
 namespace hv {

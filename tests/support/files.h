@@ -1,4 +1,5 @@
-// A private temporary folder for one test, removed with everything in it.
+// Test helper: a private temporary folder for one test (removed with everything
+// in it), whole-file reads and writes, and little-endian fields of file bytes.
 #pragma once
 
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "core/le_bytes.h"
 
 struct TempFolder {
   std::string path;
@@ -34,6 +37,7 @@ inline void WriteAllBytes(const std::string& path, const std::vector<uint8_t>& b
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+// The 32-bit little-endian field at `at`; 0 when the bytes end before it.
 inline uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+  return b.size() >= at + 4 ? hv::GetLe32(b.data() + at) : 0;
 }

@@ -7,9 +7,9 @@
 #include "playback/guano.h"
 #include "playback/guano_chunk.h"
 #include "playback/playback_file.h"
-#include "recording/stream_calendar.h"
 #include "playback/time_base.h"
 #include "recording/sono_attribute.h"
+#include "recording/stream_calendar.h"
 
 namespace hv {
 

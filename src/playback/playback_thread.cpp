@@ -15,10 +15,10 @@
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
 #include "playback/replay_clock.h"
-#include "recording/stream_calendar.h"
 #include "playback/time_base.h"
 #include "recording/record_control.h"
 #include "recording/recorder_texts.h"
+#include "recording/stream_calendar.h"
 #include "settings/settings.h"
 
 namespace hv {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "core/le_bytes.h"
 #include "recording/record_paths.h"
 #include "recording/stream_recorder.h"
 #include "recording/wave_file.h"

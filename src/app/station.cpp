@@ -13,10 +13,10 @@
 #include "playback/playback_state.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
-#include "ui/windows/ui_actions.h"
-#include "ui/windows/window_set.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/playback_window.h"
+#include "ui/windows/ui_actions.h"
+#include "ui/windows/window_set.h"
 
 namespace hv {
 

@@ -7,9 +7,9 @@
 #include "core/station_state.h"
 #include "display/plot_axis.h"
 #include "display/readout.h"
-#include "display/trace_plot.h"
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
+#include "display/trace_plot.h"
 #include "settings/settings.h"
 #include "ui/windows/window_set.h"
 

@@ -6,9 +6,9 @@
 #include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "dsp/analysis_frame.h"
 #include "dsp/conduit_write.h"
 #include "dsp/frame_analyser.h"
-#include "dsp/analysis_frame.h"
 #include "settings/settings.h"
 
 namespace hv {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "core/le_bytes.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_start.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "recording/guano_writer.h"
 #include "core/le_bytes.h"
+#include "recording/guano_writer.h"
 
 namespace hv {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "recording/guano_writer.h"
-#include "core/le_bytes.h"
 
 namespace hv {
 

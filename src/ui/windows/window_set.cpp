@@ -2,8 +2,8 @@
 
 #include "core/station_state.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/control_layout.h"
 #include "ui/windows/about_window.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/file_transfer_window.h"
 #include "ui/windows/gps_status_window.h"
 #include "ui/windows/main_window.h"
@@ -11,8 +11,8 @@
 #include "ui/windows/operation_timer_window.h"
 #include "ui/windows/playback_window.h"
 #include "ui/windows/record_setup_window.h"
-#include "ui/windows/trace_window.h"
 #include "ui/windows/tessagram_window.h"
+#include "ui/windows/trace_window.h"
 #include "ui/windows/ui_actions.h"
 
 namespace hv {

@@ -13,7 +13,9 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Never reach for a receiver in these runs: an address nobody listens on, on loopback.
 DEV=(--device IP127.0.0.254)
 
-# A short run exits 0 in time and leaves both keys with defaults, mode 0600.
+# A short run exits 0 in time; a second run keeps the value set in the first.
+# (What the saved store holds, its mode and a corrupt store kept aside are
+# proven on the settings code itself, tests/settings.)
 start=$(date +%s.%N)
 "$HALVANE" --headless --config "$WORK/c1" --run-for 2 "${DEV[@]}" --set SonoThreshold=33 >"$WORK/out1" 2>&1
 rc=$?
@@ -21,37 +23,13 @@ elapsed=$(echo "$(date +%s.%N) - $start" | bc)
 [ $rc -eq 0 ] || fail "run-for exit status $rc"
 (( $(echo "$elapsed < 5" | bc) )) || fail "run-for 2 took $elapsed s"
 grep -q "instance 0, device IP127.0.0.254" "$WORK/out1" || fail "no start line: $(cat "$WORK/out1")"
-[ "$(stat -c %a "$WORK/c1/registry.json")" = 600 ] || fail "registry.json mode"
-python3 - "$WORK/c1/registry.json" <<'PY' || fail "registry.json contents"
-import json, sys
-root = json.load(open(sys.argv[1]))
-s = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings"]
-h = root["SOFTWARE\\Mirrowen\\Halvane\\3.3\\History"]
-assert s["SonoThreshold"] == 33, s
-defaults = {"TuneFrequency": 40000, "MenuPrefilter": 0, "MenuRecordMode": 2, "AudioVolume": 64, "TimeStandard": 0, "SnapAutoTrigger": 1,
-            "SnapAutoThreshold": 18, "SnapFilterLowFreq": 18000, "SnapFilterHighFreq": 120000, "PopFilterEnable": 1,
-            "SnapTimeExpand": 10, "OutputFileFormat": 0, "SnapDurationMS": 1000, "UserDurationMS": 5000,
-            "SnapIdleTimeoutEnable": 0, "SnapIdleTimeoutMS": 3000, "SonoDetail": 4, "SonoDivisions": 3,
-            "SonoBrightness": 50, "SonoContrast": 50, "SonoMarker1Enable": 0, "SonoMarker1Frequency": 750,
-            "SonoMarker2Enable": 0, "SonoMarker2Frequency": 250, "PowerSaverEnable": 1, "Program1Enable": 0,
-            "Program2Enable": 0, "FileTransferEnable": 0, "FileTransferDuringIdle": 0, "FileTransferLoginEnable": 0,
-            "FileTransferArchiveEnable": 0, "NetworkDefaultEnable": 0}
-for name, value in defaults.items():
-    assert s[name] == value, (name, s.get(name))
-assert h == {"FTPRootDirectory": ""}, h
-PY
-# A second run keeps the value set in the first.
 "$HALVANE" --headless --config "$WORK/c1" --run-for 0.2 "${DEV[@]}" >/dev/null 2>&1
 python3 -c "import json,sys; assert json.load(open(sys.argv[1]))['SOFTWARE\\\\Mirrowen\\\\Halvane\\\\3.3\\\\Settings']['SonoThreshold'] == 33" \
   "$WORK/c1/registry.json" || fail "SonoThreshold not kept"
 
-# A corrupt store is kept aside and the run says so.
-mkdir -p "$WORK/c2" && echo '{"broken": ' >"$WORK/c2/registry.json"
-"$HALVANE" --headless --config "$WORK/c2" --run-for 0.2 "${DEV[@]}" >"$WORK/out2" 2>&1 || fail "corrupt store run failed"
-[ -f "$WORK/c2/registry.json.bad" ] || fail "corrupt store not kept aside"
-grep -q "registry.json.bad" "$WORK/out2" || fail "corrupt store not reported"
-
-# Two copies side by side; the first killed with SIGKILL does not keep the count raised.
+# Two copies side by side count as instances 0 and 1, the second on the USB
+# receiver of its index. (That a copy killed with SIGKILL no longer counts is
+# proven on the instance counter itself, tests/core.)
 "$HALVANE" --headless --config "$WORK/c3" --run-for 30 "${DEV[@]/254/253}" >"$WORK/a" 2>&1 & pids+=($!); a=$!
 sleep 0.5
 "$HALVANE" --headless --config "$WORK/c4" --run-for 2 >"$WORK/b" 2>&1 & pids+=($!); b=$!
@@ -59,8 +37,6 @@ sleep 0.5
 kill -9 $a; wait $a 2>/dev/null; wait $b 2>/dev/null
 grep -q "instance 0, device IP127.0.0.253" "$WORK/a" || fail "first copy: $(cat "$WORK/a")"
 grep -q "instance 1, device Ezusb-1" "$WORK/b" || fail "second copy: $(cat "$WORK/b")"
-"$HALVANE" --headless --config "$WORK/c4" --run-for 0.2 >"$WORK/c" 2>&1
-grep -q "instance 0, device Ezusb-0" "$WORK/c" || fail "after the kill: $(cat "$WORK/c")"
 
 # SIGTERM: orderly exit with status 0, settings saved, no thread left behind.
 rm -rf "$WORK/c5"

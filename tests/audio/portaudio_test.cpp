@@ -5,21 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "audio/portaudio_device.h"
 #include "audio/sound_manager.h"
 #include "core/status_print.h"
+#include "support/files.h"
 
 namespace hv {
 namespace {
 
 TEST(PortAudioBackEnd, PlaysTheBufferAndPassesItsNotificationPoints) {
-  auto home = std::filesystem::temp_directory_path() / ("hv_portaudio_home_" + std::to_string(getpid()));
-  std::filesystem::create_directories(home);
+  TempFolder home;
   std::ofstream(home / ".asoundrc") << "pcm.!default { type null }\n";
-  setenv("HOME", home.c_str(), 1);
+  setenv("HOME", home.path.c_str(), 1);
   if (!PortAudioHasOutput()) GTEST_SKIP() << "PortAudio offers no ALSA output here";
 
   AutoResetEvent event;
@@ -40,7 +39,6 @@ TEST(PortAudioBackEnd, PlaysTheBufferAndPassesItsNotificationPoints) {
   ASSERT_EQ(sound->Stop(), kSoundOk);
   sound.reset();  // closes the stream before the device goes
   manager.Initialize(nullptr, std::make_unique<PortAudioDevice>());
-  std::filesystem::remove_all(home);
 }
 
 }  // namespace

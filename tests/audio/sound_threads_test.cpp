@@ -5,9 +5,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "app/worker_routines.h"
@@ -24,7 +22,8 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   if (!g_soundLock) g_soundLock = CreateMutexRecord();
   g_conduitFormat[1] = MakeWaveFormat(44100, 1, 4, 32);
   conduit2.Create(176400, &g_conduitFormat[1]);
-  std::string path = (std::filesystem::temp_directory_path() / ("hv_sound_threads_test_" + std::to_string(getpid()) + ".wav")).string();
+  TempFolder dir;
+  std::string path = dir / "played.wav";
   SetAudioBackend("wav:" + path);
   g_run.store(true);
   g_soundEvent.Reset();
@@ -79,7 +78,6 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
 #endif
 
   std::vector<int16_t> pcm = test::WavSamples(path);
-  std::remove(path.c_str());
   ASSERT_FALSE(pcm.empty()) << "no WAV file with finished header sizes";
   // The tone starts after the first buffer of silence.
   size_t first = 0;

@@ -2,9 +2,6 @@
 // service and buffer loss, checked against what the device actually plays.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <unistd.h>
 #include <vector>
 
 #include "audio/clock_device.h"
@@ -84,7 +81,8 @@ TEST_F(Streaming, RefillTakesAWholeQuarterOrWritesSilenceAndResetRewinds) {
 // threads drive it, and checks the device plays one start buffer of silence
 // and then every queued sample once, in order, with the notifications answered.
 TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
-  std::string path = (std::filesystem::temp_directory_path() / ("hv_streaming_test_" + std::to_string(getpid()) + ".wav")).string();
+  TempFolder dir;
+  std::string path = dir / "played.wav";
   sound.reset();
   manager.Initialize(nullptr, nullptr);  // drop the first device before the next
   Make(path);
@@ -114,7 +112,6 @@ TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
   ASSERT_EQ(pcm.size(), 32u * 1024);
   for (int i = 0; i < 4096; ++i) ASSERT_EQ(pcm[i], 0) << i;
   for (int i = 4096; i < 32 * 1024; ++i) ASSERT_EQ(pcm[i], static_cast<int16_t>(i - 4096)) << i;
-  std::remove(path.c_str());
 }
 
 TEST_F(Streaming, EventsThatCameTogetherAreAllAnswered) {

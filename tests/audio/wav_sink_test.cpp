@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "audio/wav_sink.h"
 #include "wav_file.h"
@@ -12,7 +9,8 @@ namespace {
 // A file closed with an odd count is padded and sized; a later writer of the
 // same run continues it (over the pad) instead of starting afresh.
 TEST(WavSink, FinishesTheHeaderAndContinuesAFile) {
-  std::string path = (std::filesystem::temp_directory_path() / ("hv_wav_sink_" + std::to_string(getpid()) + ".wav"));
+  TempFolder dir;
+  std::string path = dir / "sink.wav";
   WaveFormat format = MakeWaveFormat(44100, 1, 2, 16);
   const uint8_t a[] = {1, 2, 3}, b[] = {4, 5};
   {
@@ -40,7 +38,6 @@ TEST(WavSink, FinishesTheHeaderAndContinuesAFile) {
   ASSERT_TRUE(other.OpenToAppend(path, MakeWaveFormat(48000, 1, 2, 16)));
   other.Close();
   EXPECT_EQ(ReadAllBytes(path).size(), 44u);
-  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,18 +13,13 @@
 #include "core/file_ops.h"
 #include "core/instance_counter.h"
 #include "core/runtime.h"
+#include "support/files.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path TempDir(const char* name) {
-  fs::path p = fs::temp_directory_path() / (std::string("halvane-test-") + name + "-" + std::to_string(getpid()));
-  fs::remove_all(p);
-  fs::create_directories(p);
-  return p;
-}
 
 int ReturnSeven(void*) { return 7; }
 
@@ -54,8 +48,8 @@ TEST(Runtime, DiagnosticPrintGrowsItsBufferForLongLines) {
 }
 
 TEST(InstanceCounter, CountsLiveCopiesAndForgetsKilledOnes) {
-  fs::path dir = TempDir("instances");
-  setenv("HALVANE_INSTANCE_DIR", dir.c_str(), 1);
+  TempFolder dir;
+  setenv("HALVANE_INSTANCE_DIR", dir.path.c_str(), 1);
   InstanceCounter first;
   EXPECT_EQ(first.Enter(), 0);
   // A second copy in a child process; it is killed while holding its slot.
@@ -84,7 +78,6 @@ TEST(InstanceCounter, CountsLiveCopiesAndForgetsKilledOnes) {
   InstanceCounter fifth;
   EXPECT_EQ(fifth.Enter(), 0);
   unsetenv("HALVANE_INSTANCE_DIR");
-  fs::remove_all(dir);
 }
 
 TEST(InstanceCounter, DeviceNamesForIndexes) {
@@ -94,14 +87,12 @@ TEST(InstanceCounter, DeviceNamesForIndexes) {
 }
 
 TEST(FileOps, RenameNeverReplacesAndMoveKeepsTheName) {
-  fs::path dir = TempDir("fileops");
+  TempFolder folder;
+  fs::path dir = folder.path;
   std::ofstream(dir / "a.tmp_wav") << "A";
   std::ofstream(dir / "a.wav") << "existing";
   EXPECT_FALSE(RenameNoReplace((dir / "a.tmp_wav").string(), (dir / "a.wav").string()));
-  std::ifstream keep(dir / "a.wav");
-  std::string text;
-  keep >> text;
-  EXPECT_EQ(text, "existing");
+  EXPECT_EQ(testutil::ReadText(dir / "a.wav"), "existing");
   EXPECT_TRUE(RenameNoReplace((dir / "a.tmp_wav").string(), (dir / "b.wav").string()));
   std::string moved;
   EXPECT_TRUE(MoveFileInto((dir / "b.wav").string(), (dir / "archive").string(), &moved));
@@ -110,7 +101,6 @@ TEST(FileOps, RenameNeverReplacesAndMoveKeepsTheName) {
   EXPECT_FALSE(DeleteFileSilently(""));
   EXPECT_EQ(FileNamePart("/x.y/site"), "site");
   EXPECT_EQ(FolderPart("/x.y/site"), "/x.y/");
-  fs::remove_all(dir);
 }
 
 }  // namespace

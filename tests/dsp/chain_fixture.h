@@ -19,16 +19,23 @@
 
 namespace hv {
 
+// Creates the seven conduits of the signal chain, 1 MiB each, in the formats
+// of a receiver at `rate` (the audio conduits at 44100 Hz).
+inline void CreateChainConduits(uint32_t rate) {
+  struct Setup { Conduit* c; uint32_t rate; uint16_t block, bits; };
+  const Setup setups[] = {{&conduit1, rate, 2, 16},    {&conduit2, 44100, 4, 32},    {&conduit3, 44100, 2, 16},
+                          {&conduit4, rate, 4, 32},    {&conduit5, rate, 4, 32},     {&conduit6, rate, 272, 2176},
+                          {&conduit7, rate, 272, 2176}};
+  for (int i = 0; i < 7; ++i) {
+    g_conduitFormat[i] = MakeWaveFormat(setups[i].rate, 1, setups[i].block, setups[i].bits);
+    setups[i].c->Create(1 << 20, &g_conduitFormat[i]);
+  }
+}
+
 class ChainOnOneThread {
  public:
   explicit ChainOnOneThread(float rate) : rate_(rate), tuning_(rate, 40000.0f) {
-    const uint32_t capacities[7] = {1 << 20, 1 << 16, 1 << 16, 1 << 20, 1 << 20, 1 << 20, 1 << 20};
-    const uint16_t blocks[7] = {2, 4, 2, 4, 4, 272, 272};
-    Conduit* conduits[7] = {&conduit1, &conduit2, &conduit3, &conduit4, &conduit5, &conduit6, &conduit7};
-    for (int i = 0; i < 7; ++i) {
-      g_conduitFormat[i] = MakeWaveFormat(static_cast<uint32_t>(rate), 1, blocks[i], 16);
-      conduits[i]->Create(capacities[i], &g_conduitFormat[i]);
-    }
+    CreateChainConduits(static_cast<uint32_t>(rate));
     band_ = SnapshotBandBins(18000.0f, 120000.0f, rate / 2.0f);
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "dsp/chain_fixture.h"
 #include "dsp/conduit_write.h"
 #include "dsp/tuning_state.h"
 #include "settings/settings.h"
@@ -26,15 +27,7 @@ class WorkerHarness : public ::testing::Test {
     g_tuneOffset = 0.0f;
     g_receiverLevelOffset = 19.0f;
     g_deviceSampleRate = 250000.0f;
-    struct Setup { Conduit* c; uint32_t rate; uint16_t block; uint16_t bits; uint32_t capacity; };
-    const Setup setups[] = {{&conduit1, 250000, 2, 16, 1 << 20}, {&conduit2, 44100, 4, 32, 1 << 20},
-                          {&conduit3, 44100, 2, 16, 1 << 20},  {&conduit4, 250000, 4, 32, 1 << 20},
-                          {&conduit5, 250000, 4, 32, 1 << 20}, {&conduit6, 250000, 272, 2176, 1 << 20},
-                          {&conduit7, 250000, 272, 2176, 1 << 20}};
-    for (int i = 0; i < 7; ++i) {
-      g_conduitFormat[i] = MakeWaveFormat(setups[i].rate, 1, setups[i].block, setups[i].bits);
-      setups[i].c->Create(setups[i].capacity, &g_conduitFormat[i]);
-    }
+    CreateChainConduits(250000);
     g_run = true;
   }
   void TearDown() override { Stop(); }

@@ -8,12 +8,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "settings/registry_store.h"
 #include "settings/settings.h"
+#include "support/files.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
@@ -22,40 +23,29 @@ namespace fs = std::filesystem;
 
 class SettingsTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("halvane-settings-" + std::to_string(getpid()) + "-" +
-                                        testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    ResetSettingsToDefaults();
-  }
-  void TearDown() override {
-    chmod(dir_.c_str(), 0700);
-    fs::remove_all(dir_);
-    ResetSettingsToDefaults();
-  }
-  nlohmann::json Stored() {
-    std::ifstream in(dir_ / "registry.json");
-    return nlohmann::json::parse(in);
-  }
+  void SetUp() override { ResetSettingsToDefaults(); }
+  void TearDown() override { ResetSettingsToDefaults(); }
+  nlohmann::json Stored() { return nlohmann::json::parse(testutil::ReadText(dir_ / "registry.json")); }
   void Store(const std::string& text) { std::ofstream(dir_ / "registry.json") << text; }
-  fs::path dir_;
+  TempFolder folder_;
+  fs::path dir_ = folder_.path;
 };
 
 TEST_F(SettingsTest, FirstStartCreatesBothKeysAndSaveWritesEveryNumberAtItsDefault) {
   LoadSettingsAndHistory(dir_);
   ASSERT_TRUE(SaveSettingsAndHistory(dir_));
   auto root = Stored();
-  ASSERT_TRUE(root.contains(kSettingsKeyPath));
-  ASSERT_TRUE(root.contains(kHistoryKeyPath));
-  const auto& s = root[kSettingsKeyPath];
-  EXPECT_EQ(s.size(), 35u) << "every number and switch, no empty text";
-  EXPECT_EQ(s["AudioVolume"], 64);
-  EXPECT_EQ(s["SonoMarker1Frequency"], 750);
-  EXPECT_EQ(s["SnapFilterHighFreq"], 120000);
-  EXPECT_EQ(s["MenuRecordMode"], 2);
-  EXPECT_EQ(root[kHistoryKeyPath].size(), 1u);
-  EXPECT_EQ(root[kHistoryKeyPath]["FTPRootDirectory"], "");
+  EXPECT_EQ(root[kSettingsKeyPath], nlohmann::json::parse(R"({
+      "MenuPrefilter": 0, "MenuRecordMode": 2, "AudioVolume": 64, "TimeStandard": 0, "SnapAutoTrigger": 1,
+      "SnapAutoThreshold": 18, "SnapFilterLowFreq": 18000, "SnapFilterHighFreq": 120000, "PopFilterEnable": 1,
+      "SnapTimeExpand": 10, "OutputFileFormat": 0, "SnapDurationMS": 1000, "UserDurationMS": 5000,
+      "SnapIdleTimeoutEnable": 0, "SnapIdleTimeoutMS": 3000, "SonoThreshold": 20, "SonoDetail": 4,
+      "SonoDivisions": 3, "SonoBrightness": 50, "SonoContrast": 50, "SonoMarker1Enable": 0,
+      "SonoMarker1Frequency": 750, "SonoMarker2Enable": 0, "SonoMarker2Frequency": 250, "GuanoMetadata": 1,
+      "SnapshotPictures": 0, "TuneFrequency": 40000, "PowerSaverEnable": 1, "Program1Enable": 0,
+      "Program2Enable": 0, "FileTransferEnable": 0, "FileTransferDuringIdle": 0, "FileTransferLoginEnable": 0,
+      "FileTransferArchiveEnable": 0, "NetworkDefaultEnable": 0})")) << "every number and switch, no empty text";
+  EXPECT_EQ(root[kHistoryKeyPath], nlohmann::json::parse(R"({"FTPRootDirectory": ""})"));
   struct stat st {};
   ASSERT_EQ(stat((dir_ / "registry.json").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600);
@@ -134,10 +124,7 @@ TEST_F(SettingsTest, CorruptStoreIsKeptAsideAndDefaultsAreUsed) {
   EXPECT_NE(said.find("registry.json.bad"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir_ / "registry.json.bad"));
   EXPECT_EQ(g_settings.SonoThreshold.load(), 20.0f);
-  std::ifstream bad(dir_ / "registry.json.bad");
-  std::stringstream text;
-  text << bad.rdbuf();
-  EXPECT_NE(text.str().find("\"SonoThreshold\": 3"), std::string::npos) << "the user's file is kept as it was";
+  EXPECT_NE(testutil::ReadText(dir_ / "registry.json.bad").find("\"SonoThreshold\": 3"), std::string::npos) << "the user's file is kept as it was";
 }
 
 TEST_F(SettingsTest, UnwritableFolderWarnsOncePerKey) {
@@ -179,10 +166,7 @@ TEST_F(SettingsTest, UnreadableStoreIsNeitherUsedNorWrittenOver) {
   if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the file stays readable here";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "defaults in use, save refused with a message";
   chmod((dir_ / "registry.json").c_str(), 0600);
-  std::ifstream in(dir_ / "registry.json");
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), kUsers) << "the user's file is left as it was";
+  EXPECT_EQ(testutil::ReadText(dir_ / "registry.json"), kUsers) << "the user's file is left as it was";
 }
 
 TEST(RegistryStore, TextsAreCutToTheirCapacityAndOtherTypesAreMissing) {

@@ -112,6 +112,8 @@ TEST_F(SettingsTest, ValuesThatWouldBreakTheProgramAreRefused) {
   EXPECT_TRUE(SetSettingFromText("AudioVolume=3", &error));
   EXPECT_EQ(g_settings.AudioVolume.load(), 1.5f);
   EXPECT_TRUE(g_settings.AudioOn.load());
+  EXPECT_TRUE(SetSettingFromText("AudioVolume=6", &error));
+  EXPECT_EQ(g_settings.AudioVolume.load(), 3.0f);
   EXPECT_TRUE(SetSettingFromText("FTPHostName=127.0.0.1", &error));
   EXPECT_EQ(g_settings.FTPHostName.Get(), "127.0.0.1");
 }

@@ -44,15 +44,7 @@ int Shell(const std::string& command) { return RunWhilePumping(command, 0.3); }
 
 // Call pixels: the warm colours of levels above the middle of the scale
 // (separators and borders are pure red, without green).
-int CountCallPixels(const Screenshot& s, int x0, int y0, int w, int h) {
-  int n = 0;
-  for (int y = y0; y < y0 + h; ++y)
-    for (int x = x0; x < x0 + w; ++x) {
-      uint32_t p = s.At(x, y);
-      n += (p >> 16) > 150 && ((p >> 8) & 255) > 40 && (p & 255) < 80;
-    }
-  return n;
-}
+bool CallPixel(uint32_t p) { return (p >> 16) > 150 && ((p >> 8) & 255) > 40 && (p & 255) < 80; }
 
 // Frames of a 250 kHz stream at the real-time rate: a sweep from 80 to 30 kHz
 // of 2.5 ms every 60 ms over faint noise; the frames inside a call carry a
@@ -105,9 +97,8 @@ TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
   XsWindowGetPosition(main, &wx, &wy);
   Screenshot shot = TakeScreenshot("live_spectrogram", 0.3);
   ASSERT_GT(shot.width, 0);
-  int calls = CountCallPixels(shot, wx + 257, wy + 33, 510, 254);
-  EXPECT_GT(calls, 300) << "call pixels in the plot";
-  EXPECT_LT(CountCallPixels(shot, wx, wy, 250, 330), 5);  // nothing left of the plot
+  EXPECT_GT(shot.Count(wx + 257, wy + 33, 510, 254, CallPixel), 300) << "call pixels in the plot";
+  EXPECT_LT(shot.Count(wx, wy, 250, 330, CallPixel), 5);  // nothing left of the plot
 
   // Drag on the frequency axis: 60 pixels up is about 29 kHz higher.
   const int x = wx + 784;

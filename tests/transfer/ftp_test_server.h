@@ -27,8 +27,8 @@ class FtpTestServer {
     Kill();
     address_ = address;
     std::vector<std::string> args = {"/usr/bin/python3", HALVANE_FTP_SERVER_SCRIPT, "--address", address,
-                                     "--port", std::to_string(port), "--dir", folder,
-                                     "--commands", files_ / "commands.txt", "--slow", std::to_string(slowBytesPerSecond)};
+                                     "--port", std::to_string(port), "--dir", folder, "--commands",
+                                     files_ / "commands.txt", "--slow", std::to_string(slowBytesPerSecond)};
     if (discard) args.push_back("--discard");
     pid_ = testutil::Spawn(args, files_ / "port");
     // The script prints its port once it listens.

@@ -15,10 +15,10 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_engine.h"
-#include "display/sonogram_view.h"
 #include "settings/settings.h"
 #include "ui/screen_test_support.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/main_window.h"
 #include "ui/windows/tessagram_window.h"
 #include "ui/windows/window_set.h"
 
@@ -26,19 +26,6 @@ namespace hv {
 namespace {
 
 using namespace screentest;
-
-// The main window's spectrogram events, as the main window routes them.
-int MainHandler(XsWindow*, int event, int* d) {
-  switch (event) {
-    case kXsPaint: SpectrogramOnPaint(); break;
-    case kXsResized: case kXsSized: SpectrogramOnResize(d[0], d[1]); break;
-    case kXsMouseMove: case kXsLeftDown: case kXsDrag: case kXsLeftUp: case kXsRightUp:
-      SpectrogramOnMouse(event, d[0], d[1], d[2]);
-      break;
-    default: break;
-  }
-  return 0;
-}
 
 int Shell(const std::string& command) { return RunWhilePumping(command, 0.3); }
 
@@ -80,7 +67,7 @@ TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
   static WaveFormat format = MakeWaveFormat(250000, 1, kFrameBytes, 2176);
   conduit6.Create(512 * kFrameBytes, &format);
 
-  XsWindow* main = XsWindowCreate(MainHandler, kXsMainFrame);
+  XsWindow* main = XsWindowCreate(MainWindowHandler, kXsMainFrame);
   g_mainWindow = main;
   XsWindowSetTitle(main, "Halvane");
   XsWindowSetClientSize(main, 800, 336);

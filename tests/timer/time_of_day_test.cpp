@@ -33,15 +33,11 @@ TEST(TimeOfDay, RefusesEverythingElse) {
 // whose start equals its stop never runs.
 TEST(TimeOfDay, WindowAcrossMidnightDaytimeAndEmpty) {
   const int H = 3600;
-  struct Case {
-    int start, stop, now;
-    bool inside;
-  };
-  for (Case c : {Case{22 * H, 2 * H, 23 * H + 1800, true}, {22 * H, 2 * H, 2 * H - 1, true},
-                 {22 * H, 2 * H, 22 * H, true}, {22 * H, 2 * H, 2 * H, false}, {22 * H, 2 * H, 12 * H, false},
-                 {H, 2 * H, H, true}, {H, 2 * H, 2 * H, false}, {H, H, 0, false}, {H, H, H - 1, false},
-                 {H, H, H, false}, {H, H, H + 1, false}, {H, H, 86399, false}})
-    EXPECT_EQ(InsideDailyWindow(c.start, c.stop, c.now), c.inside) << c.start << "-" << c.stop << " at " << c.now;
+  for (auto [start, stop, now, inside] :
+       {std::tuple{22 * H, 2 * H, 23 * H + 1800, true}, {22 * H, 2 * H, 2 * H - 1, true}, {22 * H, 2 * H, 22 * H, true},
+        {22 * H, 2 * H, 2 * H, false}, {22 * H, 2 * H, 12 * H, false}, {H, 2 * H, H, true}, {H, 2 * H, 2 * H, false},
+        {H, H, 0, false}, {H, H, H - 1, false}, {H, H, H, false}, {H, H, H + 1, false}, {H, H, 86399, false}})
+    EXPECT_EQ(InsideDailyWindow(start, stop, now), inside) << start << "-" << stop << " at " << now;
 }
 
 // 2024-01-31 23:30:00 UTC; bias -60 is one hour east of UTC, 300 five hours west.

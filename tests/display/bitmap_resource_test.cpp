@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/le_bytes.h"
 #include "display/bitmap_resource.h"
 #include "display/display_colours.h"
 #include "display/trace_plot.h"
@@ -14,9 +15,7 @@ namespace {
 std::vector<uint8_t> Bmp(int width, int height, int bits, uint32_t compression = 0) {
   uint32_t stride = (uint32_t(width) * bits + 31) / 32 * 4;
   std::vector<uint8_t> b(54 + stride * uint32_t(height < 0 ? -height : height), 0);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-  };
+  auto put32 = [&](size_t at, uint32_t v) { PutLe32(&b[at], v); };
   b[0] = 'B';
   b[1] = 'M';
   put32(2, uint32_t(b.size()));

@@ -61,18 +61,6 @@ class DisplayEngineTest : public DisplayFixture {
   DisplayEngine engine{&conduit, &image, ConstantPower};
 };
 
-TEST_F(DisplayEngineTest, DivisionsOneFillsTheWholeWidth) {
-  g_settings.SonoDivisions = 1;
-  engine.start(250000.0f);
-  EXPECT_EQ(engine.slotWidth(), 512);
-  Feed(Trigger(20, 600));
-  EXPECT_EQ(engine.capturesPresented(), 1);
-  EXPECT_EQ(image.cursor(), 511);  // 511 spectrum columns and one separator
-  EXPECT_EQ(image.level(511, 10), kSeparatorLevel);
-  EXPECT_NE(image.level(510, 10), kEmptyLevel);
-  EXPECT_NE(image.level(0, 10), kEmptyLevel);
-}
-
 TEST_F(DisplayEngineTest, DivisionsEightGivesSixtyFourColumnSlots) {
   g_settings.SonoDivisions = 4;
   engine.start(250000.0f);
@@ -102,15 +90,19 @@ TEST_F(DisplayEngineTest, OnlyLevelsAboveTheThresholdTrigger) {
   EXPECT_EQ(engine.capturesPresented(), 1);
 }
 
-TEST_F(DisplayEngineTest, PauseLetsARunningCaptureFinish) {
+// Divisions 1: one capture fills the whole width, 511 spectrum columns and a separator.
+TEST_F(DisplayEngineTest, DivisionsOneFillsTheWidthAndPauseLetsARunningCaptureFinish) {
   g_settings.SonoDivisions = 1;
   engine.start(250000.0f);
+  EXPECT_EQ(engine.slotWidth(), 512);
   Feed(Trigger(20, 40));
   ASSERT_EQ(engine.state(), CaptureState::Capturing);
   g_spectrogramPaused = true;
   Feed(Quiet(600));
   EXPECT_EQ(engine.capturesPresented(), 1);
   EXPECT_EQ(image.cursor(), 511);
+  EXPECT_EQ(image.level(511, 10), kSeparatorLevel);
+  EXPECT_NE(image.level(0, 10), kEmptyLevel);
   Feed(Trigger(20, 600));  // paused: no new capture
   EXPECT_EQ(engine.capturesPresented(), 1);
   EXPECT_EQ(engine.state(), CaptureState::Waiting);

@@ -33,12 +33,11 @@ TEST(GarminPacket, OnlyTheFirstPacketIsTakenAndTruncatedOrOversizedOnesAreRefuse
   EXPECT_FALSE(DecodeFirstGarminPacket(nullptr, 0, &p));
 }
 
+// Short records are refused in GpsSessionTest (PVT of 60 bytes, 15 satellite bytes).
 TEST(GarminPacket, RecordsNeedTheirExactSizes) {
   PvtFix fix;
-  EXPECT_FALSE(DecodePvt(std::vector<uint8_t>(60, 0), &fix));
   EXPECT_FALSE(DecodePvt(std::vector<uint8_t>(65, 0), &fix));
   std::vector<SatelliteSignal> sats;
-  EXPECT_FALSE(DecodeSatellites(std::vector<uint8_t>(15, 0), &sats));
   EXPECT_TRUE(DecodeSatellites({}, &sats));
   EXPECT_TRUE(sats.empty());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "timer/operation_timer.h"
@@ -28,31 +29,23 @@ TEST(TimeOfDay, RefusesEverythingElse) {
   }
 }
 
-TEST(TimeOfDay, WindowAcrossMidnightAndEmptyWindow) {
-  const int start = 22 * 3600, stop = 2 * 3600;
-  EXPECT_TRUE(InsideDailyWindow(start, stop, 23 * 3600 + 1800));
-  EXPECT_TRUE(InsideDailyWindow(start, stop, 2 * 3600 - 1));
-  EXPECT_TRUE(InsideDailyWindow(start, stop, start));
-  EXPECT_FALSE(InsideDailyWindow(start, stop, stop));
-  EXPECT_FALSE(InsideDailyWindow(start, stop, 12 * 3600));
-  // Daytime window: stop itself is outside.
-  EXPECT_TRUE(InsideDailyWindow(3600, 7200, 3600));
-  EXPECT_FALSE(InsideDailyWindow(3600, 7200, 7200));
-  // Start equal to stop never runs.
-  for (int s : {0, 3599, 3600, 3601, 86399}) EXPECT_FALSE(InsideDailyWindow(3600, 3600, s));
+// The start is inside, the stop outside; a window may span midnight, and one
+// whose start equals its stop never runs.
+TEST(TimeOfDay, WindowAcrossMidnightDaytimeAndEmpty) {
+  const int H = 3600;
+  for (auto [start, stop, now, inside] :
+       {std::tuple{22 * H, 2 * H, 23 * H + 1800, true}, {22 * H, 2 * H, 2 * H - 1, true}, {22 * H, 2 * H, 22 * H, true},
+        {22 * H, 2 * H, 2 * H, false}, {22 * H, 2 * H, 12 * H, false}, {H, 2 * H, H, true}, {H, 2 * H, 2 * H, false},
+        {H, H, 0, false}, {H, H, H - 1, false}, {H, H, H, false}, {H, H, H + 1, false}, {H, H, 86399, false}})
+    EXPECT_EQ(InsideDailyWindow(start, stop, now), inside) << start << "-" << stop << " at " << now;
 }
 
+// 2024-01-31 23:30:00 UTC; bias -60 is one hour east of UTC, 300 five hours west.
 TEST(TimeOfDay, LocalTimeUsesTheStreamTimesBias) {
-  // 2024-01-31 23:30:00 UTC; a zone one hour east of UTC has bias -60.
-  const long long utc = 1706743800;
-  TimeOfDay u = TimeOfDayOf(utc, -60, false);
-  EXPECT_EQ(u.hour, 23);
-  EXPECT_EQ(u.minute, 30);
-  TimeOfDay l = TimeOfDayOf(utc, -60, true);
-  EXPECT_EQ(l.hour, 0);
-  EXPECT_EQ(l.minute, 30);
-  TimeOfDay w = TimeOfDayOf(utc, 300, true);  // five hours west
-  EXPECT_EQ(w.hour, 18);
+  for (auto [bias, local, hour] : {std::tuple{-60, false, 23}, {-60, true, 0}, {300, true, 18}}) {
+    TimeOfDay t = TimeOfDayOf(1706743800, bias, local);
+    EXPECT_EQ(t.hour * 100 + t.minute, hour * 100 + 30) << bias << (local ? " local" : " UTC");
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "core/station_state.h"
@@ -40,31 +41,23 @@ class TransferPeerTest : public ::testing::Test {
     g_recordOn = true;
     g_powerSave = false;
     g_playbackActive = false;
-    local = MakeTempFolder();
-    remote = MakeTempFolder();
-    std::filesystem::create_directories(local + "rec");
-    g_recordBasePath.Set(local + "rec/site.wav");
-    g_history.OutputDirectory.Set(local + "rec/");
+    std::filesystem::create_directories(local / "rec");
+    g_recordBasePath.Set(local / "rec/site.wav");
+    g_history.OutputDirectory.Set(local / "rec/");
     g_settings.FileTransferEnable = true;
     g_settings.FTPUserName.Set("station");
     g_settings.FTPPassWord.Set("secret");
     xfer.SetTimeouts(3, 3);
   }
-  void TearDown() override {
-    server.Kill();
-    std::filesystem::remove_all(local);
-    std::filesystem::remove_all(remote);
-    std::filesystem::remove_all(std::filesystem::path(server.commandLog).parent_path());
-    g_recordOn = false;
-  }
+  void TearDown() override { g_recordOn = false; }
 
   void StartServer(const char* address, int slow = 0, int port = 0) {
-    ASSERT_TRUE(server.Start(address, remote, port, slow));
+    ASSERT_TRUE(server.Start(address, remote.path, port, slow));
     g_settings.FTPHostName.Set(server.Host());
   }
   std::string AddRecording(const std::string& name, size_t size, int seed) {
     std::string bytes = Recording(size, seed);
-    WriteWholeFile(local + "rec/" + name, bytes);
+    std::ofstream(local / "rec/" + name, std::ios::binary) << bytes;
     return bytes;
   }
   std::string DailyLog() {
@@ -80,10 +73,10 @@ class TransferPeerTest : public ::testing::Test {
     return pause;
   }
 
-  FtpTestServer server;
+  TempFolder local, remote;
+  FtpTestServer server;  // stopped before the folders go
   FileXfer xfer;
   FileTransferWorker worker{xfer};
-  std::string local, remote;
 };
 
 const char kA[] = "site_D20240131T220000m000.wav";
@@ -96,12 +89,12 @@ TEST_F(TransferPeerTest, UserLoginSendsFinishedRecordingsByteIdenticalThenDelete
   std::string b = AddRecording(kB, 70001, 2);
   AddRecording("site_D20240131T230000m000.tmp_wav", 5000, 3);
   Turns(9);
-  EXPECT_EQ(ReadWholeFile(remote + kA), a);
-  EXPECT_EQ(ReadWholeFile(remote + kB), b);
-  EXPECT_FALSE(FileExists(local + "rec/" + kA));
-  EXPECT_FALSE(FileExists(local + "rec/" + kB));
-  EXPECT_TRUE(FileExists(local + "rec/site_D20240131T230000m000.tmp_wav"));
-  EXPECT_FALSE(FileExists(remote + "site_D20240131T230000m000.tmp_wav"));
+  EXPECT_EQ(ReadWholeFile(remote / kA), a);
+  EXPECT_EQ(ReadWholeFile(remote / kB), b);
+  EXPECT_FALSE(FileExists(local / "rec/" + kA));
+  EXPECT_FALSE(FileExists(local / "rec/" + kB));
+  EXPECT_TRUE(FileExists(local / "rec/site_D20240131T230000m000.tmp_wav"));
+  EXPECT_FALSE(FileExists(remote / "site_D20240131T230000m000.tmp_wav"));
   std::string commands = server.Commands();
   EXPECT_NE(commands.find("USER station"), std::string::npos);
   EXPECT_NE(commands.find("TYPE I"), std::string::npos);
@@ -119,12 +112,12 @@ TEST_F(TransferPeerTest, UserLoginSendsFinishedRecordingsByteIdenticalThenDelete
 TEST_F(TransferPeerTest, AnonymousLoginArchivesTheLocalCopy) {
   StartServer("127.0.0.51");
   g_settings.FileTransferArchiveEnable = true;
-  g_history.ArchiveDirectory.Set(local + "archive/");
+  g_history.ArchiveDirectory.Set(local / "archive/");
   std::string a = AddRecording(kA, 4096, 4);  // a whole number of buffers
   Turns(3);
-  EXPECT_EQ(ReadWholeFile(remote + kA), a);
-  EXPECT_EQ(ReadWholeFile(local + "archive/" + kA), a);
-  EXPECT_FALSE(FileExists(local + "rec/" + kA));
+  EXPECT_EQ(ReadWholeFile(remote / kA), a);
+  EXPECT_EQ(ReadWholeFile(local / "archive/" + kA), a);
+  EXPECT_FALSE(FileExists(local / "rec/" + kA));
   EXPECT_NE(server.Commands().find("USER anonymous"), std::string::npos);
   EXPECT_NE(server.Commands().find("PASS " + FileXfer::AnonymousPassword()), std::string::npos);
   EXPECT_NE(DailyLog().find(std::string("Archive local copy:  ") + kA), std::string::npos);
@@ -138,7 +131,7 @@ TEST_F(TransferPeerTest, RefusedLoginKeepsTheFileAndWaitsFifteenSeconds) {
   EXPECT_DOUBLE_EQ(Turns(1), 15.0);
   EXPECT_EQ(worker.Status(), "Error opening site " + server.Host());
   EXPECT_NE(DailyLog().find("Could not open site:  " + server.Host()), std::string::npos);
-  EXPECT_TRUE(FileExists(local + "rec/" + kA));
+  EXPECT_TRUE(FileExists(local / "rec/" + kA));
   EXPECT_FALSE(xfer.connected());
 }
 
@@ -149,18 +142,18 @@ TEST_F(TransferPeerTest, MissingRemoteFolderKeepsTheFile) {
   EXPECT_DOUBLE_EQ(Turns(1), 15.0);
   EXPECT_EQ(worker.Status(), "Error setting root directory nowhere");
   EXPECT_NE(DailyLog().find("Could not set root directory:  nowhere"), std::string::npos);
-  EXPECT_TRUE(FileExists(local + "rec/" + kA));
+  EXPECT_TRUE(FileExists(local / "rec/" + kA));
   EXPECT_FALSE(xfer.connected());
 }
 
 TEST_F(TransferPeerTest, RemoteFolderEnteredOncePerLoginAndRootSendsNoCwd) {
   StartServer("127.0.0.54");
-  std::filesystem::create_directories(remote + "up");
+  std::filesystem::create_directories(remote / "up");
   g_history.FTPRootDirectory.Set("up");
   std::string a = AddRecording(kA, 1000, 7), b = AddRecording(kB, 2000, 8);
   Turns(6);
-  EXPECT_EQ(ReadWholeFile(remote + "up/" + kA), a);
-  EXPECT_EQ(ReadWholeFile(remote + "up/" + kB), b);
+  EXPECT_EQ(ReadWholeFile(remote / "up/" + kA), a);
+  EXPECT_EQ(ReadWholeFile(remote / "up/" + kB), b);
   std::string commands = server.Commands();
   EXPECT_EQ(commands.find("CWD up"), commands.rfind("CWD up"));
 
@@ -168,7 +161,7 @@ TEST_F(TransferPeerTest, RemoteFolderEnteredOncePerLoginAndRootSendsNoCwd) {
   g_history.FTPRootDirectory.Set("/");
   std::string c = AddRecording("site_D20240201T010000m000.wav", 3000, 9);
   Turns(3);
-  EXPECT_EQ(ReadWholeFile(remote + "site_D20240201T010000m000.wav"), c);
+  EXPECT_EQ(ReadWholeFile(remote / "site_D20240201T010000m000.wav"), c);
   EXPECT_EQ(server.Commands().find("CWD /"), std::string::npos);
 }
 
@@ -194,8 +187,8 @@ TEST_F(TransferPeerTest, ServerKilledMidTransferRetriesThenKeepsTheFileUnsent) {
     EXPECT_EQ(worker.Status(), std::string("Error transfering file ") + kA);
   }
   EXPECT_EQ(worker.RetryNumber(), 0);
-  EXPECT_FALSE(FileExists(local + "rec/" + kA));
-  EXPECT_EQ(ReadWholeFile(local + "rec/unsent/" + kA), a);
+  EXPECT_FALSE(FileExists(local / "rec/" + kA));
+  EXPECT_EQ(ReadWholeFile(local / "rec/unsent/" + kA), a);
   std::string log = DailyLog();
   EXPECT_NE(log.find(std::string("Error transfering file:  ") + kA), std::string::npos);
   EXPECT_NE(log.find(std::string("Failed to send (kept in unsent):  ") + kA), std::string::npos);
@@ -204,8 +197,8 @@ TEST_F(TransferPeerTest, ServerKilledMidTransferRetriesThenKeepsTheFileUnsent) {
   AddRecording(kB, 500, 11);
   StartServer("127.0.0.55", 0, port);
   Turns(3);
-  EXPECT_TRUE(FileExists(remote + kB));
-  EXPECT_FALSE(FileExists(local + "rec/" + kB));
+  EXPECT_TRUE(FileExists(remote / kB));
+  EXPECT_FALSE(FileExists(local / "rec/" + kB));
 }
 
 TEST_F(TransferPeerTest, DuringIdleNothingIsSentUntilPowerSave) {
@@ -214,12 +207,12 @@ TEST_F(TransferPeerTest, DuringIdleNothingIsSentUntilPowerSave) {
   std::string a = AddRecording(kA, 1000, 12);
   EXPECT_DOUBLE_EQ(Turns(6), 1.0);
   EXPECT_EQ(worker.Status(), "InActive");
-  EXPECT_FALSE(FileExists(remote + kA));
+  EXPECT_FALSE(FileExists(remote / kA));
   EXPECT_EQ(server.Commands(), "");
   g_powerSave = true;
   Turns(3);
   g_powerSave = false;
-  EXPECT_EQ(ReadWholeFile(remote + kA), a);
+  EXPECT_EQ(ReadWholeFile(remote / kA), a);
 }
 
 TEST_F(TransferPeerTest, SilentHostAndShutdownNeverHoldTheThread) {
@@ -249,7 +242,7 @@ TEST_F(TransferPeerTest, SilentHostAndShutdownNeverHoldTheThread) {
     g_run = false;
   });
   start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(slow.put(local + "rec/" + kA, 0));
+  EXPECT_FALSE(slow.put(local / "rec/" + kA, 0));
   stopper.join();
   g_run = true;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));

@@ -7,7 +7,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
 
 #include "ftp_test_server.h"
 #include "transfer/file_xfer.h"
@@ -16,9 +15,9 @@ namespace hv {
 namespace {
 
 TEST(LargeFileSoak, FileOverFourGibibytesIsSentWhole) {
-  const std::string local = MakeTempFolder(), remote = MakeTempFolder();
+  TempFolder local, remote;
   const uint64_t size = (uint64_t(1) << 32) + 4097;
-  const std::string path = local + "big_D20240131T220000m000.wav";
+  const std::string path = local / "big_D20240131T220000m000.wav";
   {
     // Sparse but for its last 16 bytes, which lie beyond the 32-bit mark.
     int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
@@ -29,19 +28,15 @@ TEST(LargeFileSoak, FileOverFourGibibytesIsSentWhole) {
     close(fd);
   }
   FtpTestServer server;
-  ASSERT_TRUE(server.Start("127.0.0.59", remote, 0, 0, true));
+  ASSERT_TRUE(server.Start("127.0.0.59", remote.path, 0, 0, true));
   FileXfer xfer;
   ASSERT_TRUE(xfer.loginAnonymous(server.Host()));
   EXPECT_TRUE(xfer.put(path, 0)) << xfer.lastError();
   xfer.close();
-  std::string counted = ReadWholeFile(remote + "big_D20240131T220000m000.wav.count");
+  std::string counted = ReadWholeFile(remote / "big_D20240131T220000m000.wav.count");
   char expect[128];
   std::snprintf(expect, sizeof expect, "%" PRIu64 " 30313233343536373839616263646566\n", size);
   EXPECT_EQ(counted, expect);
-  server.Kill();
-  std::filesystem::remove_all(local);
-  std::filesystem::remove_all(remote);
-  std::filesystem::remove_all(std::filesystem::path(server.commandLog).parent_path());
 }
 
 }  // namespace

@@ -58,6 +58,14 @@ struct Screenshot {
     const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
     return (p[0] << 16) | (p[1] << 8) | p[2];
   }
+  // How many pixels of the rectangle `match` takes (given as 0xRRGGBB).
+  template <class Match>
+  int Count(int x0, int y0, int w, int h, Match match) const {
+    int n = 0;
+    for (int y = y0; y < y0 + h; ++y)
+      for (int x = x0; x < x0 + w; ++x) n += match(At(x, y)) ? 1 : 0;
+    return n;
+  }
 };
 
 // Photographs the whole display into the artifact folder (PNG to look at, PPM

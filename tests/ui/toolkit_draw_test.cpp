@@ -55,7 +55,6 @@ TEST(ToolkitDraw, ResizingKeepsWhatWasDrawn) {
   XsDrawSetColor(c.w, 1, 2, 3);
   XsDrawPixel(c.w, 4, 5);
   XsWindowSetClientSize(c.w, 20, 8);
-  EXPECT_EQ(c.width, 0);
   EXPECT_EQ(c.At(4, 5), 0x010203u);
   EXPECT_EQ(c.width, 20);
   EXPECT_EQ(c.height, 8);
@@ -72,9 +71,7 @@ TEST(ToolkitDraw, TextMarksPixelsTransparently) {
   EXPECT_GT(lit, 10);
   EXPECT_EQ(c.At(0, 0), 0u);  // the background stays
   int tw = 0, th = 0;
-  XsTextExtent("H1", &tw, &th);
-  EXPECT_GT(tw, 0);
-  EXPECT_GT(th, 0);
+  XsTextExtent("H1", &tw, &th);  // every lit pixel lies inside the extent
   for (int y = 0; y < c.height; ++y)
     for (int x = 0; x < c.width; ++x)
       if (c.px[y * c.width + x]) {

@@ -40,23 +40,8 @@ void Place(XsWindow* w, int id, int kind, int x, int y, int width, int height) {
   XsControlShow(w, id);
 }
 
-int CountNear(const Screenshot& s, int x0, int y0, int w, int h, uint32_t colour) {
-  int n = 0;
-  for (int y = y0; y < y0 + h; ++y)
-    for (int x = x0; x < x0 + w; ++x) n += s.At(x, y) == colour;
-  return n;
-}
-
-// Pixels darker than mid grey (antialiased text has few pure black ones).
-int CountDark(const Screenshot& s, int x0, int y0, int w, int h) {
-  int n = 0;
-  for (int y = y0; y < y0 + h; ++y)
-    for (int x = x0; x < x0 + w; ++x) {
-      uint32_t p = s.At(x, y);
-      n += ((p >> 16) & 255) < 128 && ((p >> 8) & 255) < 128 && (p & 255) < 128;
-    }
-  return n;
-}
+// Darker than mid grey (antialiased text has few pure black pixels).
+bool Dark(uint32_t p) { return ((p >> 16) & 255) < 128 && ((p >> 8) & 255) < 128 && (p & 255) < 128; }
 
 TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   ASSERT_TRUE(XsToolkitInit(true));
@@ -102,12 +87,15 @@ TEST(ToolkitScreen, WindowShowsDrawingControlsAndAnswersInput) {
   const int top = wy + 25;  // below the menu bar
   Screenshot shot = TakeScreenshot("toolkit_window", 0.1);
   ASSERT_GT(shot.width, 0);
+  auto count = [&](int x, int y, int w, int h, uint32_t c) {
+    return shot.Count(x, y, w, h, [c](uint32_t p) { return p == c; });
+  };
   EXPECT_EQ(shot.At(wx + 50, top + 40), 0xFF0000u);
-  EXPECT_EQ(CountNear(shot, wx + 10, top + 10, 100, 60, 0xFF0000), 6000);
-  EXPECT_EQ(CountNear(shot, wx + 150, top + 10, 40, 40, 0x00FF00), 1600);
-  EXPECT_EQ(CountNear(shot, wx + 10, top + 100, 32, 16, 0x0000FF), 512);
+  EXPECT_EQ(count(wx + 10, top + 10, 100, 60, 0xFF0000), 6000);
+  EXPECT_EQ(count(wx + 150, top + 10, 40, 40, 0x00FF00), 1600);
+  EXPECT_EQ(count(wx + 10, top + 100, 32, 16, 0x0000FF), 512);
   EXPECT_EQ(shot.At(wx + 42, top + 100), 0xF0F0F0u);  // the blit ends at twice the image size
-  EXPECT_GT(CountDark(shot, wx + 10, top + 140, 120, 16), 40);  // text pixels
+  EXPECT_GT(shot.Count(wx + 10, top + 140, 120, 16, Dark), 40);  // text pixels
   EXPECT_EQ(XsControlText(w, 301), "Worker text");
 
   // Input: a click on the button, a click in the drawing, Escape.

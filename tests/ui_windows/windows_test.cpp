@@ -3,6 +3,7 @@
 // radio groups and validity flags.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "core/station_state.h"
@@ -175,17 +176,14 @@ TEST_F(WindowsTest, WindowSetPlacesAllTenWindows) {
   EXPECT_EQ(XsWindowGetTitle(g_networkWindow), "Network Parameters");
   int w = 0, h = 0;
   XsWindowGetClientSize(main_, &w, &h);
-  EXPECT_EQ(w, 800);
-  EXPECT_EQ(h, 336);
+  EXPECT_EQ(std::pair(w, h), std::pair(800, 336));
   EXPECT_TRUE(XsWindowIsShown(main_));
   EXPECT_FALSE(XsWindowIsShown(g_aboutWindow));
-  int x = 0, y = 0;
-  XsWindowGetPosition(main_, &x, &y);
-  EXPECT_EQ(x, 336 + 32);
-  EXPECT_EQ(y, 128 + 32);
-  XsWindowGetPosition(g_recordSetupWindow, &x, &y);
-  EXPECT_EQ(x, 64 + 32);
-  EXPECT_EQ(y, 128 + 32);
+  // Start positions moved by the instance offset of 32.
+  for (auto [window, x, y] : {std::tuple{main_, 336, 128}, {g_recordSetupWindow, 64, 128}}) {
+    XsWindowGetPosition(window, &w, &h);
+    EXPECT_EQ(std::pair(w, h), std::pair(x + 32, y + 32));
+  }
 }
 
 }  // namespace

@@ -135,4 +135,16 @@ inline int RunInChild(const std::function<int()>& work, rlim_t fileSizeLimit = R
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Writes `bytes` as a WAV recording in a child that ends without closing the
+// file, as after a crash: the samples are on disk, the header sizes still zero.
+inline void WriteCrashCutWave(const std::string& path, FormatWithAttribute record, const std::vector<uint8_t>& bytes) {
+  RunInChild([&] {
+    WaveFile& f = *new WaveFile;  // never closed
+    uint32_t taken;
+    f.Open(path.c_str(), &record, RecordingFile::kWrite);
+    f.Write(uint32_t(bytes.size()), bytes.data(), &taken);
+    return 0;
+  });
+}
+
 }  // namespace hv

@@ -38,11 +38,11 @@ TEST(WavPackFile, RoundTripWithAttributeTag) {
   FormatWithAttribute back;
   WavPackFile r;
   ASSERT_EQ(r.Open((dir / "a.tmp_wv").c_str(), &back, 1), kFileOk);
-  EXPECT_EQ(back.format.sampleRate, 25000u);
-  EXPECT_EQ(back.format.channels, 1);
-  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(std::tuple(back.format.sampleRate, back.format.channels, back.format.blockAlign), std::tuple(25000u, 1, 2));
   EXPECT_EQ(back.AttributeText(), text.substr(0, text.size() & ~size_t(1)));
   EXPECT_EQ(r.FileLength(), std::filesystem::file_size(dir / "a.tmp_wv"));
+  EXPECT_EQ(r.FrameCount(), 60000);
+  EXPECT_TRUE(r.GuanoText().empty());  // written without GUANO
   EXPECT_EQ(ReadAllSamples(r), samples);
 }
 
@@ -63,8 +63,7 @@ TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
   FormatWithAttribute back;
   std::vector<uint8_t> read;
   ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "s.wv", &back, &read));
-  EXPECT_EQ(back.format.channels, 2);
-  EXPECT_EQ(back.format.extraSize, 0);
+  EXPECT_EQ(std::tuple(back.format.channels, back.format.extraSize), std::tuple(2, 0));
   EXPECT_EQ(read, samples);
 }
 
@@ -81,8 +80,7 @@ TEST(WavPackFile, DeepSamplesAreReadByTheirTopSixteenBits) {
   FormatWithAttribute back;
   std::vector<uint8_t> read;
   ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "deep.wv", &back, &read));
-  EXPECT_EQ(back.format.bitsPerSample, 16);
-  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(std::tuple(back.format.bitsPerSample, back.format.blockAlign), std::tuple(16, 2));
   EXPECT_EQ(read, expected);
 }
 

@@ -78,12 +78,9 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
 }
 
 TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
-  FormatWithAttribute record;
-  record.format = MakeWaveFormat(25000, 2, 4, 16);
-  record.SetAttribute(kAttribute);
   std::vector<uint8_t> samples = CountingSamples(20000, 7);
   std::string path = test::TempFolder() + "stereo.wv";
-  ASSERT_TRUE(WriteRecording<WavPackFile>(path, record, samples));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(path, MakeRecord(25000, kAttribute, 2, 4), samples));
   {
     ReplayRig rig(50.0);
     rig.KeepBytes();

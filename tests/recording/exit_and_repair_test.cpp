@@ -64,10 +64,8 @@ TEST_F(RecordingExit, OrderlyExitFinishesTheRecordingInProgress) {
 
 TEST_F(RecordingExit, RepairFinishesACrashCutRecording) {
   const std::string tmp = dir / "site_D20240131T235959m123.tmp_wav";
-  FormatWithAttribute record;
-  record.format = MakeWaveFormat(25000, 1, 2, 16);
-  record.SetAttribute("MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<>MMMMMMMMM ");
-  WriteCrashCutWave(tmp, record, std::vector<uint8_t>(30001, 1));
+  WriteCrashCutWave(tmp, MakeRecord(25000, "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<>MMMMMMMMM "),
+                    std::vector<uint8_t>(30001, 1));
 
   RepairResult r = RepairRecording(tmp);
   ASSERT_TRUE(r.ok) << r.message;

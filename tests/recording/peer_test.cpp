@@ -18,23 +18,6 @@ std::string RunCommand(const std::string& command) { return testutil::CommandOut
 const char kAttribute[] =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=HX302,DC=Off,UTC=2024:01:31::23:59:59.123,LTB=  60,CMT=<peer test>MMMMMMMMM ";
 
-std::vector<uint8_t> Samples(size_t count) {
-  std::vector<uint8_t> b(count * 2);
-  uint32_t seed = 5;
-  for (size_t i = 0; i < count; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    PutLe16(&b[2 * i], uint16_t((seed >> 20) + uint16_t(i * 3)));
-  }
-  return b;
-}
-
-FormatWithAttribute Record() {
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(25000, 1, 2, 16);
-  rec.SetAttribute(kAttribute);
-  return rec;
-}
-
 // WAV files with GUANO after the data (a guan chunk of odd and of even length,
 // 1 and 50001 frames): sox and Python read the rate and every frame, sox decodes
 // exactly our samples.
@@ -43,7 +26,7 @@ TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
   const std::string path = dir / "a.wav", raw = dir / "a.raw";
   for (size_t frames : {size_t(1), size_t(50001)}) {
     SCOPED_TRACE(frames);
-    const std::vector<uint8_t> samples = Samples(frames);
+    const std::vector<uint8_t> samples = NoiseSamples(frames, 5);
     const FormatWithAttribute record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
     ASSERT_TRUE(WriteRecording<WaveFile>(path, record, samples, true, 1024));
     EXPECT_EQ(RunCommand("sox --i -s '" + path + "'"), std::to_string(frames) + "\n");
@@ -58,8 +41,8 @@ TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
 
 TEST(RecordingPeers, WvunpackDecodesOurWavPackFilesAndShowsTheTag) {
   TempFolder dir;
-  const std::vector<uint8_t> samples = Samples(120000);
-  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.wv", Record(), samples, false, 1024));
+  const std::vector<uint8_t> samples = NoiseSamples(120000, 5);
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.wv", MakeRecord(25000, kAttribute), samples, false, 1024));
   std::string summary = RunCommand("wvunpack -ss '" + (dir / "a.wv") + "'");
   EXPECT_NE(summary.find("SONO_ATTR"), std::string::npos) << summary;
   EXPECT_NE(summary.find("25000 Hz"), std::string::npos) << summary;

@@ -82,7 +82,7 @@ TEST(GuanoWave, ChunkFollowsUnchangedDataAndParsesStrictly) {
   const FormatWithAttribute record = GuanoTestRecord();
   for (size_t frames : {size_t(0), size_t(12345), size_t(25000)}) {
     SCOPED_TRACE(frames);
-    const auto samples = ToneBytes(frames);
+    const auto samples = hv::NoiseSamples(frames);
     const auto bare = ReadAllBytes(WriteWave(dir / "bare.wav", record, samples, false));
     const auto with = ReadAllBytes(WriteWave(dir / "guano.wav", record, samples, true));
     // Everything up to the end of the data chunk is the same, apart from the RIFF size.
@@ -110,7 +110,7 @@ TEST(GuanoWave, ChunkFollowsUnchangedDataAndParsesStrictly) {
 
 TEST(GuanoWave, PlaybackReadsOurChunk) {
   TempFolder dir;
-  const auto samples = ToneBytes(5000);
+  const auto samples = hv::NoiseSamples(5000);
   // Without an attribute record the playback reader takes its facts from our GUANO.
   FormatWithAttribute record = GuanoTestRecord();
   std::string text = hv::ComposeGuanoText(record, 5000);
@@ -134,7 +134,7 @@ TEST(GuanoWave, PlaybackReadsOurChunk) {
 TEST(GuanoWavPack, TagCarriesGuanoBesideAttribute) {
   TempFolder dir;
   const FormatWithAttribute record = GuanoTestRecord();
-  const auto samples = ToneBytes(30001);
+  const auto samples = hv::NoiseSamples(30001);
   ASSERT_TRUE(hv::WriteRecording<hv::WavPackFile>(dir / "with.wv", record, samples, true));
   hv::WavPackFile reader;
   FormatWithAttribute back;
@@ -155,16 +155,11 @@ TEST(GuanoText, ValuesStayOnTheirLineAndOddRecordsStillCompose) {
   EXPECT_EQ(StrictGuano(hv::ComposeGuanoText(GuanoTestRecord("<loud> pass"), 1)).at("Note"), "<loud> pass");
   EXPECT_EQ(StrictGuano(hv::ComposeGuanoText(GuanoTestRecord("<no comment>"), 1)).count("Note"), 0u);
   // No attribute at all: the header rate, TE 1, no time, no model.
-  FormatWithAttribute bare;
-  bare.format = hv::MakeWaveFormat(384000, 1, 2, 16);
-  std::string text = hv::ComposeGuanoText(bare, 384000);
+  std::string text = hv::ComposeGuanoText(hv::MakeRecord(384000), 384000);
   EXPECT_NE(text.find("TE: 1\nSamplerate: 384000\nLength: 1.000000\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("Timestamp"), std::string::npos);
   // A record that does not parse: kept verbatim in the vendor key, the header rate used.
-  FormatWithAttribute odd;
-  odd.format = hv::MakeWaveFormat(48000, 1, 2, 16);
-  odd.SetAttribute("not a record");
-  text = hv::ComposeGuanoText(odd, 48000);
+  text = hv::ComposeGuanoText(hv::MakeRecord(48000, "not a record"), 48000);
   EXPECT_NE(text.find("Samplerate: 48000\n"), std::string::npos);
   EXPECT_NE(text.find("Halvane|Attribute: not a record\n"), std::string::npos);
 }

@@ -1,13 +1,10 @@
-// Recordings written through our file objects with GUANO metadata, for the tests.
+// The record the GUANO tests write their recordings with.
 #pragma once
 
-#include <cmath>
 #include <string>
-#include <vector>
 
 #include "recording/attribute_record.h"
 #include "recording/format_record.h"
-#include "core/le_bytes.h"
 
 // 25000 Hz header rate, E = 10: 250 kHz real; a GPS fix and a comment.
 inline hv::FormatWithAttribute GuanoTestRecord(const std::string& comment = "Pond west, 2nd visit") {
@@ -28,12 +25,4 @@ inline hv::FormatWithAttribute GuanoTestRecord(const std::string& comment = "Pon
   record.format = hv::MakeWaveFormat(25000, 1, 2, 16);
   record.SetAttribute(hv::ComposeAttribute(in));
   return record;
-}
-
-// Little-endian 16-bit samples of a quiet tone.
-inline std::vector<uint8_t> ToneBytes(size_t frames) {
-  std::vector<uint8_t> bytes(frames * 2);
-  for (size_t i = 0; i < frames; ++i)
-    hv::PutLe16(&bytes[2 * i], uint16_t(int16_t(1000.0 * std::sin(0.3 * double(i)))));
-  return bytes;
 }

@@ -57,20 +57,14 @@ TEST(GuanoText, FieldsTheStationUses) {
                          "Timestamp: 2024-05-31T22:39:11+0100\r\nLoc Position: 49.09 5.04\r\nNote: near the pond\r\n"
                          "Acme|Gain: 3\r\n") + std::string(3, '\0'),
                          &info));
-  EXPECT_EQ(info.DeviceName(), "Acme Listener 2");
-  EXPECT_TRUE(info.hasExpansion);
-  EXPECT_EQ(info.expansion, 10u);
-  EXPECT_TRUE(info.hasTime);
-  EXPECT_EQ(UtcText(info.time), "2024-05-31 21:39:11.000");
-  EXPECT_EQ(info.position, "49.09 5.04");
-  EXPECT_EQ(info.note, "near the pond");
+  EXPECT_EQ(std::tuple(info.DeviceName(), info.hasExpansion, info.expansion, info.hasTime, UtcText(info.time),
+                       info.position, info.note),
+            std::tuple("Acme Listener 2", true, 10u, true, "2024-05-31 21:39:11.000", "49.09 5.04", "near the pond"));
 
-  GuanoInfo partial;
+  GuanoInfo partial;  // TE not an integer factor, a stamp that is no time
   ASSERT_TRUE(ParseGuano("GUANO|Version:1.0\nModel:Solo\nTE: 2.5\nTimestamp: yesterday\nno colon here", &partial));
   EXPECT_EQ(partial.DeviceName(), "Solo");
-  EXPECT_FALSE(partial.hasExpansion);  // not an integer factor
-  EXPECT_EQ(partial.expansion, 1u);
-  EXPECT_FALSE(partial.hasTime);
+  EXPECT_EQ(std::tuple(partial.hasExpansion, partial.expansion, partial.hasTime), std::tuple(false, 1u, false));
 
   EXPECT_FALSE(ParseGuano("", &info));
   EXPECT_FALSE(ParseGuano("Make: Acme\nGUANO|Version: 1.0\n", &info));
@@ -93,12 +87,9 @@ TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
     ASSERT_TRUE(ReadGuanoText(Recording(c.file), &text)) << c.file;
     GuanoInfo info;
     ASSERT_TRUE(ParseGuano(text, &info)) << c.file;
-    EXPECT_EQ(info.DeviceName(), c.device);
-    ASSERT_TRUE(info.hasTime);
-    EXPECT_EQ(UtcText(info.time), c.utc);
-    EXPECT_EQ(info.time.biasMinutes, c.bias);
-    EXPECT_EQ(info.position, c.position);
-    EXPECT_FALSE(info.hasExpansion);
+    EXPECT_EQ(std::tuple(info.DeviceName(), info.hasTime, UtcText(info.time), info.time.biasMinutes, info.position,
+                         info.hasExpansion),
+              std::tuple(c.device, true, c.utc, c.bias, c.position, false));
   }
   std::string text;
   EXPECT_FALSE(ReadGuanoText(Recording("myomys-500k.wav"), &text));

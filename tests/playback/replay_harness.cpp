@@ -1,75 +1,48 @@
 #include "replay_harness.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 
 #include "app/worker_routines.h"
+#include "core/le_bytes.h"
 #include "playback/playback_state.h"
 #include "playback/replay_clock.h"
+#include "support/files.h"
 
 namespace hv::test {
 
-namespace {
-
-void Put16(std::string* s, uint32_t v) {
-  s->push_back(static_cast<char>(v & 0xff));
-  s->push_back(static_cast<char>((v >> 8) & 0xff));
-}
-void Put32(std::string* s, uint32_t v) {
-  Put16(s, v & 0xffff);
-  Put16(s, v >> 16);
-}
-
-}  // namespace
-
+// Removed with everything in it when the test program ends.
 std::string TempFolder() {
-  static std::string folder = [] {
-    std::string f = std::filesystem::temp_directory_path().string() + "/halvane_playback_" + std::to_string(getpid());
-    std::filesystem::create_directories(f);
-    return f + "/";
-  }();
-  return folder;
+  static ::TempFolder folder;
+  return folder.path + "/";
 }
 
 std::string WriteWav(const std::string& name, const WavContent& wav) {
-  std::string attribute = wav.attribute.substr(0, wav.attribute.size() & ~size_t(1));
-  uint16_t block = wav.block ? wav.block : static_cast<uint16_t>(wav.channels * wav.bits / 8);
-  std::string fmt;
-  Put16(&fmt, wav.tag);
-  Put16(&fmt, wav.channels);
-  Put32(&fmt, wav.rate);
-  Put32(&fmt, wav.rate * block);
-  Put16(&fmt, block);
-  Put16(&fmt, wav.bits);
-  if (!attribute.empty()) {
-    Put16(&fmt, static_cast<uint32_t>(attribute.size()));
-    fmt += attribute;
-  }
-  std::string body = "WAVEfmt ";
-  Put32(&body, static_cast<uint32_t>(fmt.size()));
-  body += fmt;
-  body += "data";
-  Put32(&body, static_cast<uint32_t>(wav.data.size()));
-  body.append(reinterpret_cast<const char*>(wav.data.data()), wav.data.size());
-  if (wav.data.size() & 1) body.push_back('\0');
-  std::string file = "RIFF";
-  Put32(&file, static_cast<uint32_t>(body.size()));
-  file += body;
-  std::string path = TempFolder() + name;
-  EXPECT_TRUE(std::ofstream(path, std::ios::binary).write(file.data(), std::streamsize(file.size())).good()) << path;
+  const std::string attribute = wav.attribute.substr(0, wav.attribute.size() & ~size_t(1));
+  const uint16_t block = wav.block ? wav.block : uint16_t(wav.channels * wav.bits / 8);
+  const uint32_t fmtSize = uint32_t(attribute.empty() ? 16 : 18 + attribute.size());
+  std::vector<uint8_t> b(28 + fmtSize);
+  std::memcpy(&b[0], "RIFF", 4);
+  std::memcpy(&b[8], "WAVEfmt ", 8);
+  PutLe32(&b[16], fmtSize);
+  PutLe16(&b[20], wav.tag), PutLe16(&b[22], wav.channels), PutLe32(&b[24], wav.rate);
+  PutLe32(&b[28], wav.rate * block), PutLe16(&b[32], block), PutLe16(&b[34], wav.bits);
+  if (!attribute.empty()) PutLe16(&b[36], uint16_t(attribute.size()));
+  std::memcpy(&b[38], attribute.data(), attribute.size());
+  std::memcpy(&b[20 + fmtSize], "data", 4);
+  PutLe32(&b[24 + fmtSize], uint32_t(wav.data.size()));
+  b.insert(b.end(), wav.data.begin(), wav.data.end());
+  if (b.size() & 1) b.push_back(0);
+  PutLe32(&b[4], uint32_t(b.size() - 8));
+  const std::string path = TempFolder() + name;
+  WriteAllBytes(path, b);
+  EXPECT_EQ(ReadAllBytes(path).size(), b.size()) << path;
   return path;
 }
 
 std::vector<uint8_t> CountingSamples(uint32_t count, uint16_t first) {
-  std::vector<uint8_t> data;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint16_t v = static_cast<uint16_t>(first + i);
-    data.push_back(v & 0xff);
-    data.push_back(v >> 8);
-  }
+  std::vector<uint8_t> data(2 * size_t(count));
+  for (uint32_t i = 0; i < count; ++i) PutLe16(&data[2 * i], uint16_t(first + i));
   return data;
 }
 

@@ -25,28 +25,35 @@ TEST(RatioRule, RefusesZeroSignsAndMalformedText) {
   EXPECT_FALSE(ParseRatio(std::string(400, '9') + ":1", &n));
 }
 
-TEST(ReplayRate, TimeBasesScaleTheRealRate) {
-  double scale = 0;
-  // A 25000 Hz header time-expanded ten times is really 250000 Hz.
-  EXPECT_EQ(ReplayRate(25000ull * 10, kTimeBase1to1, 4.0f, &scale), 250000u);
-  EXPECT_EQ(scale, 1.0);
-  EXPECT_EQ(ReplayRate(250000, kTimeBase1to2, 4.0f, &scale), 125000u);
-  EXPECT_EQ(scale, 0.5);
-  EXPECT_EQ(ReplayRate(250001, kTimeBase1to2, 4.0f, &scale), 125000u);  // integer halving
-  EXPECT_EQ(ReplayRate(250000, kTimeBase1toN, 4.0f, &scale), 62500u);
-  EXPECT_EQ(scale, 0.25);
-  EXPECT_EQ(ReplayRate(312500, kTimeBase1toN, 3.0f, &scale), 104166u);  // truncated
-}
-
-TEST(ReplayRate, RefusesRatesTheChainCannotCarry) {
-  double scale = 0;
-  EXPECT_EQ(ReplayRate(0, kTimeBase1to1, 4.0f, &scale), 0u);
-  EXPECT_EQ(ReplayRate(250000, kTimeBase1toN, 300000.0f, &scale), 0u);  // "1:300000"
-  EXPECT_EQ(ReplayRate(250000, kTimeBase1toN, 1.0f / 300000.0f, &scale), 0u);
-  EXPECT_EQ(ReplayRate(250000, kTimeBase1toN, 0.0f, &scale), 0u);
-  EXPECT_EQ(ReplayRate(4000000000ull * 100, kTimeBase1to1, 4.0f, &scale), 0u);
-  EXPECT_EQ(ReplayRate(kMaxReplayRate, kTimeBase1to1, 4.0f, &scale), kMaxReplayRate);
-  EXPECT_EQ(ReplayRate(kMinReplayRate, kTimeBase1to1, 4.0f, &scale), kMinReplayRate);
+// The replay rate and the stream's time scale; 0 for rates outside what the chain carries.
+TEST(ReplayRate, TimeBasesScaleTheRealRateWithinTheChainsRange) {
+  struct Case {
+    uint64_t realRate;
+    int timeBase;
+    float ratio;
+    uint32_t rate;
+    double scale;  // not checked when the rate is refused
+  } cases[] = {
+      {25000ull * 10, kTimeBase1to1, 4, 250000, 1.0},  // a 25000 Hz header expanded ten times
+      {250000, kTimeBase1to2, 4, 125000, 0.5},
+      {250001, kTimeBase1to2, 4, 125000, 0.5},  // integer halving
+      {250000, kTimeBase1toN, 4, 62500, 0.25},
+      {312500, kTimeBase1toN, 3, 104166, 1 / 3.0},  // truncated
+      {kMaxReplayRate, kTimeBase1to1, 4, kMaxReplayRate, 1.0},
+      {kMinReplayRate, kTimeBase1to1, 4, kMinReplayRate, 1.0},
+      {0, kTimeBase1to1, 4, 0, 0},
+      {250000, kTimeBase1toN, 300000, 0, 0},  // "1:300000"
+      {250000, kTimeBase1toN, 1 / 300000.0f, 0, 0},
+      {250000, kTimeBase1toN, 0, 0, 0},
+      {4000000000ull * 100, kTimeBase1to1, 4, 0, 0},
+  };
+  for (const Case& c : cases) {
+    double scale = -1;
+    EXPECT_EQ(ReplayRate(c.realRate, c.timeBase, c.ratio, &scale), c.rate) << c.realRate << " 1:" << c.ratio;
+    if (c.rate != 0) {
+      EXPECT_NEAR(scale, c.scale, 1e-6) << c.realRate << " 1:" << c.ratio;
+    }
+  }
 }
 
 TEST(DefaultExpansion, TenForTimeExpandedHeadersOneForRealRates) {
@@ -55,11 +62,9 @@ TEST(DefaultExpansion, TenForTimeExpandedHeadersOneForRealRates) {
 }
 
 TEST(PositionText, MinutesSecondsHundredths) {
-  EXPECT_EQ(PositionText(61.5), "01:01:50");
-  EXPECT_EQ(PositionText(0), "00:00:00");
-  EXPECT_EQ(PositionText(-3), "00:00:00");
-  EXPECT_EQ(PositionText(59.999), "00:59:99");
-  EXPECT_EQ(PositionText(3600.25), "60:00:25");
+  for (auto [seconds, text] : {std::pair{61.5, "01:01:50"}, {0.0, "00:00:00"}, {-3.0, "00:00:00"},
+                               {59.999, "00:59:99"}, {3600.25, "60:00:25"}})
+    EXPECT_EQ(PositionText(seconds), text) << seconds;
   // 0.29 * 100 is 28.999... in binary; the display still shows 29 hundredths.
   EXPECT_EQ(PositionText(0.29), "00:00:29");
 }

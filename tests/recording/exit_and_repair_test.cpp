@@ -64,17 +64,8 @@ TEST_F(RecordingExit, OrderlyExitFinishesTheRecordingInProgress) {
 
 TEST_F(RecordingExit, RepairFinishesACrashCutRecording) {
   const std::string tmp = dir / "site_D20240131T235959m123.tmp_wav";
-  RunInChild([&] {  // a crash: never closed
-    FormatWithAttribute rec;
-    rec.format = MakeWaveFormat(25000, 1, 2, 16);
-    rec.SetAttribute("MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<>MMMMMMMMM ");
-    WaveFile& f = *new WaveFile;  // never closed
-    std::vector<uint8_t> b(30001, 1);
-    uint32_t taken;
-    f.Open(tmp.c_str(), &rec, 2);
-    f.Write(uint32_t(b.size()), b.data(), &taken);
-    return 0;
-  });
+  WriteCrashCutWave(tmp, MakeRecord(25000, "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<>MMMMMMMMM "),
+                    std::vector<uint8_t>(30001, 1));
 
   RepairResult r = RepairRecording(tmp);
   ASSERT_TRUE(r.ok) << r.message;

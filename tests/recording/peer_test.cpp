@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/le_bytes.h"
+#include "guano/guano_files.h"
 #include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
 #include "support/process.h"
@@ -17,43 +18,31 @@ std::string RunCommand(const std::string& command) { return testutil::CommandOut
 const char kAttribute[] =
     "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=HX302,DC=Off,UTC=2024:01:31::23:59:59.123,LTB=  60,CMT=<peer test>MMMMMMMMM ";
 
-std::vector<uint8_t> Samples(size_t count) {
-  std::vector<uint8_t> b(count * 2);
-  uint32_t seed = 5;
-  for (size_t i = 0; i < count; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    PutLe16(&b[2 * i], uint16_t((seed >> 20) + uint16_t(i * 3)));
-  }
-  return b;
-}
-
-FormatWithAttribute Record() {
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(25000, 1, 2, 16);
-  rec.SetAttribute(kAttribute);
-  return rec;
-}
-
+// WAV files with GUANO after the data (a guan chunk of odd and of even length,
+// 1 and 50001 frames): sox and Python read the rate and every frame, sox decodes
+// exactly our samples.
 TEST(RecordingPeers, SoxAndPythonReadOurWaveFiles) {
   TempFolder dir;
-  const std::vector<uint8_t> samples = Samples(50001);
-  ASSERT_TRUE(WriteRecording<WaveFile>(dir / "a.wav", Record(), samples, false, 1024));
-  std::string info = RunCommand("sox --i '" + (dir / "a.wav") + "'");
-  EXPECT_NE(info.find("Sample Rate    : 25000"), std::string::npos) << info;
-  EXPECT_NE(info.find("= 50001 samples"), std::string::npos) << info;
-  std::string py = RunCommand("python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); d=w.readframes(w.getnframes()); "
-                       "print(w.getframerate(), w.getnframes(), w.getsampwidth(), len(d))\" '" +
-                       (dir / "a.wav") + "'");
-  EXPECT_EQ(py, "25000 50001 2 100002\n");
-  // sox decodes exactly our samples.
-  RunCommand("sox '" + (dir / "a.wav") + "' -t raw '" + (dir / "a.raw") + "'");
-  EXPECT_EQ(ReadAllBytes(dir / "a.raw"), samples);
+  const std::string path = dir / "a.wav", raw = dir / "a.raw";
+  for (size_t frames : {size_t(1), size_t(50001)}) {
+    SCOPED_TRACE(frames);
+    const std::vector<uint8_t> samples = NoiseSamples(frames, 5);
+    const FormatWithAttribute record = GuanoTestRecord(frames == 1 ? "odd" : "even length comment");
+    ASSERT_TRUE(WriteRecording<WaveFile>(path, record, samples, true, 1024));
+    EXPECT_EQ(RunCommand("sox --i -s '" + path + "'"), std::to_string(frames) + "\n");
+    EXPECT_EQ(RunCommand("sox --i -r '" + path + "'"), "25000\n");
+    EXPECT_EQ(RunCommand("python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); d=w.readframes(w.getnframes()); "
+                         "print(w.getframerate(), w.getnframes(), w.getsampwidth(), len(d))\" '" + path + "'"),
+              "25000 " + std::to_string(frames) + " 2 " + std::to_string(2 * frames) + "\n");
+    RunCommand("sox '" + path + "' -t raw '" + raw + "'");
+    EXPECT_EQ(ReadAllBytes(raw), samples);
+  }
 }
 
 TEST(RecordingPeers, WvunpackDecodesOurWavPackFilesAndShowsTheTag) {
   TempFolder dir;
-  const std::vector<uint8_t> samples = Samples(120000);
-  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.wv", Record(), samples, false, 1024));
+  const std::vector<uint8_t> samples = NoiseSamples(120000, 5);
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.wv", MakeRecord(25000, kAttribute), samples, false, 1024));
   std::string summary = RunCommand("wvunpack -ss '" + (dir / "a.wv") + "'");
   EXPECT_NE(summary.find("SONO_ATTR"), std::string::npos) << summary;
   EXPECT_NE(summary.find("25000 Hz"), std::string::npos) << summary;

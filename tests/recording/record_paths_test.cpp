@@ -1,11 +1,9 @@
 #include "recording/record_paths.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 
-#include "support/files.h"
+#include "recording/recorder_fixture.h"
 
 namespace hv {
 namespace {
@@ -34,10 +32,10 @@ TEST(RecordPaths, NamesFromTheBasePath) {
   EXPECT_EQ(DailyLogPath("", day), "");
 }
 
-TEST(RecordPaths, RenameNeverReplacesAndLogAppends) {
-  TempFolder dir;
-  g_fileLock = CreateMutexRecord();
-  g_logLock = CreateMutexRecord();
+// The fixture's base path is dir/site.wav.
+using RecordPathsInAFolder = RecorderTest;
+
+TEST_F(RecordPathsInAFolder, RenameNeverReplacesAndLogAppends) {
   std::ofstream(dir / "a.tmp_wav") << "new";
   std::ofstream(dir / "a.wav") << "old";
   EXPECT_FALSE(RenameRecording(dir / "a.tmp_wav", dir / "a.wav"));
@@ -45,7 +43,6 @@ TEST(RecordPaths, RenameNeverReplacesAndLogAppends) {
   EXPECT_TRUE(std::filesystem::exists(dir / "a.tmp_wav"));
   EXPECT_TRUE(RenameRecording(dir / "a.tmp_wav", dir / "b.wav"));
 
-  g_recordBasePath.Set(dir / "site.wav");
   std::tm t = NameTime(Jan31(), 0);
   AppendDailyLog("record status: ", t, "STARTED");
   AppendDailyLog("recording file:", t, "site_D20240131T235959m123");
@@ -53,10 +50,6 @@ TEST(RecordPaths, RenameNeverReplacesAndLogAppends) {
   EXPECT_EQ(std::string(log.begin(), log.end()),
             "LOG[2024:01:31::23:59:59] - record status:  STARTED\n"
             "LOG[2024:01:31::23:59:59] - recording file: site_D20240131T235959m123\n");
-  g_recordBasePath.Set("");
-  DestroyMutexRecord(g_fileLock);
-  DestroyMutexRecord(g_logLock);
-  g_fileLock = g_logLock = nullptr;
 }
 
 }  // namespace

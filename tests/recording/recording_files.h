@@ -24,6 +24,26 @@
 
 namespace hv {
 
+// A record of `rate` Hz, `channels` x `bits` bits in frames of `bytes`, with
+// `attribute` (none when empty).
+inline FormatWithAttribute MakeRecord(uint32_t rate, const std::string& attribute = "", uint16_t channels = 1,
+                                      uint16_t bytes = 2, uint16_t bits = 16) {
+  FormatWithAttribute r;
+  r.format = MakeWaveFormat(rate, channels, bytes, bits);
+  r.SetAttribute(attribute);
+  return r;
+}
+
+// `count` 16-bit samples of noise from `seed` (noise hardly compresses).
+inline std::vector<uint8_t> NoiseSamples(size_t count, uint32_t seed = 1) {
+  std::vector<uint8_t> b(count * 2);
+  for (size_t i = 0; i < count; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    PutLe16(&b[2 * i], uint16_t(seed >> 16));
+  }
+  return b;
+}
+
 // Every byte an open file delivers, read 1024 bytes at most at a time.
 inline std::vector<uint8_t> ReadAllSamples(RecordingFile& f) {
   std::vector<uint8_t> all;
@@ -133,6 +153,18 @@ inline int RunInChild(const std::function<int()>& work, rlim_t fileSizeLimit = R
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Writes `bytes` as a WAV recording in a child that ends without closing the
+// file, as after a crash: the samples are on disk, the header sizes still zero.
+inline void WriteCrashCutWave(const std::string& path, FormatWithAttribute record, const std::vector<uint8_t>& bytes) {
+  RunInChild([&] {
+    WaveFile& f = *new WaveFile;  // never closed
+    uint32_t taken;
+    f.Open(path.c_str(), &record, RecordingFile::kWrite);
+    f.Write(uint32_t(bytes.size()), bytes.data(), &taken);
+    return 0;
+  });
 }
 
 }  // namespace hv

@@ -12,44 +12,27 @@
 namespace hv {
 namespace {
 
-std::vector<uint8_t> Noise16(size_t samples, uint32_t seed) {
-  std::vector<uint8_t> b(samples * 2);
-  for (size_t i = 0; i < samples; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    PutLe16(&b[2 * i], uint16_t(seed >> 16));
-  }
-  return b;
-}
-
-FormatWithAttribute Record(uint32_t rate, uint16_t channels, uint16_t bytes, uint16_t bits,
-                           const std::string& attribute = "") {
-  FormatWithAttribute rec;
-  rec.format = MakeWaveFormat(rate, channels, bytes, bits);
-  rec.SetAttribute(attribute);
-  return rec;
-}
-
 TEST(WavPackFile, RoundTripWithAttributeTag) {
   TempFolder dir;
   const std::string text = "MMMMMMMMM(#25000#)<&10&>[!250!]DEV=x,CMT=<a,b>MMMMMMMMM ";
-  std::vector<uint8_t> samples = Noise16(60000, 7);
-  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.tmp_wv", Record(25000, 1, 2, 16, text), samples, false, 512));
+  std::vector<uint8_t> samples = NoiseSamples(60000, 7);
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "a.tmp_wv", MakeRecord(25000, text), samples, false, 512));
 
   FormatWithAttribute back;
   WavPackFile r;
   ASSERT_EQ(r.Open((dir / "a.tmp_wv").c_str(), &back, 1), kFileOk);
-  EXPECT_EQ(back.format.sampleRate, 25000u);
-  EXPECT_EQ(back.format.channels, 1);
-  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(std::tuple(back.format.sampleRate, back.format.channels, back.format.blockAlign), std::tuple(25000u, 1, 2));
   EXPECT_EQ(back.AttributeText(), text.substr(0, text.size() & ~size_t(1)));
   EXPECT_EQ(r.FileLength(), std::filesystem::file_size(dir / "a.tmp_wv"));
+  EXPECT_EQ(r.FrameCount(), 60000);
+  EXPECT_TRUE(r.GuanoText().empty());  // written without GUANO
   EXPECT_EQ(ReadAllSamples(r), samples);
 }
 
 TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
   TempFolder dir;
-  FormatWithAttribute rec = Record(250000, 2, 4, 16);
-  std::vector<uint8_t> samples = Noise16(20000, 3);
+  FormatWithAttribute rec = MakeRecord(250000, "", 2, 4);
+  std::vector<uint8_t> samples = NoiseSamples(20000, 3);
   WavPackFile f;
   ASSERT_EQ(f.Open((dir / "s.wv").c_str(), &rec, 2), kFileOk);
   uint32_t taken = 0;
@@ -63,8 +46,7 @@ TEST(WavPackFile, StereoWholeBlocksAndNoTagWithoutAttribute) {
   FormatWithAttribute back;
   std::vector<uint8_t> read;
   ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "s.wv", &back, &read));
-  EXPECT_EQ(back.format.channels, 2);
-  EXPECT_EQ(back.format.extraSize, 0);
+  EXPECT_EQ(std::tuple(back.format.channels, back.format.extraSize), std::tuple(2, 0));
   EXPECT_EQ(read, samples);
 }
 
@@ -77,19 +59,18 @@ TEST(WavPackFile, DeepSamplesAreReadByTheirTopSixteenBits) {
     deep[3 * i] = uint8_t(v), deep[3 * i + 1] = uint8_t(v >> 8), deep[3 * i + 2] = uint8_t(v >> 16);
     PutLe16(&expected[2 * i], uint16_t(int16_t(v >> 8)));
   }
-  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "deep.wv", Record(96000, 1, 3, 24), deep, false, 999));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "deep.wv", MakeRecord(96000, "", 1, 3, 24), deep, false, 999));
   FormatWithAttribute back;
   std::vector<uint8_t> read;
   ASSERT_TRUE(ReadRecording<WavPackFile>(dir / "deep.wv", &back, &read));
-  EXPECT_EQ(back.format.bitsPerSample, 16);
-  EXPECT_EQ(back.format.blockAlign, 2);
+  EXPECT_EQ(std::tuple(back.format.bitsPerSample, back.format.blockAlign), std::tuple(16, 2));
   EXPECT_EQ(read, expected);
 }
 
 TEST(WavPackFile, StatusValuesAndBadInput) {
   TempFolder dir;
   WavPackFile f;
-  FormatWithAttribute rec = Record(25000, 1, 2, 16);
+  FormatWithAttribute rec = MakeRecord(25000);
   uint8_t buf[1024];
   uint32_t n = 5;
   EXPECT_EQ(f.Read(buf, &n), kFileNotInitialized);
@@ -104,7 +85,7 @@ TEST(WavPackFile, StatusValuesAndBadInput) {
   std::memcpy(wav.data(), "RIFF", 4);
   WriteAllBytes(dir / "x.wv", wav);
   EXPECT_EQ(f.Open((dir / "x.wv").c_str(), &rec, 1), kFileFail);
-  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "good.wv", rec, Noise16(5000, 1), false, 1024));
+  ASSERT_TRUE(WriteRecording<WavPackFile>(dir / "good.wv", rec, NoiseSamples(5000, 1), false, 1024));
   std::vector<uint8_t> good = ReadAllBytes(dir / "good.wv");
   WriteAllBytes(dir / "cut.wv", {good.begin(), good.begin() + 20});
   EXPECT_EQ(f.Open((dir / "cut.wv").c_str(), &rec, 1), kFileFail);
@@ -112,9 +93,9 @@ TEST(WavPackFile, StatusValuesAndBadInput) {
 
 TEST(WavPackFile, BlockWriteFailureFailsTheClose) {
   TempFolder dir;
-  std::vector<uint8_t> samples = Noise16(400000, 11);  // noise hardly compresses
+  std::vector<uint8_t> samples = NoiseSamples(400000, 11);
   const int exit = RunInChild([&] {
-    FormatWithAttribute rec = Record(25000, 1, 2, 16, "MMMMMMMMMDEV=xMMMMMMMMM");
+    FormatWithAttribute rec = MakeRecord(25000, "MMMMMMMMMDEV=xMMMMMMMMM");
     WavPackFile f;
     uint32_t taken;
     if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) return 1;

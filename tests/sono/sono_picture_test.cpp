@@ -67,9 +67,7 @@ TEST(SonoPicture, SweepLandsOnItsRowsInWaveAndWavPack) {
   hv::SonoPicture picture;
   std::string error;
   ASSERT_TRUE(hv::MakeSonoPicture(WriteSweep<hv::WaveFile>(dir / "sweep.wav"), options, &picture, &error)) << error;
-  EXPECT_EQ(picture.width, 500);
-  EXPECT_EQ(picture.height, 300);
-  EXPECT_EQ(picture.pixels.size(), 500u * 300u);
+  EXPECT_EQ(std::tuple(picture.width, picture.height, picture.pixels.size()), std::tuple(500, 300, 500u * 300u));
   EXPECT_NE(picture.title.find("Receiver 7"), std::string::npos);
   EXPECT_NE(picture.title.find("2026-09-03 20:36:15.250 UTC+02:00"), std::string::npos) << picture.title;
   EXPECT_NE(picture.title.find("Pond west"), std::string::npos);

@@ -1,8 +1,8 @@
 #include "display/mouse_work.h"
 #include "display/plot_axis.h"
-#include "display/trace_plot.h"
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
+#include "display/trace_plot.h"
 #include "display_fixture.h"
 
 namespace hv {

@@ -3,8 +3,8 @@
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
 #include "display_fixture.h"
-#include "ui/windows/trace_window.h"
 #include "ui/windows/tessagram_window.h"
+#include "ui/windows/trace_window.h"
 
 namespace hv {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/station_state.h"
-#include "dsp/conditioner.h"
 #include "dsp/averaged_trace.h"
+#include "dsp/conditioner.h"
 #include "dsp/frame_analyser.h"
 #include "dsp/tuning_path.h"
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "app/worker_routines.h"
-#include "dsp/conditioner.h"
 #include "dsp/analysis_frame.h"
+#include "dsp/conditioner.h"
 #include "dsp/tuning_path.h"
 #include "thread_harness.h"
 

@@ -19,8 +19,8 @@
 
 #include "recording/format_record.h"
 #include "recording/sono_attribute.h"
-#include "support/files.h"
 #include "recording/wave_file.h"
+#include "support/files.h"
 
 namespace hv {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "playback/guano_chunk.h"
 #include "core/le_bytes.h"
+#include "playback/guano_chunk.h"
 #include "recording/recording_files.h"
 
 namespace hv {

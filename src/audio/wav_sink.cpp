@@ -36,12 +36,7 @@ bool WavSink::Open(const std::string& path, const WaveFormat& format) {
   std::memcpy(header + 8, "WAVE", 4);
   std::memcpy(header + 12, "fmt ", 4);
   PutLe32(header + 16, 16);
-  PutLe16(header + 20, format.formatTag);
-  PutLe16(header + 22, format.channels);
-  PutLe32(header + 24, format.sampleRate);
-  PutLe32(header + 28, format.avgBytesPerSec);
-  PutLe16(header + 32, format.blockAlign);
-  PutLe16(header + 34, format.bitsPerSample);
+  PutWaveFormatFields(header + 20, format);
   std::memcpy(header + 36, "data", 4);
   if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
     DiagPrint("Cannot write audio file %s\n", path.c_str());
@@ -59,12 +54,7 @@ bool WavSink::OpenToAppend(const std::string& path, const WaveFormat& format) {
               std::memcmp(header + 8, "WAVE", 4) == 0 && std::memcmp(header + 12, "fmt ", 4) == 0 &&
               std::memcmp(header + 36, "data", 4) == 0;
   uint8_t want[16];
-  PutLe16(want, format.formatTag);
-  PutLe16(want + 2, format.channels);
-  PutLe32(want + 4, format.sampleRate);
-  PutLe32(want + 8, format.avgBytesPerSec);
-  PutLe16(want + 12, format.blockAlign);
-  PutLe16(want + 14, format.bitsPerSample);
+  PutWaveFormatFields(want, format);
   same = same && std::memcmp(header + 20, want, sizeof want) == 0;
   uint32_t data = GetLe32(header + 40);
   // The data chunk's own size (a pad byte after an odd count is overwritten).

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "core/le_bytes.h"
+
 namespace hv {
 
 #pragma pack(push, 2)
@@ -35,6 +37,30 @@ inline WaveFormat MakeWaveFormat(uint32_t rate, uint16_t channels, uint16_t bloc
   f.blockAlign = block;
   f.bitsPerSample = bits;
   f.avgBytesPerSec = rate * block;
+  f.extraSize = 0;
+  return f;
+}
+
+// The record's first 16 bytes (tag to bits per sample) at `p`, little-endian,
+// as a WAV file's fmt chunk begins.
+inline void PutWaveFormatFields(uint8_t* p, const WaveFormat& f) {
+  PutLe16(p, f.formatTag);
+  PutLe16(p + 2, f.channels);
+  PutLe32(p + 4, f.sampleRate);
+  PutLe32(p + 8, f.avgBytesPerSec);
+  PutLe16(p + 12, f.blockAlign);
+  PutLe16(p + 14, f.bitsPerSample);
+}
+
+// The record read from the 16 bytes PutWaveFormatFields writes (extra size 0).
+inline WaveFormat GetWaveFormatFields(const uint8_t* p) {
+  WaveFormat f;
+  f.formatTag = GetLe16(p);
+  f.channels = GetLe16(p + 2);
+  f.sampleRate = GetLe32(p + 4);
+  f.avgBytesPerSec = GetLe32(p + 8);
+  f.blockAlign = GetLe16(p + 12);
+  f.bitsPerSample = GetLe16(p + 14);
   f.extraSize = 0;
   return f;
 }

@@ -89,13 +89,7 @@ uint32_t WaveFile::OpenWrite(const char* name, const FormatWithAttribute* record
   std::memcpy(p + 8, "WAVE", 4);
   std::memcpy(p + 12, "fmt ", 4);
   PutLe32(p + 16, fmtSize);
-  const WaveFormat& f = record->format;
-  PutLe16(p + 20, f.formatTag);
-  PutLe16(p + 22, f.channels);
-  PutLe32(p + 24, f.sampleRate);
-  PutLe32(p + 28, f.avgBytesPerSec);
-  PutLe16(p + 32, f.blockAlign);
-  PutLe16(p + 34, f.bitsPerSample);
+  PutWaveFormatFields(p + 20, record->format);
   if (fmtSize > 16) {
     PutLe16(p + 36, static_cast<uint16_t>(n));
     std::memcpy(p + 38, record->attribute, size_t(n));
@@ -240,13 +234,7 @@ uint32_t WaveFile::OpenRead(const char* name, FormatWithAttribute* record) {
           return fail();
         }
         WaveFormat& w = rec->format;
-        w.formatTag = GetLe16(b);
-        w.channels = GetLe16(b + 2);
-        w.sampleRate = GetLe32(b + 4);
-        w.avgBytesPerSec = GetLe32(b + 8);
-        w.blockAlign = GetLe16(b + 12);
-        w.bitsPerSample = GetLe16(b + 14);
-        w.extraSize = 0;
+        w = GetWaveFormatFields(b);
         if (haveBsn) {
           rec->SetAttribute(ComposeBsn0Attribute(w.sampleRate, bsnNumber, bsnText));
         } else if (size <= 18) {

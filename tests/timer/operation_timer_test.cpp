@@ -175,6 +175,13 @@ TEST_F(OperationTimerTest, PowerSaveLeftWhenThePowerSaverOrBothProgramsAreSwitch
   timer.Step();
   EXPECT_FALSE(station.powerSave);
   EXPECT_EQ(station.status, "IDLE");
+
+  station.programs[0].enabled = true;
+  RunUntil(12 * H + 20);
+  ASSERT_TRUE(station.powerSave);
+  station.powerSaverEnable = false;
+  timer.Step();
+  EXPECT_FALSE(station.powerSave);
 }
 
 TEST_F(OperationTimerTest, NeverSleepsWhileTheUserRecordsOrPlays) {

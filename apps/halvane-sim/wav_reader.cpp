@@ -1,8 +1,12 @@
 #include "wav_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <vector>
 
 #include "core/le_bytes.h"
 
@@ -50,12 +54,35 @@ bool ParseWav(const uint8_t* bytes, size_t size, WavSamples* out, std::string* e
 }
 
 bool ReadWavFile(const std::string& path, WavSamples* out, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    if (error) *error = "cannot open " + path;
+  // Never waits in the open (a named pipe without a writer would), and reads
+  // only a regular file.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    if (error) *error = "cannot open " + path + ": not a regular file";
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) {
+      const int reason = n < 0 ? errno : 0;
+      close(fd);
+      if (reason) {
+        if (error) *error = "cannot read " + path + ": " + std::strerror(reason);
+        return false;
+      }
+      break;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
   return ParseWav(bytes.data(), bytes.size(), out, error);
 }
 

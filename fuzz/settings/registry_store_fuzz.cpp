@@ -1,10 +1,12 @@
-// Feeds arbitrary bytes to the registry store's parser and reads every value
-// kind back, as a start-up with a damaged settings file would.
+// Feeds arbitrary bytes to the registry store's parser, reads every value kind
+// back and loads the settings from it (types, ranges and times of day checked),
+// as a start-up with a damaged settings file would.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "settings/registry_store.h"
+#include "settings/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   hv::RegistryStore store("/nonexistent-halvane-fuzz");
@@ -15,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (void)store.ReadText(key, name, 128);
     }
   }
+  hv::LoadSettingsFromStore(store);
   store.WriteText(hv::kHistoryKeyPath, "OutputDirectory", "/tmp");
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "audio/sound_device.h"
 #include "core/instance_counter.h"
 #include "core/lifecycle.h"
+#include "core/outside_file.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
@@ -84,6 +85,36 @@ void InstallSignalHandlers() {
 
 void PrintWarning(const char* text) { DiagPrint("Warning: %s\n", text); }
 
+// The copies side by side take the USB receivers by their start order; there
+// are four. A later copy would share the fourth receiver with the copy that
+// has it, and each would get part of its samples.
+constexpr int kMaxUsbCopies = 4;
+
+// What the command line names must be usable before anything runs: the
+// recording folder (created when missing) and the file to play (a regular
+// file: a named pipe would block the station). False after one line saying why.
+bool CheckCommandLineFiles(const StationOptions& options) {
+  std::string why;
+  if (!PrepareRecordFolder(options.recordBasePath, &why)) {
+    std::fprintf(stderr, "halvane: --record %s: %s\n", Escaped(options.recordBasePath).c_str(), Escaped(why).c_str());
+    return false;
+  }
+  if (!options.playFile.empty() && !CheckRegularFile(options.playFile, &why)) {
+    std::fprintf(stderr, "halvane: --play %s: %s\n", Escaped(options.playFile).c_str(), why.c_str());
+    return false;
+  }
+  return true;
+}
+
+void DestroyLocks() {
+  DestroyMutexRecord(g_displayLock);
+  DestroyMutexRecord(g_streamTimeLock);
+  DestroyMutexRecord(g_logLock);
+  DestroyMutexRecord(g_fileLock);
+  DestroyMutexRecord(g_soundLock);
+  g_displayLock = g_streamTimeLock = g_logLock = g_fileLock = g_soundLock = nullptr;
+}
+
 }  // namespace
 
 std::string ConfigDir() { return s_configDir; }
@@ -97,6 +128,7 @@ void CreateConduits() {
 }
 
 int RunStation(const StationOptions& options) {
+  if (!CheckCommandLineFiles(options)) return 2;
   InstallSignalHandlers();
   g_headless.store(options.headless, std::memory_order_relaxed);
   g_run.store(true, std::memory_order_relaxed);
@@ -116,7 +148,8 @@ int RunStation(const StationOptions& options) {
   LoadSettingsAndHistory(s_configDir);
   for (const std::string& assignment : options.settings) {
     std::string error;
-    if (!SetSettingFromText(assignment, &error)) DiagPrint("--set %s: %s; ignored\n", assignment.c_str(), error.c_str());
+    if (!SetSettingFromText(assignment, &error))
+      DiagPrint("--set %s: %s; ignored\n", Escaped(assignment).c_str(), Escaped(error).c_str());
   }
   if (options.recordMode) g_settings.MenuRecordMode.store(options.recordMode, std::memory_order_relaxed);
 
@@ -131,6 +164,15 @@ int RunStation(const StationOptions& options) {
   g_networkDeviceName.Set("IP" + g_settings.NetworkIPAddress.Get());
   if (g_settings.NetworkDefaultEnable.load(std::memory_order_relaxed)) g_deviceName.Set(g_networkDeviceName.Get());
   if (!options.device.empty()) g_deviceName.Set(options.device);
+  if (index >= kMaxUsbCopies && g_deviceName.Get().rfind("Ezusb-", 0) == 0) {
+    std::fprintf(stderr,
+                 "halvane: %d copies run already, one on each USB receiver; this copy would share %s with "
+                 "another (a network receiver can be chosen with --device IP<address>)\n",
+                 index, g_deviceName.Get().c_str());
+    instances.Leave();
+    DestroyLocks();
+    return 2;
+  }
 
   // 6. The window toolkit: a screen when one opens, else headless (status
   //    lines then go to standard output). The application windows follow.
@@ -158,6 +200,7 @@ int RunStation(const StationOptions& options) {
     StartRecordingFromCommandLine(options.recordBasePath);
   } else {
     g_playback.recordFromStart.store(!options.recordBasePath.empty(), std::memory_order_relaxed);
+    g_playback.endRunOnFailure.store(g_headless.load(std::memory_order_relaxed), std::memory_order_relaxed);
     if (!StartPlaybackFromCommandLine(options.playFile, options.loop, options.timebase))
       g_playback.recordFromStart.store(false, std::memory_order_relaxed);
   }
@@ -176,12 +219,9 @@ int RunStation(const StationOptions& options) {
   }
   instances.Leave();
   SaveSettingsAndHistory(s_configDir, PrintWarning);
-  DestroyMutexRecord(g_displayLock);
-  DestroyMutexRecord(g_streamTimeLock);
-  DestroyMutexRecord(g_logLock);
-  DestroyMutexRecord(g_fileLock);
-  DestroyMutexRecord(g_soundLock);
-  g_displayLock = g_streamTimeLock = g_logLock = g_fileLock = g_soundLock = nullptr;
+  DestroyLocks();
+  // The replay asked for on the command line failed: the run did not do its job.
+  if (!options.playFile.empty() && g_playback.failures.load(std::memory_order_relaxed) > 0) return 1;
   return 0;
 }
 

@@ -9,7 +9,9 @@
 namespace hv {
 
 // Runs the whole station until a quit request, File/Exit or --run-for ends it.
-// Returns the process exit status.
+// Returns the process exit status: 0; 1 when the replay asked for on the
+// command line failed; 2, before anything runs, when a file or folder the
+// command line names cannot be used or a fifth copy would share a USB receiver.
 int RunStation(const StationOptions& options);
 
 // The configuration folder in use (valid after start-up).

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/le_bytes.h"
+#include "core/outside_file.h"
 
 namespace hv {
 
@@ -31,6 +32,7 @@ bool FindGuanoChunk(std::istream& in, std::string* text) {
 }
 
 bool ReadGuanoText(const std::string& path, std::string* text) {
+  if (!CheckRegularFile(path, nullptr)) return false;  // a pipe would block the read
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   return FindGuanoChunk(in, text);

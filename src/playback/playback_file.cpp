@@ -1,5 +1,6 @@
 #include "playback/playback_file.h"
 
+#include "core/outside_file.h"
 #include "recording/format_record.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
@@ -12,12 +13,17 @@ PlaybackFile::~PlaybackFile() { Close(); }
 
 bool PlaybackFile::Open(const std::string& path) {
   Close();
+  error_.clear();
+  if (!CheckRegularFile(path, &error_)) return false;
   FormatWithAttribute record;
   if (wave_->Open(path.c_str(), &record, RecordingFile::kRead) == kFileOk) {
     open_ = kWave;
   } else {
     record = FormatWithAttribute();
-    if (wavPack_->Open(path.c_str(), &record, RecordingFile::kRead) != kFileOk) return false;
+    if (wavPack_->Open(path.c_str(), &record, RecordingFile::kRead) != kFileOk) {
+      error_ = "not a WAV or WavPack recording that can be read";
+      return false;
+    }
     open_ = kWavPack;
   }
   format_ = record.format;

@@ -22,8 +22,11 @@ class PlaybackFile {
   PlaybackFile(const PlaybackFile&) = delete;
   PlaybackFile& operator=(const PlaybackFile&) = delete;
 
-  // Closes an open file first. False when neither reader accepts the file.
+  // Closes an open file first. False when the path is not a regular file (a
+  // named pipe would block the reader for ever) or neither reader accepts it;
+  // Error() then says why.
   bool Open(const std::string& path);
+  const std::string& Error() const { return error_; }
   bool IsOpen() const { return open_ != kNone; }
   bool IsWavPack() const { return open_ == kWavPack; }
   const WaveFormat& Format() const { return format_; }
@@ -40,6 +43,7 @@ class PlaybackFile {
   Kind open_ = kNone;
   WaveFormat format_;
   std::string attribute_;
+  std::string error_;
 };
 
 }  // namespace hv

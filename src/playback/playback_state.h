@@ -36,6 +36,12 @@ struct PlaybackState {
   // turns Record on once the file is open and its stream time stands, and waits
   // for the recorder's start mark before it replays a sample.
   std::atomic<bool> recordFromStart{false};
+  // Written by the playback thread: replays refused (a file that is not one, or
+  // not playable) or cut short by a read error, since the start.
+  std::atomic<int> failures{0};
+  // Set when the replay is the only job of the run (a headless command line):
+  // a failed replay then ends the run, as nothing else was asked for.
+  std::atomic<bool> endRunOnFailure{false};
 };
 
 extern PlaybackState g_playback;

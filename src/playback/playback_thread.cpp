@@ -8,6 +8,7 @@
 
 #include "app/worker_routines.h"
 #include "core/file_ops.h"
+#include "core/lifecycle.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
@@ -42,7 +43,8 @@ class Replayer {
     return IsRunning() && g_playback.command.load(std::memory_order_relaxed) == kPlaybackPlay;
   }
   void OpenFile(const std::string& path);
-  void Refuse(const std::string& path);
+  void Refuse(const std::string& path, const std::string& why);
+  void CountFailure();
   void CloseFile();
   void PlayStep();
   bool WritePending();
@@ -98,17 +100,24 @@ void Replayer::Pass() {
   PlayStep();
 }
 
-void Replayer::Refuse(const std::string& path) {
-  DiagPrint("Failed opening playback file %s\n", path.c_str());
+void Replayer::Refuse(const std::string& path, const std::string& why) {
+  DiagPrint("Failed opening playback file %s: %s\n", Escaped(path).c_str(), why.c_str());
+  StatusPrint("Playback of %s failed: %s", FileNamePart(path).c_str(), why.c_str());
   g_playback.recordFromStart.store(false, std::memory_order_relaxed);  // nothing of it to record
   CloseFile();
   PerformPlaybackStop();
+  CountFailure();
+}
+
+void Replayer::CountFailure() {
+  g_playback.failures.fetch_add(1, std::memory_order_relaxed);
+  if (g_playback.endRunOnFailure.load(std::memory_order_relaxed)) RequestQuit();
 }
 
 void Replayer::OpenFile(const std::string& path) {
   CloseFile();
   if (!file_.Open(path)) {
-    Refuse(path);
+    Refuse(path, file_.Error());
     return;
   }
   PlaybackFileInfo info;
@@ -119,8 +128,13 @@ void Replayer::OpenFile(const std::string& path) {
   double scale = 1.0;
   uint32_t rate = ReplayRate(info.realRate, g_playback.timeBase.load(std::memory_order_relaxed),
                              g_playback.ratio.load(std::memory_order_relaxed), &scale);
-  if (!IsPlayableFormat(info.format) || rate == 0) {
-    Refuse(path);
+  if (!IsPlayableFormat(info.format)) {
+    Refuse(path, "its sample format cannot be replayed (16-bit PCM, 1 to 4 channels)");
+    return;
+  }
+  if (rate == 0) {
+    Refuse(path, "its replay rate is outside " + std::to_string(kMinReplayRate) + " to " +
+                     std::to_string(kMaxReplayRate) + " samples/s");
     return;
   }
   path_ = path;
@@ -216,8 +230,10 @@ void Replayer::PlayStep() {
   uint32_t bytes = 0;
   if (file_.Read(buffer_ + carried_, &bytes) != 0) {
     DiagPrint("Failed reading wave file\n");
+    StatusPrint("Playback of %s failed: the file could not be read on", FileNamePart(path_).c_str());
     // A file that cannot be read on stays stopped instead of failing every pass.
     PerformPlaybackStop();
+    CountFailure();
     return;
   }
   if (bytes == 0) {

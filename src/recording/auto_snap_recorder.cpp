@@ -1,5 +1,6 @@
 #include "recording/auto_snap_recorder.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -160,8 +161,11 @@ bool AutoSnapRecorder::OpenSnapshot() {
   temporary_ = names.temporary;
   final_ = names.final;
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
+  errno = 0;
   if (File()->Open(temporary_.c_str(), &record, RecordingFile::kWrite) != kFileOk) {
-    DiagPrint("Failed opening file %s\n", temporary_.c_str());
+    const int reason = errno;
+    DiagPrint("Failed opening file %s: %s\n", temporary_.c_str(),
+              reason ? std::strerror(reason) : "the file could not be created");
     return false;
   }
   SetRecordStatusLine("Status : RECORDING");

@@ -8,6 +8,7 @@
 
 #include "core/file_ops.h"
 #include "core/le_bytes.h"
+#include "core/outside_file.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 
@@ -63,6 +64,10 @@ RepairResult RepairRecording(const std::string& path) {
   }
   r.finalName = FolderPart(path) + name.substr(0, tmp) + "." + name.substr(tmp + 5);
 
+  if (std::string why; !CheckRegularFile(path, &why)) {  // a named pipe would block the readers
+    r.message = why;
+    return r;
+  }
   FormatWithAttribute record;
   WaveFile wave;
   if (wave.Open(path.c_str(), &record, RecordingFile::kRead) == kFileOk) {

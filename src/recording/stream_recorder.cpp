@@ -1,7 +1,9 @@
 #include "recording/stream_recorder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "core/file_ops.h"
 #include "core/runtime.h"
@@ -94,8 +96,11 @@ bool StreamRecorder::OpenFile(bool rollOver) {
   final_ = names.final;
   fileBytes_ = 0;
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
+  errno = 0;
   if (File()->Open(temporary_.c_str(), &record_, RecordingFile::kWrite) != kFileOk) {
-    DiagPrint("Failed opening file %s\n", base.c_str());
+    const int reason = errno;
+    DiagPrint("Failed opening file %s: %s\n", base.c_str(),
+              reason ? std::strerror(reason) : "the file could not be created");
     return false;
   }
   return true;

@@ -7,10 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
+#include "core/file_ops.h"
+#include "core/outside_file.h"
 #include "core/runtime.h"
+#include "core/status_print.h"
 
 namespace hv {
 
@@ -31,32 +32,69 @@ bool RegistryStore::Parse(const std::string& bytes) {
 bool RegistryStore::Load() {
   root_ = nlohmann::ordered_json::object();
   std::string path = FilePath();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return true;
-    DiagPrint("Cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+  std::string why;
+  int fd = OpenRegularFile(path, &why);
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return true;  // no store yet
+    DiagPrint("Cannot read %s: %s\n", Escaped(path).c_str(), why.c_str());
     return false;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  if (Parse(text.str())) return true;
-  std::string bad = path + ".bad";
-  if (std::rename(path.c_str(), bad.c_str()) == 0)
-    DiagPrint("Settings file %s is not valid; kept as %s, using defaults\n", path.c_str(), bad.c_str());
-  else
-    DiagPrint("Settings file %s is not valid and could not be kept aside (%s); using defaults\n",
-              path.c_str(), std::strerror(errno));
+  std::string text;
+  char buffer[65536];
+  bool tooLarge = false;
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int e = errno;
+      close(fd);
+      DiagPrint("Cannot read %s: %s\n", Escaped(path).c_str(), std::strerror(e));
+      return false;
+    }
+    if (n == 0) break;
+    if (text.size() + static_cast<size_t>(n) > kMaxRegistryBytes) {
+      tooLarge = true;
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  if (tooLarge) {
+    KeepAside(path, "is larger than 1 MiB");
+    return true;
+  }
+  if (Parse(text)) return true;
+  KeepAside(path, "is not valid");
   return true;
 }
 
+void RegistryStore::KeepAside(const std::string& path, const char* reason) {
+  std::string bad = path + ".bad";
+  for (int n = 1; n <= 1000; ++n) {
+    if (RenameNoReplace(path, bad)) {
+      DiagPrint("Settings file %s %s; kept as %s, using defaults\n", Escaped(path).c_str(), reason,
+                Escaped(bad).c_str());
+      return;
+    }
+    if (errno != EEXIST) break;
+    bad = path + ".bad." + std::to_string(n);
+  }
+  DiagPrint("Settings file %s %s and could not be kept aside (%s); using defaults\n", Escaped(path).c_str(), reason,
+            std::strerror(errno));
+}
+
 bool RegistryStore::Save() {
-  mkdir(dir_.c_str(), 0700);
   std::string path = FilePath();
+  std::string why;
+  if (!CreateFolderPath(dir_, 0700, &why)) {
+    DiagPrint("Cannot write %s: cannot create its folder: %s\n", Escaped(path).c_str(), why.c_str());
+    return false;
+  }
   std::string tmp = path + ".tmp";
   std::string text = root_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) {
-    DiagPrint("Cannot write %s: %s\n", tmp.c_str(), std::strerror(errno));
+    DiagPrint("Cannot write %s: %s\n", Escaped(tmp).c_str(), std::strerror(errno));
     return false;
   }
   fchmod(fd, 0600);
@@ -75,7 +113,7 @@ bool RegistryStore::Save() {
   if (close(fd) != 0) ok = false;
   if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
-    DiagPrint("Cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    DiagPrint("Cannot write %s: %s\n", Escaped(path).c_str(), std::strerror(errno));
     unlink(tmp.c_str());
     return false;
   }
@@ -85,6 +123,15 @@ bool RegistryStore::Save() {
 bool RegistryStore::HasKey(const std::string& key) const {
   auto it = root_.find(key);
   return it != root_.end() && it->is_object();
+}
+
+bool RegistryStore::HasValue(const std::string& key, const std::string& name) const {
+  return HasKey(key) && root_.at(key).contains(name);
+}
+
+std::string RegistryStore::ValueText(const std::string& key, const std::string& name) const {
+  if (!HasValue(key, name)) return "";
+  return root_.at(key).at(name).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 void RegistryStore::CreateKey(const std::string& key) {

@@ -1,14 +1,18 @@
 #include "settings/settings.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <string>
 #include <cstdlib>
 #include <limits>
 #include <vector>
 
 #include "core/runtime.h"
+#include "core/status_print.h"
 #include "settings/registry_store.h"
+#include "timer/time_of_day.h"
 
 namespace hv {
 
@@ -25,7 +29,10 @@ enum class Kind {
   Volume,   // AudioVolume: volume = value / 2, sound on when value > 2
   Marker,   // Hz = value x 100, written as Hz / 100 truncated
   Text,     // text of the given capacity
+  Time,     // text: empty, or a time of day "hh:mm:ss" (the timer's start and stop)
 };
+
+bool IsText(Kind kind) { return kind == Kind::Text || kind == Kind::Time; }
 
 struct Entry {
   const char* name;
@@ -41,15 +48,17 @@ constexpr uint32_t kAny = std::numeric_limits<uint32_t>::max();
 // Longest snapshot or buffered stretch: 10 minutes. Longer ones would ask the
 // delay line for gigabytes and overflow 32-bit sample counts.
 constexpr uint32_t kMaxDurationMs = 600000;
+// The volume slider's positions run to 518, saved as they are (volume x 2).
+constexpr uint32_t kMaxVolume = 518;
 
 std::vector<Entry>& SettingsTable() {
   static std::vector<Entry> table = {
       {"MenuPrefilter", Kind::Switch, &g_settings.MenuPrefilter, 0, kAny, 0, 0},
-      {"MenuRecordMode", Kind::Integer, &g_settings.MenuRecordMode, 0, kAny, 0, 2},
-      {"AudioVolume", Kind::Volume, &g_settings.AudioVolume, 0, 200, 0, 64},
+      {"MenuRecordMode", Kind::Integer, &g_settings.MenuRecordMode, kModeAudio, kModeBufferedSnap, 0, 2},
+      {"AudioVolume", Kind::Volume, &g_settings.AudioVolume, 0, kMaxVolume, 0, 64},
       {"TimeStandard", Kind::Integer, &g_settings.TimeStandard, 0, 1, 0, 0},
       {"SnapAutoTrigger", Kind::Switch, &g_settings.SnapAutoTrigger, 0, kAny, 0, 1},
-      {"SnapAutoThreshold", Kind::Float, &g_settings.SnapAutoThreshold, 0, 200, 0, 18},
+      {"SnapAutoThreshold", Kind::Float, &g_settings.SnapAutoThreshold, 0, kAny, 0, 18},
       {"SnapFilterLowFreq", Kind::Float, &g_settings.SnapFilterLowFreq, 0, 10000000, 0, 18000},
       {"SnapFilterHighFreq", Kind::Float, &g_settings.SnapFilterHighFreq, 0, 10000000, 0, 120000},
       {"PopFilterEnable", Kind::Switch, &g_settings.PopFilterEnable, 0, kAny, 0, 1},
@@ -74,10 +83,10 @@ std::vector<Entry>& SettingsTable() {
       {"PowerSaverEnable", Kind::Switch, &g_settings.PowerSaverEnable, 0, kAny, 0, 1},
       {"Program1Enable", Kind::Switch, &g_settings.Program1Enable, 0, kAny, 0, 0},
       {"Program2Enable", Kind::Switch, &g_settings.Program2Enable, 0, kAny, 0, 0},
-      {"Pgm1StartTime", Kind::Text, &g_settings.Pgm1StartTime, 0, 0, 128, 0},
-      {"Pgm1StopTime", Kind::Text, &g_settings.Pgm1StopTime, 0, 0, 128, 0},
-      {"Pgm2StartTime", Kind::Text, &g_settings.Pgm2StartTime, 0, 0, 128, 0},
-      {"Pgm2StopTime", Kind::Text, &g_settings.Pgm2StopTime, 0, 0, 128, 0},
+      {"Pgm1StartTime", Kind::Time, &g_settings.Pgm1StartTime, 0, 0, 128, 0},
+      {"Pgm1StopTime", Kind::Time, &g_settings.Pgm1StopTime, 0, 0, 128, 0},
+      {"Pgm2StartTime", Kind::Time, &g_settings.Pgm2StartTime, 0, 0, 128, 0},
+      {"Pgm2StopTime", Kind::Time, &g_settings.Pgm2StopTime, 0, 0, 128, 0},
       {"FileTransferEnable", Kind::Switch, &g_settings.FileTransferEnable, 0, kAny, 0, 0},
       {"FileTransferDuringIdle", Kind::Switch, &g_settings.FileTransferDuringIdle, 0, kAny, 0, 0},
       {"FileTransferLoginEnable", Kind::Switch, &g_settings.FileTransferLoginEnable, 0, kAny, 0, 0},
@@ -124,7 +133,8 @@ void StoreNumber(const Entry& e, uint32_t value) {
       g_settings.AudioOn.store(value > 2, std::memory_order_relaxed);
       break;
     case Kind::Marker: As<float>(e).store(static_cast<float>(value) * 100.0f, std::memory_order_relaxed); break;
-    case Kind::Text: break;
+    case Kind::Text:
+    case Kind::Time: break;
   }
 }
 
@@ -140,24 +150,51 @@ uint32_t EncodedNumber(const Entry& e) {
     case Kind::Float: return truncated(As<float>(e).load(std::memory_order_relaxed));
     case Kind::Volume: return truncated(g_settings.AudioVolume.load(std::memory_order_relaxed) * 2.0f);
     case Kind::Marker: return truncated(As<float>(e).load(std::memory_order_relaxed) / 100.0f);
-    case Kind::Text: return 0;
+    case Kind::Text:
+    case Kind::Time: return 0;
   }
   return 0;
 }
 
 bool InRange(const Entry& e, uint32_t value) { return value >= e.minimum && value <= e.maximum; }
 
+// Why a text is refused for the entry, or "" when it is accepted.
+std::string TextRefusal(const Entry& e, const std::string& text) {
+  if (text.size() > e.capacity - 1) return "is longer than " + std::to_string(e.capacity - 1) + " bytes";
+  if (e.kind == Kind::Time && !text.empty() && !ParseTimeOfDay(text, nullptr))
+    return "is not a time of day from 00:00:00 to 23:59:59";
+  return "";
+}
+
+std::string RangeText(const Entry& e) {
+  return "a whole number from " + std::to_string(e.minimum) + " to " + std::to_string(e.maximum);
+}
+
 void LoadKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
+  if (!store.HasKey(key) && store.Contains(key))
+    DiagPrint("Settings key %s is not a set of values; defaults used\n", Escaped(key).c_str());
   store.CreateKey(key);
   for (const Entry& e : table) {
-    if (e.kind == Kind::Text) {
-      TextOf(e).Set(store.ReadText(key, e.name, e.capacity).value_or(""));
+    if (IsText(e.kind)) {
+      auto text = store.ReadText(key, e.name, e.capacity);
+      if (!text && store.HasValue(key, e.name)) {
+        DiagPrint("Setting %s = %s is not a text; not used\n", e.name, Escaped(store.ValueText(key, e.name)).c_str());
+      } else if (text && !TextRefusal(e, *text).empty()) {
+        DiagPrint("Setting %s = \"%s\" %s; not used\n", e.name, Escaped(*text).c_str(), TextRefusal(e, *text).c_str());
+        text.reset();
+      }
+      TextOf(e).Set(text.value_or(""));
       continue;
     }
     auto value = store.ReadNumber(key, e.name);
-    if (!value) continue;
+    if (!value) {
+      if (store.HasValue(key, e.name))
+        DiagPrint("Setting %s = %s is not %s; default kept\n", e.name, Escaped(store.ValueText(key, e.name)).c_str(),
+                  RangeText(e).c_str());
+      continue;
+    }
     if (!InRange(e, *value)) {
-      DiagPrint("Setting %s = %u is out of range (%u..%u); default kept\n", e.name, *value, e.minimum, e.maximum);
+      DiagPrint("Setting %s = %u is out of range (%u to %u); default kept\n", e.name, *value, e.minimum, e.maximum);
       continue;
     }
     StoreNumber(e, *value);
@@ -168,7 +205,7 @@ void LoadKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
 // could not be written.
 bool SaveKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
   for (const Entry& e : table) {
-    if (e.kind == Kind::Text) {
+    if (IsText(e.kind)) {
       std::string text = TextOf(e).Get();
       if (!text.empty() || e.variable == &g_history.FTPRootDirectory) store.WriteText(key, e.name, text);
       continue;
@@ -185,7 +222,7 @@ bool SaveKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
 void ResetSettingsToDefaults() {
   for (auto* table : {&SettingsTable(), &HistoryTable()}) {
     for (const Entry& e : *table) {
-      if (e.kind == Kind::Text)
+      if (IsText(e.kind))
         TextOf(e).Set("");
       else
         StoreNumber(e, static_cast<uint32_t>(e.defaultValue));
@@ -194,15 +231,19 @@ void ResetSettingsToDefaults() {
   g_settings.UserDurationValid.store(true, std::memory_order_relaxed);
 }
 
+void LoadSettingsFromStore(RegistryStore& store) {
+  LoadKey(store, kSettingsKeyPath, SettingsTable());
+  LoadKey(store, kHistoryKeyPath, HistoryTable());
+}
+
 void LoadSettingsAndHistory(const std::string& configDir) {
   RegistryStore store(configDir);
   if (!store.Load()) return;  // unreadable: every value keeps its default
-  LoadKey(store, kSettingsKeyPath, SettingsTable());
-  LoadKey(store, kHistoryKeyPath, HistoryTable());
+  LoadSettingsFromStore(store);
   // The keys are created at the first start; a store that cannot be written
   // (read-only folder) leaves the defaults in use, as a missing key would.
   if (!store.HasKey(kSettingsKeyPath) || !store.HasKey(kHistoryKeyPath) ||
-      !std::ifstream(store.FilePath()).good())
+      access(store.FilePath().c_str(), F_OK) != 0)
     store.Save();
 }
 
@@ -242,9 +283,9 @@ bool SetSettingFromText(const std::string& assignment, std::string* error) {
   for (auto* table : {&SettingsTable(), &HistoryTable()}) {
     for (const Entry& e : *table) {
       if (name != e.name) continue;
-      if (e.kind == Kind::Text) {
-        if (value.size() > e.capacity - 1) {
-          if (error) *error = name + " is longer than " + std::to_string(e.capacity - 1) + " bytes";
+      if (IsText(e.kind)) {
+        if (std::string why = TextRefusal(e, value); !why.empty()) {
+          if (error) *error = name + " " + why;
           return false;
         }
         TextOf(e).Set(value);
@@ -254,12 +295,11 @@ bool SetSettingFromText(const std::string& assignment, std::string* error) {
       errno = 0;
       unsigned long long number = std::strtoull(value.c_str(), &end, 10);
       if (value.empty() || value[0] == '-' || *end != '\0' || errno != 0 || number > 0xFFFFFFFFull) {
-        if (error) *error = name + " needs a whole number from 0 to 4294967295";
+        if (error) *error = name + " needs " + RangeText(e);
         return false;
       }
       if (!InRange(e, static_cast<uint32_t>(number))) {
-        if (error)
-          *error = name + " must be from " + std::to_string(e.minimum) + " to " + std::to_string(e.maximum);
+        if (error) *error = name + " must be " + RangeText(e);
         return false;
       }
       StoreNumber(e, static_cast<uint32_t>(number));

@@ -74,12 +74,17 @@ void ResetSettingsToDefaults();
 // Load creates both keys when missing. Save reports write failures through
 // `warn` (the two warning texts) and returns false when any write failed.
 void LoadSettingsAndHistory(const std::string& configDir);
+// The load itself, from a store already read: each value is checked (type,
+// range, a time of day where one belongs), and a refused one is reported and
+// left at its default.
+class RegistryStore;
+void LoadSettingsFromStore(RegistryStore& store);
 bool SaveSettingsAndHistory(const std::string& configDir, void (*warn)(const char* text) = nullptr);
 
 // Sets one value by its registry name from a command-line text ("SonoThreshold=33").
 // Numbers take the stored encoding (AudioVolume 64 is volume 32; marker
 // frequencies in 100 Hz units). Returns false with `error` set when the name is
-// unknown or the value is refused.
+// unknown or the value is refused (the same checks as at load).
 bool SetSettingFromText(const std::string& assignment, std::string* error);
 
 // The folder the store lives in: `override` when given, else

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/le_bytes.h"
+#include "core/outside_file.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 
@@ -14,6 +15,10 @@ SonoSource::~SonoSource() {
 }
 
 bool SonoSource::Open(const std::string& path, std::string* error) {
+  if (std::string why; !CheckRegularFile(path, &why)) {  // a named pipe would block the readers
+    *error = path + ": " + why;
+    return false;
+  }
   auto wave = std::make_unique<WaveFile>();
   if (wave->Open(path.c_str(), &record_, RecordingFile::kRead) == kFileOk) {
     const uint32_t block = record_.format.blockAlign ? record_.format.blockAlign : 1;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -54,13 +55,18 @@ TEST_F(SettingsTest, FirstStartCreatesBothKeysAndSaveWritesEveryNumberAtItsDefau
 TEST_F(SettingsTest, EncodingsOfVolumeMarkersAndFloats) {
   Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {"AudioVolume": 2, "SonoMarker1Frequency": 600,
             "MenuRecordMode": 7, "SonoThreshold": "33", "TuneFrequency": -5}})");
+  testing::internal::CaptureStderr();
   LoadSettingsAndHistory(dir_);
+  std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(g_settings.AudioVolume.load(), 1.0f);
   EXPECT_FALSE(g_settings.AudioOn.load());
   EXPECT_EQ(g_settings.SonoMarker1Frequency.load(), 60000.0f);
-  EXPECT_EQ(g_settings.MenuRecordMode.load(), 7);
+  EXPECT_EQ(g_settings.MenuRecordMode.load(), 2) << "no record mode 7: the default stays";
+  EXPECT_NE(said.find("MenuRecordMode = 7 is out of range (1 to 4)"), std::string::npos) << said;
   EXPECT_EQ(g_settings.SonoThreshold.load(), 20.0f) << "a string where a number belongs counts as missing";
+  EXPECT_NE(said.find("SonoThreshold = \"33\" is not a whole number from 0 to 200"), std::string::npos) << said;
   EXPECT_EQ(g_settings.TuneFrequency.load(), 40000.0f) << "a negative JSON number is not a registry number";
+  EXPECT_NE(said.find("TuneFrequency = -5 is not"), std::string::npos) << said;
   g_settings.AudioVolume.store(1.5f);
   g_settings.SnapAutoThreshold.store(17.9f);
   ASSERT_TRUE(SaveSettingsAndHistory(dir_));
@@ -169,6 +175,152 @@ TEST_F(SettingsTest, UnreadableStoreIsNeitherUsedNorWrittenOver) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "defaults in use, save refused with a message";
   chmod((dir_ / "registry.json").c_str(), 0600);
   EXPECT_EQ(testutil::ReadText(dir_ / "registry.json"), kUsers) << "the user's file is left as it was";
+}
+
+// Every value a window, slider or menu can produce loads again at the next
+// start, and the first value past each end is refused, at load and at --set.
+TEST_F(SettingsTest, EveryValueTheWindowsProduceLoadsAndTheNextOneIsRefused) {
+  struct Case {
+    const char* name;
+    uint32_t lowest, highest;  // the values the windows can produce at each end
+    bool refusedBelow, refusedAbove;
+  };
+  const Case kCases[] = {
+      {"MenuRecordMode", 1, 4, true, true},          // menu: Audio .. Buffered Snap
+      {"AudioVolume", 0, 518, false, true},          // volume slider 1..518 (0: an off volume saved as 0)
+      {"TimeStandard", 0, 1, false, true},           // UTC, Local
+      {"SnapAutoThreshold", 0, 4294967295u, false, false},  // any number typed in the threshold field
+      {"SnapTimeExpand", 1, 10, true, false},        // boxes 1, 2, 4, 10
+      {"SnapDurationMS", 100, 600000, false, true},  // boxes, or the user's duration up to 10 minutes
+      {"UserDurationMS", 0, 600000, false, true},    // "0.0" .. "600" seconds
+      {"SnapIdleTimeoutMS", 0, 3600000, false, true},
+      {"SonoThreshold", 1, 100, false, false},       // Tessagram slider 1..100
+      {"SonoDetail", 1, 7, false, false},            // slider 1..7
+      {"SonoDivisions", 1, 4, false, false},         // slider 1..4
+      {"SonoBrightness", 0, 99, false, false},       // 100 - slider position 1..100
+      {"SonoContrast", 0, 99, false, false},
+      {"SonoMarker1Frequency", 0, 1499, false, false},  // marker field under 150 kHz
+  };
+  for (const Case& c : kCases) {
+    for (uint32_t value : {c.lowest, c.highest}) {
+      SCOPED_TRACE(std::string(c.name) + " = " + std::to_string(value));
+      ResetSettingsToDefaults();
+      std::string error;
+      ASSERT_TRUE(SetSettingFromText(std::string(c.name) + "=" + std::to_string(value), &error)) << error;
+      ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+      EXPECT_EQ(Stored()[kSettingsKeyPath][c.name], value) << "saved as set";
+      ResetSettingsToDefaults();
+      testing::internal::CaptureStderr();
+      LoadSettingsAndHistory(dir_);
+      std::string said = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(said, "") << "loaded without a word";
+      ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+      EXPECT_EQ(Stored()[kSettingsKeyPath][c.name], value) << "the next start keeps it";
+    }
+    std::string error;
+    if (c.refusedBelow) {
+      EXPECT_FALSE(SetSettingFromText(std::string(c.name) + "=" + std::to_string(c.lowest - 1), &error)) << c.name;
+      EXPECT_NE(error.find("from " + std::to_string(c.lowest)), std::string::npos) << error;
+    }
+    if (c.refusedAbove) {
+      EXPECT_FALSE(SetSettingFromText(std::string(c.name) + "=" + std::to_string(c.highest + 1), &error)) << c.name;
+      EXPECT_NE(error.find("to " + std::to_string(c.highest)), std::string::npos) << error;
+      Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {")" + std::string(c.name) +
+            "\": " + std::to_string(c.highest + 1) + "}}");
+      ResetSettingsToDefaults();
+      testing::internal::CaptureStderr();
+      LoadSettingsAndHistory(dir_);
+      std::string said = testing::internal::GetCapturedStderr();
+      EXPECT_NE(said.find(std::string(c.name) + " = " + std::to_string(c.highest + 1) + " is out of range"),
+                std::string::npos) << said;
+    }
+  }
+}
+
+TEST_F(SettingsTest, TimerTimesMustBeTimesOfDay) {
+  std::string error;
+  EXPECT_TRUE(SetSettingFromText("Pgm1StartTime=23:59:59", &error)) << error;
+  EXPECT_TRUE(SetSettingFromText("Pgm2StopTime=", &error)) << "empty: no time set";
+  for (const char* bad : {"Pgm1StartTime=25:99:99", "Pgm1StopTime=24:00:00", "Pgm2StartTime=12:00",
+                          "Pgm2StopTime=12:00:00 "}) {
+    EXPECT_FALSE(SetSettingFromText(bad, &error)) << bad;
+    EXPECT_NE(error.find("is not a time of day"), std::string::npos) << error;
+  }
+  EXPECT_EQ(g_settings.Pgm1StartTime.Get(), "23:59:59");
+  EXPECT_EQ(g_settings.Pgm1StopTime.Get(), "");
+
+  Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {"Pgm1StartTime": "25:99:99",
+            "Pgm1StopTime": "06:30:00", "Pgm2StartTime": "1:2:3\n", "Pgm2StopTime": 5}})");
+  ResetSettingsToDefaults();
+  testing::internal::CaptureStderr();
+  LoadSettingsAndHistory(dir_);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(g_settings.Pgm1StartTime.Get(), "");
+  EXPECT_EQ(g_settings.Pgm1StopTime.Get(), "06:30:00");
+  EXPECT_EQ(g_settings.Pgm2StartTime.Get(), "");
+  EXPECT_EQ(g_settings.Pgm2StopTime.Get(), "");
+  EXPECT_NE(said.find("Pgm1StartTime = \"25:99:99\" is not a time of day"), std::string::npos) << said;
+  EXPECT_NE(said.find("Pgm2StartTime = \"1:2:3\\n\" is not a time of day"), std::string::npos)
+      << "the line break is shown escaped: " << said;
+  EXPECT_NE(said.find("Pgm2StopTime = 5 is not a text"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << "one line for each refused value: " << said;
+}
+
+TEST_F(SettingsTest, EachCorruptStoreIsKeptAsideUnderItsOwnName) {
+  const std::string kFirst = "{\"broken\": 1", kSecond = "not json at all", kThird = std::string(kMaxRegistryBytes + 1, ' ');
+  for (const std::string& text : {kFirst, kSecond, kThird}) {
+    Store(text);
+    testing::internal::CaptureStderr();
+    LoadSettingsAndHistory(dir_);
+    testing::internal::GetCapturedStderr();
+  }
+  EXPECT_EQ(testutil::ReadText(dir_ / "registry.json.bad"), kFirst);
+  EXPECT_EQ(testutil::ReadText(dir_ / "registry.json.bad.1"), kSecond);
+  EXPECT_EQ(testutil::ReadText(dir_ / "registry.json.bad.2").size(), kThird.size()) << "an oversized file too";
+  EXPECT_TRUE(nlohmann::json::accept(testutil::ReadText(dir_ / "registry.json"))) << "a new store in their place";
+}
+
+TEST_F(SettingsTest, MissingParentFoldersAreCreated) {
+  const fs::path config = dir_ / "home" / ".config" / "halvane";
+  g_settings.SonoThreshold.store(33.0f);
+  ASSERT_TRUE(SaveSettingsAndHistory(config));
+  ResetSettingsToDefaults();
+  LoadSettingsAndHistory(config);
+  EXPECT_EQ(g_settings.SonoThreshold.load(), 33.0f);
+  struct stat st {};
+  ASSERT_EQ(stat(config.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700) << "the settings folder is the user's alone";
+
+  // A file where a folder belongs: refused with a message, nothing replaced.
+  std::ofstream(dir_ / "file") << "keep";
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(SaveSettingsAndHistory(dir_ / "file" / "halvane"));
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("is not a folder"), std::string::npos) << said;
+  EXPECT_EQ(testutil::ReadText(dir_ / "file"), "keep");
+}
+
+// A named pipe where the store belongs: nothing waits for a writer, the
+// defaults are used and the pipe is left as it is.
+TEST_F(SettingsTest, StoreThatIsANamedPipeIsNotReadNorReplaced) {
+  ASSERT_EQ(mkfifo((dir_ / "registry.json").c_str(), 0600), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(10);  // a blocked open would end the child here
+    testing::internal::CaptureStderr();
+    LoadSettingsAndHistory(dir_);
+    bool saved = SaveSettingsAndHistory(dir_, nullptr);
+    std::string said = testing::internal::GetCapturedStderr();
+    _exit(!saved && said.find("is a named pipe") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the load blocked";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  struct stat st {};
+  ASSERT_EQ(lstat((dir_ / "registry.json").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(RegistryStore, TextsAreCutToTheirCapacityAndOtherTypesAreMissing) {

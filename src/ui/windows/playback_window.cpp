@@ -5,6 +5,7 @@
 
 #include "core/file_ops.h"
 #include "core/runtime.h"
+#include "core/status_print.h"
 #include "core/station_state.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
@@ -102,7 +103,7 @@ void RatioChanged(const std::string& text) {
 void ReadSelectedFileInfo(const std::string& path) {
   PlaybackFile file;
   if (!file.Open(path)) {
-    DiagPrint("Failed opening playback file %s\n", path.c_str());
+    DiagPrint("Failed opening playback file %s: %s\n", Escaped(path).c_str(), file.Error().c_str());
     return;
   }
   PlaybackFileInfo info;

@@ -50,6 +50,12 @@ constexpr uint32_t kAny = std::numeric_limits<uint32_t>::max();
 constexpr uint32_t kMaxDurationMs = 600000;
 // The volume slider's positions run to 518, saved as they are (volume x 2).
 constexpr uint32_t kMaxVolume = 518;
+// Text capacities, terminator included, as long as what the windows produce:
+// FTP fields up to 259 characters, comments and the network address up to 511,
+// and paths as long as the system allows.
+constexpr size_t kFieldCapacity = 260;
+constexpr size_t kLongTextCapacity = 512;
+constexpr size_t kPathCapacity = 4096;
 
 std::vector<Entry>& SettingsTable() {
   static std::vector<Entry> table = {
@@ -91,10 +97,10 @@ std::vector<Entry>& SettingsTable() {
       {"FileTransferDuringIdle", Kind::Switch, &g_settings.FileTransferDuringIdle, 0, kAny, 0, 0},
       {"FileTransferLoginEnable", Kind::Switch, &g_settings.FileTransferLoginEnable, 0, kAny, 0, 0},
       {"FileTransferArchiveEnable", Kind::Switch, &g_settings.FileTransferArchiveEnable, 0, kAny, 0, 0},
-      {"FTPHostName", Kind::Text, &g_settings.FTPHostName, 0, 0, 260, 0},
-      {"FTPUserName", Kind::Text, &g_settings.FTPUserName, 0, 0, 260, 0},
-      {"FTPPassWord", Kind::Text, &g_settings.FTPPassWord, 0, 0, 260, 0},
-      {"NetworkIPAddress", Kind::Text, &g_settings.NetworkIPAddress, 0, 0, 260, 0},
+      {"FTPHostName", Kind::Text, &g_settings.FTPHostName, 0, 0, kFieldCapacity, 0},
+      {"FTPUserName", Kind::Text, &g_settings.FTPUserName, 0, 0, kFieldCapacity, 0},
+      {"FTPPassWord", Kind::Text, &g_settings.FTPPassWord, 0, 0, kFieldCapacity, 0},
+      {"NetworkIPAddress", Kind::Text, &g_settings.NetworkIPAddress, 0, 0, kLongTextCapacity, 0},
       {"NetworkDefaultEnable", Kind::Switch, &g_settings.NetworkDefaultEnable, 0, kAny, 0, 0},
   };
   return table;
@@ -102,16 +108,16 @@ std::vector<Entry>& SettingsTable() {
 
 std::vector<Entry>& HistoryTable() {
   static std::vector<Entry> table = {
-      {"InputDirectory", Kind::Text, &g_history.InputDirectory, 0, 0, 260, 0},
-      {"OutputDirectory", Kind::Text, &g_history.OutputDirectory, 0, 0, 260, 0},
-      {"ArchiveDirectory", Kind::Text, &g_history.ArchiveDirectory, 0, 0, 260, 0},
-      {"Pgm1Directory", Kind::Text, &g_history.Pgm1Directory, 0, 0, 260, 0},
-      {"Pgm1FileName", Kind::Text, &g_history.Pgm1FileName, 0, 0, 260, 0},
-      {"Pgm1Comment", Kind::Text, &g_history.Pgm1Comment, 0, 0, 260, 0},
-      {"Pgm2Directory", Kind::Text, &g_history.Pgm2Directory, 0, 0, 260, 0},
-      {"Pgm2FileName", Kind::Text, &g_history.Pgm2FileName, 0, 0, 260, 0},
-      {"Pgm2Comment", Kind::Text, &g_history.Pgm2Comment, 0, 0, 260, 0},
-      {"FTPRootDirectory", Kind::Text, &g_history.FTPRootDirectory, 0, 0, 260, 0},
+      {"InputDirectory", Kind::Text, &g_history.InputDirectory, 0, 0, kPathCapacity, 0},
+      {"OutputDirectory", Kind::Text, &g_history.OutputDirectory, 0, 0, kPathCapacity, 0},
+      {"ArchiveDirectory", Kind::Text, &g_history.ArchiveDirectory, 0, 0, kPathCapacity, 0},
+      {"Pgm1Directory", Kind::Text, &g_history.Pgm1Directory, 0, 0, kPathCapacity, 0},
+      {"Pgm1FileName", Kind::Text, &g_history.Pgm1FileName, 0, 0, kPathCapacity, 0},
+      {"Pgm1Comment", Kind::Text, &g_history.Pgm1Comment, 0, 0, kLongTextCapacity, 0},
+      {"Pgm2Directory", Kind::Text, &g_history.Pgm2Directory, 0, 0, kPathCapacity, 0},
+      {"Pgm2FileName", Kind::Text, &g_history.Pgm2FileName, 0, 0, kPathCapacity, 0},
+      {"Pgm2Comment", Kind::Text, &g_history.Pgm2Comment, 0, 0, kLongTextCapacity, 0},
+      {"FTPRootDirectory", Kind::Text, &g_history.FTPRootDirectory, 0, 0, kFieldCapacity, 0},
   };
   return table;
 }
@@ -166,6 +172,11 @@ std::string TextRefusal(const Entry& e, const std::string& text) {
   return "";
 }
 
+// A stored text as a message shows it: escaped, and cut after 80 bytes.
+std::string Shown(const std::string& text) {
+  return Escaped(text.size() > 80 ? text.substr(0, 80) + "..." : text);
+}
+
 std::string RangeText(const Entry& e) {
   return "a whole number from " + std::to_string(e.minimum) + " to " + std::to_string(e.maximum);
 }
@@ -176,11 +187,13 @@ void LoadKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
   store.CreateKey(key);
   for (const Entry& e : table) {
     if (IsText(e.kind)) {
-      auto text = store.ReadText(key, e.name, e.capacity);
+      // Read whole: a text too long for its value is refused, not cut (a cut
+      // path would name another file).
+      auto text = store.ReadText(key, e.name, 0);
       if (!text && store.HasValue(key, e.name)) {
-        DiagPrint("Setting %s = %s is not a text; not used\n", e.name, Escaped(store.ValueText(key, e.name)).c_str());
+        DiagPrint("Setting %s = %s is not a text; not used\n", e.name, Shown(store.ValueText(key, e.name)).c_str());
       } else if (text && !TextRefusal(e, *text).empty()) {
-        DiagPrint("Setting %s = \"%s\" %s; not used\n", e.name, Escaped(*text).c_str(), TextRefusal(e, *text).c_str());
+        DiagPrint("Setting %s = \"%s\" %s; not used\n", e.name, Shown(*text).c_str(), TextRefusal(e, *text).c_str());
         text.reset();
       }
       TextOf(e).Set(text.value_or(""));
@@ -189,7 +202,7 @@ void LoadKey(RegistryStore& store, const char* key, std::vector<Entry>& table) {
     auto value = store.ReadNumber(key, e.name);
     if (!value) {
       if (store.HasValue(key, e.name))
-        DiagPrint("Setting %s = %s is not %s; default kept\n", e.name, Escaped(store.ValueText(key, e.name)).c_str(),
+        DiagPrint("Setting %s = %s is not %s; default kept\n", e.name, Shown(store.ValueText(key, e.name)).c_str(),
                   RangeText(e).c_str());
       continue;
     }

@@ -54,7 +54,7 @@ grep -q "out of range\|Cannot" "$WORK/out" && fail "second run refused a value: 
 rc=$?
 [ $rc -eq 0 ] || fail "record into a missing folder: status $rc: $(cat "$WORK/out")"
 ls "$WORK/rec/night 1"/site_D*.wav >/dev/null 2>&1 || fail "nothing recorded in the new folder: $(ls -R "$WORK/rec") $(cat "$WORK/out")"
-grep -q "Failed" "$WORK/out" && fail "record into a missing folder: $(cat "$WORK/out")"
+grep -q "Failed opening\|Record Status : Failed" "$WORK/out" && fail "record into a missing folder: $(cat "$WORK/out")"
 
 # A recording folder that cannot be made (a file stands in its path), or one
 # that cannot be written: one line saying why, status 2, nothing run.
@@ -131,14 +131,18 @@ done
 
 # Four copies take the four USB receivers' places; a fifth on a USB receiver
 # is refused (it would share the fourth), while one on a network receiver runs.
+copies=()
 for n in 10 11 12 13; do
-  "$HALVANE" --headless --config "$WORK/c$n" $(dev $n) --audio null --run-for 60 >"$WORK/copy$n" 2>&1 & pids+=($!)
+  "$HALVANE" --headless --config "$WORK/c$n" $(dev $n) --audio null --run-for 60 >"$WORK/copy$n" 2>&1 & copies+=($!)
+  pids+=($!)
   for _ in $(seq 100); do grep -q "^Halvane instance" "$WORK/copy$n" && break; sleep 0.1; done
 done
 refused "fifth copy" "would share Ezusb-3" "$HALVANE" --headless --config "$WORK/c14" --audio null
 timeout 20 "$HALVANE" --headless --config "$WORK/c15" $(dev 15) --audio null --run-for 0.3 >"$WORK/out" 2>&1 ||
   fail "fifth copy on the network: status $?: $(cat "$WORK/out")"
 grep -q "instance 4, device IP127.0.2.15" "$WORK/out" || fail "fifth copy on the network: $(cat "$WORK/out")"
+kill -TERM "${copies[@]}"
+wait "${copies[@]}"
 
 echo "station files: $failures failure(s)"
 [ $failures -eq 0 ]

@@ -237,6 +237,42 @@ TEST_F(SettingsTest, EveryValueTheWindowsProduceLoadsAndTheNextOneIsRefused) {
   }
 }
 
+// The longest texts the windows produce come back whole; a stored text too
+// long for its value is refused, never cut into another path.
+TEST_F(SettingsTest, LongestWindowTextsLoadWholeAndLongerOnesAreRefused) {
+  const std::string comment(511, 'c'), path = "/" + std::string(509, 'p'), address(511, '1');
+  g_history.Pgm1Comment.Set(comment);   // timer comment field: 511 characters
+  g_history.Pgm1FileName.Set(path);     // timer program file: 510
+  g_history.OutputDirectory.Set(path);  // the output file dialog: 511
+  g_settings.NetworkIPAddress.Set(address);  // Network Parameters: 511
+  g_settings.FTPHostName.Set(std::string(259, 'h'));  // File Transfer fields: 259
+  ASSERT_TRUE(SaveSettingsAndHistory(dir_));
+  ResetSettingsToDefaults();
+  testing::internal::CaptureStderr();
+  LoadSettingsAndHistory(dir_);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(g_history.Pgm1Comment.Get(), comment);
+  EXPECT_EQ(g_history.Pgm1FileName.Get(), path);
+  EXPECT_EQ(g_history.OutputDirectory.Get(), path);
+  EXPECT_EQ(g_settings.NetworkIPAddress.Get(), address);
+  EXPECT_EQ(g_settings.FTPHostName.Get(), std::string(259, 'h'));
+
+  Store(R"({"SOFTWARE\\Mirrowen\\Halvane\\3.3\\History": {"Pgm1Directory": "/)" + std::string(4095, 'd') +
+        R"(", "Pgm1Comment": ")" + std::string(512, 'c') + R"("}})");
+  ResetSettingsToDefaults();
+  testing::internal::CaptureStderr();
+  LoadSettingsAndHistory(dir_);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(g_history.Pgm1Directory.Get(), "");
+  EXPECT_EQ(g_history.Pgm1Comment.Get(), "");
+  EXPECT_NE(said.find("Pgm1Directory = \"/ddd"), std::string::npos) << said;
+  EXPECT_NE(said.find("is longer than 4095 bytes; not used"), std::string::npos) << said;
+  EXPECT_NE(said.find("is longer than 511 bytes; not used"), std::string::npos) << said;
+  EXPECT_LT(said.size(), 400u) << "a long text is shown cut";
+  std::string error;
+  EXPECT_FALSE(SetSettingFromText("FTPHostName=" + std::string(260, 'h'), &error));
+}
+
 TEST_F(SettingsTest, TimerTimesMustBeTimesOfDay) {
   std::string error;
   EXPECT_TRUE(SetSettingFromText("Pgm1StartTime=23:59:59", &error)) << error;

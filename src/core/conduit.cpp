@@ -42,6 +42,35 @@ uint32_t Conduit::AnnounceFormat(const WaveFormat& format) {
   return kStatusOk;
 }
 
+bool Conduit::TryAnnounceFormat(const WaveFormat& format) {
+  if (!IsCreated()) return false;
+  // The check and the announcement under one lock: the other side's
+  // announcement (PlaceMark) cannot slip in between.
+  std::lock_guard<std::mutex> lock(formatLock_);
+  if (pending_) return false;
+  pending_ = new WaveFormat(format);
+  pendingBlock_.store(format.blockAlign, std::memory_order_relaxed);
+  mark_.store(writePos_.load(std::memory_order_relaxed), std::memory_order_release);
+  Wake();
+  return true;
+}
+
+bool Conduit::PlaceMark() {
+  if (!IsCreated()) return false;
+  std::lock_guard<std::mutex> lock(formatLock_);
+  if (pending_ || !current_) return false;
+  pending_ = new WaveFormat(*current_);
+  pendingBlock_.store(current_->blockAlign, std::memory_order_relaxed);
+  mark_.store(writePos_.load(std::memory_order_relaxed), std::memory_order_release);
+  Wake();
+  return true;
+}
+
+bool Conduit::FormatPending() const {
+  std::lock_guard<std::mutex> lock(formatLock_);
+  return pending_ != nullptr;
+}
+
 WaveFormat* Conduit::TakeFormat() {
   std::lock_guard<std::mutex> lock(formatLock_);
   int64_t mark = mark_.load(std::memory_order_acquire);

@@ -47,9 +47,23 @@ class Conduit {
   // Writer (or, for the recording conduit, its reader): the new format takes
   // effect at the current write position.
   uint32_t AnnounceFormat(const WaveFormat& format);
+  // For a conduit on which both sides announce (the recording conduit): an
+  // announcement that never replaces one the reader has not yet taken. False,
+  // with nothing changed, while an earlier announcement is pending.
+  bool TryAnnounceFormat(const WaveFormat& format);
+  // Reader: marks the current end of the stream by announcing the format in
+  // force there once more, so the reader learns when it has read every byte
+  // written before now. False, with nothing changed, while a format change is
+  // pending (that change comes first; the reader places its mark after it).
+  bool PlaceMark();
+  // True while an announced format waits for the reader to take it.
+  bool FormatPending() const;
   // Reader: at the mark, makes the pending format current. Returns the current
   // record (none if the conduit was never created).
   WaveFormat* TakeFormat();
+  // Reader: the format in force at the read position, nothing taken (none if
+  // the conduit was never created).
+  const WaveFormat* CurrentFormat() const { return current_; }
   // Free space for the writer, using the current format's block size.
   uint32_t Space(int64_t* space) const;
   // Accepts min(count, space) bytes; never blocks or overwrites unread bytes.

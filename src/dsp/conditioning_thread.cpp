@@ -5,6 +5,14 @@
 // while audio is on, through the tuning path to conduit2 (and, in Audio record
 // mode, as 16-bit samples at 44100/s to Conduit3). It also keeps the tuning
 // limits that follow from the stream's rate.
+//
+// Conduit3 carries either the stream or the tuned audio. Before the first bytes
+// of either, and before the first stream bytes after every change of conduit1's
+// stream (a new rate, channel count or receiver), their format is announced
+// there, so the stream recorder finishes a file at the change and starts the
+// next one in the new format. The recorder also places marks on Conduit3; an
+// announcement waits until the reader has taken the mark before it (neither
+// replaces the other).
 #include <cstring>
 
 #include "app/worker_routines.h"
@@ -28,7 +36,36 @@ struct ConditioningWork {
   alignas(16) int16_t audio16[TuningPath::kOutputCapacity];
   Conditioner conditioner;
   bool recordAudio = false;  // Audio record mode: the tuned audio also goes to Conduit3
+  WaveFormat stream;             // conduit1's format in force
+  bool streamChanged = true;     // conduit1's stream changed since Conduit3 last heard of it
+  WaveFormat recordFormat;       // the format last announced on Conduit3
+  bool recordAnnounced = false;  // whether any was
 };
+
+bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
+  return a.formatTag == b.formatTag && a.channels == b.channels && a.sampleRate == b.sampleRate &&
+         a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign && a.bitsPerSample == b.bitsPerSample;
+}
+
+// Announces `format` on Conduit3 unless it is the one in force there (and,
+// for the stream, no change of conduit1 is due). Waits in 1 ms steps behind a
+// mark the reader has not yet taken, while the run flag stands.
+void AnnounceOnConduit3(ConditioningWork* work, const WaveFormat& format, bool force) {
+  if (!force && work->recordAnnounced && SameFormat(work->recordFormat, format)) return;
+  WaveFormat f = format;
+  f.extraSize = 0;
+  while (!conduit3.TryAnnounceFormat(f)) {
+    if (!IsRunning() || !conduit3.IsCreated()) return;
+    SleepSeconds(0.001);
+  }
+  work->recordFormat = f;
+  work->recordAnnounced = true;
+}
+
+void AnnounceStreamOnConduit3(ConditioningWork* work) {
+  AnnounceOnConduit3(work, work->stream, work->streamChanged);
+  work->streamChanged = false;
+}
 
 // Float audio to 16 bits as the sound output converts it: truncation toward
 // zero, limited to -32768..32767.
@@ -44,6 +81,7 @@ void WriteAudio(void* context, const float* samples, uint32_t count) {
   ConditioningWork* work = static_cast<ConditioningWork*>(context);
   WriteWhileRunning(conduit2, samples, count * 4);
   if (work->recordAudio) {
+    AnnounceOnConduit3(work, MakeWaveFormat(44100, 1, 2, 16), false);
     for (uint32_t i = 0; i < count; ++i) work->audio16[i] = AudioToSample(samples[i]);
     WriteWhileRunning(conduit3, work->audio16, count * 2);
   }
@@ -67,6 +105,7 @@ void ApplyTuningLimits(float rate) {
 int ConditioningThread(void*) {
   ConditioningWork* work = new ConditioningWork;
   WaveFormat* format = conduit1.TakeFormat();
+  if (format) work->stream = *format;
   float rate = format && format->sampleRate ? static_cast<float>(format->sampleRate) : 250000.0f;
   uint32_t bytesPerFrame = 2;  // taken from the format only after a format change
   TuningPath* tuning = new TuningPath(rate, CurrentTuneFrequency());
@@ -85,6 +124,12 @@ int ConditioningThread(void*) {
         conduit5.AnnounceFormat(*format);
         conduit2.AnnounceFormat(MakeWaveFormat(44100, 1, 4, 32));
         ApplyTuningLimits(rate);
+        work->stream = *format;
+        work->streamChanged = true;
+        // In the stream's record modes at once, so that a recording switched on
+        // from now on marks its start behind the change.
+        const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
+        if (mode == kModeContinuous || mode == kModeBufferedSnap) AnnounceStreamOnConduit3(work);
       }
       got = 0;
     } else if (status != kStatusOk) {
@@ -106,7 +151,10 @@ int ConditioningThread(void*) {
     if (g_traceShown.load(std::memory_order_relaxed)) WriteWhileRunning(conduit4, work->output, count * 4);
     WriteWhileRunning(conduit5, work->output, count * 4);
     const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
-    if (mode == kModeContinuous || mode == kModeBufferedSnap) WriteWhileRunning(conduit3, work->input, got);
+    if (mode == kModeContinuous || mode == kModeBufferedSnap) {
+      AnnounceStreamOnConduit3(work);
+      WriteWhileRunning(conduit3, work->input, got);
+    }
 
     if (g_settings.AudioOn.load(std::memory_order_relaxed)) {
       work->recordAudio = mode == kModeAudio;

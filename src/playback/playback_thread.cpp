@@ -162,15 +162,19 @@ void Replayer::OpenFile(const std::string& path) {
 }
 
 // Turns Record on with the replay's stream time already set, and gives the
-// stream recorder up to 2 s to place its start mark and open its file, so that
-// the recording starts at the file's first sample and carries its time. Auto
-// Snap needs no mark: its recorder sees the samples as they come.
+// stream recorder up to 2 s to place its start mark and reach it, so that the
+// recording starts at the file's first sample, in its format and with its
+// time. Record goes on only once the conditioning thread has taken the
+// replay's format (what the live stream left in conduit1 is through), so the
+// mark lies behind the change and the live stream's tail is not recorded.
+// Auto Snap needs no mark: its recorder sees the samples as they come.
 void Replayer::StartRecordingBeforeFirstSample() {
+  for (int waited = 0; waited < 2000 && IsRunning() && conduit1.FormatPending(); ++waited) SleepSeconds(0.001);
   g_recordOn.store(true, std::memory_order_relaxed);
   if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap) return;
   for (int waited = 0; waited < 2000 && IsRunning(); ++waited) {
     const int state = g_streamRecorderState.load(std::memory_order_relaxed);
-    if (state == kStreamRecording || state == kStreamFailed) return;
+    if (state == kStreamOpening || state == kStreamRecording || state == kStreamFailed) return;
     SleepSeconds(0.001);
   }
   DiagPrint("The recording did not start before the replay\n");

@@ -14,6 +14,14 @@ namespace hv {
 
 constexpr int kAttributeRoom = 512;
 
+// The most sample bytes one recording file takes: 4 GiB less 4 KiB, a whole
+// number of frames of 2, 4 or 8 bytes. A WAV file's sizes are 32-bit (RIFF
+// size = file length - 8), and besides the samples it holds at most 58 + 512
+// header bytes and a GUANO chunk of well under 3 KiB; the RIFF wrapper of a
+// WavPack file describes the samples the same way. The file objects refuse a
+// write past it, and the stream recorder goes on in a new file before it.
+constexpr uint64_t kMaxRecordingDataBytes = 0xFFFFF000ull;
+
 // Results of the file objects (the conduit's status values).
 constexpr uint32_t kFileOk = 0;
 constexpr uint32_t kFileFail = 0x80004005;
@@ -57,6 +65,8 @@ class RecordingFile {
   // Write: completes the headers and the file. Read: releases the file.
   virtual uint32_t Close() = 0;
   virtual bool IsOpen() const = 0;
+  // Writing: sample bytes taken so far (never more than kMaxRecordingDataBytes).
+  virtual uint64_t DataBytes() const = 0;
   // Write: whether Close adds GUANO metadata (off unless a recorder asks for it).
   void SetGuanoMetadata(bool on) { guanoMetadata_ = on; }
 

@@ -8,7 +8,9 @@
 
 namespace hv {
 
-// Published recorder states (relaxed): 0 is Idle in both recorders.
+// Published recorder states (relaxed): 0 is Idle in both recorders. The stream
+// recorder is in Opening from its start mark until the stream's first samples
+// open the file.
 enum AutoSnapState : int { kSnapIdle = 0, kSnapRecording = 1, kSnapClosing = 2, kSnapFailed = 3 };
 enum StreamState : int {
   kStreamIdle = 0, kStreamAwaitMark = 1, kStreamOpening = 2, kStreamRecording = 3, kStreamClosing = 4,

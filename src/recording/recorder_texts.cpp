@@ -47,9 +47,10 @@ void EnsureRecorderControls() {
 
 std::string RecorderDeviceText() {
   if (g_playbackActive.load(std::memory_order_relaxed)) return CutText(g_playbackDeviceText.Get(), 127);
-  // Without a main window the receiver's product text stands in for its field.
-  if (!HasControl(g_mainWindow, kDeviceField)) return CutText(g_productText.Get(), 127);
-  return CutText(XsControlText(g_mainWindow, kDeviceField), 127);
+  // The receiver's product text, which the main window's device field shows:
+  // the acquisition thread sets it before the receiver's stream starts, while
+  // the field follows only when the interface thread gets to it.
+  return CutText(g_productText.Get(), 127);
 }
 
 std::string RecorderCommentText() { return CutText(XsControlText(g_recordSetupWindow, kCommentField), 255); }

@@ -1,12 +1,21 @@
 // The stream recorder: records the conditioned 16-bit stream of Conduit3 for
 // the record modes Continuous, Buffered Snap and Audio. It marks the start of
-// a recording by announcing the mode's format on the conduit it reads, opens
-// the file when it reaches that mark, and closes and renames it when Record
-// goes off (Continuous, Audio) or when the snapshot's bytes are written
-// (Buffered Snap, whose chunks pass through a delay line of the snapshot
-// duration so the file holds the stream from before Record went on).
-// A Continuous or Audio recording that would pass the 4 GiB a WAV file can
-// hold is closed and continued in a new file with a new start time.
+// a recording by placing a mark at the end of the stream it reads (the
+// conduit's format in force there, announced once more), and when it reaches
+// the mark it waits for the stream's first samples: the file opens with them,
+// in the format the conduit's writer announced for them, so a recording
+// switched on before the receiver is known takes the receiver's own format. It
+// closes and renames the file when Record goes off (Continuous, Audio) or when
+// the snapshot's bytes are written (Buffered Snap, whose chunks pass through a
+// delay line of the snapshot duration so the file holds the stream from
+// before Record went on).
+// A change of the stream's format (rate, channels or receiver) announced by
+// the writer finishes the file in progress: a Continuous or Audio recording
+// goes on in a new file of the new format from the first sample after the
+// change; a Buffered Snap takes the rest of its snapshot, which lies before
+// the change, from its delay line. A file that would pass the most sample
+// bytes a file holds (kMaxRecordingDataBytes) is finished the same way and the
+// recording goes on in a new file with a new start time.
 #pragma once
 
 #include <cstdint>
@@ -31,20 +40,26 @@ class StreamRecorder {
   // Returns true when a chunk was read (the caller waits briefly otherwise).
   bool Pass();
   int State() const { return state_; }
-  // Sample bytes a file may take before the recording rolls over to a new file.
-  void SetRollOverBytes(uint64_t bytes) { rollOverBytes_ = bytes; }
+  // The file being written, or none.
+  RecordingFile* OpenRecording() { return File()->IsOpen() ? File() : nullptr; }
   // The final name of the last file finished (tests and reports).
   const std::string& LastFinishedName() const { return lastFinished_; }
   // Closes an open file (thread end): it keeps its temporary name.
   void Abandon();
 
  private:
-  // The mode's format record (rate, channels, 16 bits) as the stream is now.
-  static WaveFormat ModeFormat(int mode);
   void Step(uint32_t got);
   void SetState(int state);
   void Fail(const char* message);
+  // The writer announced a new stream format (the reader now stands behind it).
+  void StreamFormatChanged();
+  // The format in force for the bytes the recorder reads now.
+  WaveFormat StreamFormat();
+  void ConfigureDelay();
+  // Waits for the first samples of a (continued) recording from now on.
+  void AwaitSamples();
   bool OpenFile(bool rollOver);
+  bool WriteChunk(uint32_t count);
   bool CloseAndRename(bool settle = true);
   RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
 
@@ -52,9 +67,7 @@ class StreamRecorder {
   int state_ = kStreamIdle;
   uint8_t chunk_[kChunkBytes];
   int64_t bytesToRecord_ = 0;
-  uint64_t fileBytes_ = 0;
-  uint64_t rollOverBytes_ = 0xFFFFFFFFull - 1024 - 7;
-  int mode_ = 0;  // the record mode of the recording in progress
+  int mode_ = 0;            // the record mode of the recording in progress
   bool wavPack_ = false;
   WaveFile waveFile_;
   WavPackFile wavPackFile_;
@@ -62,8 +75,9 @@ class StreamRecorder {
   FormatWithAttribute record_;   // the open file's record (kept for a roll-over)
   AttributeInputs attribute_;    // the open file's attribute inputs
   bool hasAttribute_ = false;
+  StreamTime start_;             // start time of the next file
   std::string temporary_, final_, lastFinished_;
-  bool uninitialisedReported_ = false;
+  bool failureReported_ = false;
   int64_t lastStartMs_ = 0;  // start of the last file opened, ms since the epoch
 };
 

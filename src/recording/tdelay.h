@@ -30,6 +30,8 @@ class TDelay {
   virtual bool Process(uint8_t* bytes, uint32_t count);
 
   uint32_t Length() const { return length_; }
+  // True when the line delays (it has storage for its length).
+  bool Delays() const { return storage_ && length_ > 0 && capacity_ >= length_; }
   const WaveFormat& Format() const { return format_; }
 
  private:

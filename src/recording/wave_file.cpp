@@ -15,9 +15,6 @@ namespace {
 
 constexpr size_t kWriteBufferBytes = 1 << 16;
 constexpr uint32_t kFactWriting = 0xFFFFFFFFu;
-// The largest data chunk that keeps every RIFF size below 4 GiB (header room
-// of 58 + 512 bytes, a pad byte and a GUANO chunk of under 3 KiB included).
-constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 4096;
 
 bool WriteAll(std::FILE* f, const void* bytes, size_t count) {
   return count == 0 || std::fwrite(bytes, 1, count, f) == count;
@@ -114,7 +111,7 @@ uint32_t WaveFile::Write(uint32_t count, const void* bytes, uint32_t* taken) {
   if (taken) *taken = 0;
   if (!file_ || mode_ != kWrite) return kFileNotInitialized;
   if (!bytes && count) return kFileBadArgument;
-  if (writeFailed_ || dataBytes_ + count > kMaxDataBytes) return kFileFail;
+  if (writeFailed_ || dataBytes_ + count > kMaxRecordingDataBytes) return kFileFail;
   size_t written = count ? std::fwrite(bytes, 1, count, file_) : 0;
   dataBytes_ += written;
   if (taken) *taken = static_cast<uint32_t>(written);
@@ -122,6 +119,21 @@ uint32_t WaveFile::Write(uint32_t count, const void* bytes, uint32_t* taken) {
     writeFailed_ = true;
     return kFileFail;
   }
+  return kFileOk;
+}
+
+uint32_t WaveFile::SkipZeroBytes(uint64_t bytes) {
+  if (!file_ || mode_ != kWrite) return kFileNotInitialized;
+  if (writeFailed_ || dataBytes_ + bytes > kMaxRecordingDataBytes) return kFileFail;
+  if (bytes == 0) return kFileOk;
+  // The last byte of the hole is written, so the file reaches past the hole
+  // even when nothing follows it.
+  if (std::fflush(file_) != 0 || fseeko(file_, static_cast<off_t>(bytes - 1), SEEK_CUR) != 0 ||
+      !WriteAll(file_, "\0", 1)) {
+    writeFailed_ = true;
+    return kFileFail;
+  }
+  dataBytes_ += bytes;
   return kFileOk;
 }
 
@@ -140,7 +152,8 @@ uint32_t WaveFile::Close() {
   if (ok && guanoMetadata_) ok = WriteGuanoChunk();
   if (ok) ok = std::fflush(file_) == 0;
   long length = ok ? (fseek(file_, 0, SEEK_END), ftell(file_)) : -1;
-  if (length < 0) ok = false;
+  // Sizes that do not fit their 32-bit fields are refused, never cut.
+  if (length < 8 || uint64_t(length) - 8 > 0xFFFFFFFFull) ok = false;
   if (ok) ok = PatchLe32(file_, dataSizeAt_, static_cast<uint32_t>(dataBytes_));
   if (ok) ok = PatchLe32(file_, riffSizeAt_, static_cast<uint32_t>(length - 8));
   if (ok) ok = PatchLe32(file_, factValueAt_, 0);

@@ -50,7 +50,12 @@ class WaveFile : public RecordingFile {
   uint64_t DataSize() const { return dataSize_; }
   uint64_t FactValueOffset() const { return factValueOffset_; }
   // Writing: sample bytes written so far.
-  uint64_t DataBytes() const { return dataBytes_; }
+  uint64_t DataBytes() const override { return dataBytes_; }
+  // Writing: counts `bytes` zero sample bytes as written without writing them:
+  // the file gets a hole there (sparse where the file system allows). Lets a
+  // test take a file to its size limit without writing gigabytes. Refused like
+  // a write past the limit.
+  uint32_t SkipZeroBytes(uint64_t bytes);
 
  private:
   uint32_t OpenWrite(const char* name, const FormatWithAttribute* record);

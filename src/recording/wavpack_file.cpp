@@ -49,6 +49,7 @@ uint32_t WavPackFile::OpenWrite(const char* name, const FormatWithAttribute* rec
       f.blockAlign / f.channels > 4)
     return kFileBadArgument;
   totalWritten_ = 0;
+  dataBytes_ = 0;
   firstBlockLength_ = 0;
   writeError_ = false;
   context_ = WavpackOpenFileOutput(BlockWriter, this, nullptr);
@@ -85,6 +86,7 @@ uint32_t WavPackFile::Write(uint32_t count, const void* bytes, uint32_t* taken) 
   if (!bytes && count) return kFileBadArgument;
   const WaveFormat& f = record_.format;
   uint32_t frames = count / f.blockAlign;
+  if (dataBytes_ + uint64_t(frames) * f.blockAlign > kMaxRecordingDataBytes) return kFileFail;
   size_t samples = size_t(frames) * f.channels;
   if (samples > samples_.size()) samples_.resize(samples);
   const int bps = f.blockAlign / f.channels;
@@ -103,6 +105,7 @@ uint32_t WavPackFile::Write(uint32_t count, const void* bytes, uint32_t* taken) 
     DiagPrint("Write Error %s\n", WavpackGetErrorMessage(context_));
     return kFileFail;
   }
+  dataBytes_ += uint64_t(frames) * f.blockAlign;
   if (taken) *taken = frames * f.blockAlign;
   return kFileOk;
 }

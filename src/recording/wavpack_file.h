@@ -36,6 +36,8 @@ class WavPackFile : public RecordingFile {
   uint32_t Close() override;
   bool IsOpen() const override { return context_ != nullptr; }
 
+  // Writing: sample bytes taken so far (before compression).
+  uint64_t DataBytes() const override { return dataBytes_; }
   // Writing: bytes of blocks written so far (the file's length).
   uint64_t BytesWritten() const { return totalWritten_; }
   // Reading: the file length reported by the library.
@@ -64,6 +66,7 @@ class WavPackFile : public RecordingFile {
   // Writing.
   std::FILE* out_ = nullptr;
   uint64_t totalWritten_ = 0;
+  uint64_t dataBytes_ = 0;
   uint32_t firstBlockLength_ = 0;
   bool writeError_ = false;
   std::vector<int32_t> samples_;  // grown on demand, never shrunk

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "core/conduit.h"
@@ -113,6 +114,37 @@ TEST(Conduit, LaterAnnouncementReplacesPendingOneAndPendingBlockGuardsTheGap) {
   EXPECT_EQ(c.Read(100, out, &n), kStatusNotInitialized);
   c.TakeFormat();
   EXPECT_EQ(c.f.sampleRate, 2u);
+}
+
+// Two announcers on one conduit (the recording conduit): neither replaces the
+// other's pending announcement, and the reader's mark carries the format in
+// force at the end of the stream.
+TEST(Conduit, TwoAnnouncersNeverReplaceEachOthersMark) {
+  Ring c(4096, 44100, 2);
+  std::vector<uint8_t> data(100, 1), out(512);
+  uint32_t n = 0;
+  ASSERT_TRUE(c.TryAnnounceFormat(Format(500000, 4)));  // the writer's change
+  EXPECT_TRUE(c.FormatPending());
+  EXPECT_FALSE(c.PlaceMark()) << "the reader's mark waits behind the change";
+  EXPECT_FALSE(c.TryAnnounceFormat(Format(7, 2)));
+  c.Write(100, data.data(), &n);
+  EXPECT_EQ(c.Read(512, out.data(), &n), kStatusNotInitialized);
+  c.TakeFormat();
+  EXPECT_FALSE(c.FormatPending());
+  EXPECT_EQ(c.f.sampleRate, 500000u);
+
+  ASSERT_TRUE(c.PlaceMark());  // after the 100 bytes of the new format
+  EXPECT_FALSE(c.TryAnnounceFormat(Format(250000, 2))) << "the writer waits behind the reader's mark";
+  c.Write(100, data.data(), &n);
+  EXPECT_EQ(c.Read(512, out.data(), &n), kStatusOk);
+  EXPECT_EQ(n, 100u);
+  EXPECT_EQ(c.Read(512, out.data(), &n), kStatusNotInitialized);
+  c.TakeFormat();
+  EXPECT_EQ(std::tuple(c.f.sampleRate, c.f.blockAlign), std::tuple(500000u, uint16_t(4)));
+  EXPECT_TRUE(c.TryAnnounceFormat(Format(250000, 2)));
+  Conduit never;
+  EXPECT_FALSE(never.PlaceMark());
+  EXPECT_FALSE(never.TryAnnounceFormat(Format(1, 2)));
 }
 
 // A reader of whole chunks waits until its chunk is there: a part chunk does

@@ -1,6 +1,11 @@
 #include "recording/stream_recorder.h"
 
 #include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "core/le_bytes.h"
+#include "playback/guano_chunk.h"
 
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
@@ -44,8 +49,13 @@ class StreamRecorderTest : public RecorderTest {
  protected:
   void SetUp() override {
     RecorderTest::SetUp();
-    format_ = MakeWaveFormat(44100, 1, 2, 16);
+    format_ = MakeWaveFormat(44100, 1, 2, 16);  // the recording conduit's creation format
     conduit_.Create(88200, &format_);
+  }
+  // The writer's announcement of the stream it writes from now on.
+  void Announce(uint32_t rate, uint16_t channels = 1) {
+    ASSERT_TRUE(conduit_.TryAnnounceFormat(MakeWaveFormat(rate, channels, uint16_t(2 * channels), 16)));
+    block_ = 2 * channels;
   }
   // Writes counter samples as space allows and runs the recorder until it
   // waits for data; `rounds` times.
@@ -53,25 +63,38 @@ class StreamRecorderTest : public RecorderTest {
     for (int i = 0; i < rounds; ++i) {
       int64_t space = 0;
       conduit_.Space(&space);
-      uint32_t n = uint32_t(std::min<int64_t>(space, 8192)) & ~1u;
+      uint32_t n = uint32_t(std::min<int64_t>(space, 8192));
+      n -= n % block_;
       std::vector<uint8_t> b(n);
       for (uint32_t k = 0; k < n; k += 2, ++next_) b[k] = uint8_t(next_), b[k + 1] = uint8_t(next_ >> 8);
       uint32_t accepted = 0;
       conduit_.Write(n, b.data(), &accepted);
       ASSERT_EQ(accepted, n);
-      while (r.Pass()) {
-      }
-      r.Pass();
+      Settle(r);
     }
+  }
+  // Runs the recorder until it has read what it can.
+  static void Settle(StreamRecorder& r) {
+    for (int idle = 0; idle < 2;) idle = r.Pass() ? 0 : idle + 1;
+  }
+  // The samples of a finished recording (WAV or WavPack) with its record.
+  static std::vector<uint16_t> Samples(const std::string& path, FormatWithAttribute* rec) {
+    std::vector<uint8_t> bytes;
+    if (!ReadRecording<WaveFile>(path, rec, &bytes)) EXPECT_TRUE(ReadRecording<WavPackFile>(path, rec, &bytes)) << path;
+    std::vector<uint16_t> out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(uint16_t(bytes[i] | bytes[i + 1] << 8));
+    return out;
   }
   WaveFormat format_;
   Conduit conduit_;
   uint16_t next_ = 0;
+  uint32_t block_ = 2;
 };
 
 TEST_F(StreamRecorderTest, ContinuousRecordingIsFinishedWithItsAttribute) {
   g_settings.MenuPrefilter.store(true);
   StreamRecorder r(&conduit_);
+  Announce(250000);
   Pump(r, 3);
   g_recordOn.store(true);
   Pump(r, 40);
@@ -102,6 +125,7 @@ TEST_F(StreamRecorderTest, BufferedSnapHoldsExactlyTheDurationBeforeRecord) {
   g_settings.MenuRecordMode.store(kModeBufferedSnap);
   g_settings.SnapDurationMS.store(2500);
   StreamRecorder r(&conduit_);
+  Announce(250000);
   Pump(r, 200);  // more than 2.5 s of stream (1.25 MB) fill the delay line
   const uint16_t atRecord = next_;
   g_recordOn.store(true);
@@ -119,9 +143,10 @@ TEST_F(StreamRecorderTest, BufferedSnapHoldsExactlyTheDurationBeforeRecord) {
   EXPECT_LE(uint16_t(s.back() + 1 - atRecord), 4096u);
 }
 
-TEST_F(StreamRecorderTest, AudioModeHasNoAttributeAndContinuousRollsOver) {
+TEST_F(StreamRecorderTest, AudioModeHasNoAttribute) {
   g_settings.MenuRecordMode.store(kModeAudio);
   StreamRecorder r(&conduit_);
+  Announce(44100);  // the tuned audio the conditioning thread writes in this mode
   g_recordOn.store(true);
   Pump(r, 5);
   g_recordOn.store(false);
@@ -130,31 +155,189 @@ TEST_F(StreamRecorderTest, AudioModeHasNoAttributeAndContinuousRollsOver) {
   std::vector<uint8_t> bytes = ReadAllBytes(Files(".wav")[0]);
   EXPECT_EQ(Le32At(bytes, 16), 16u);
   EXPECT_EQ(Le32At(bytes, 24), 44100u);
-  std::filesystem::remove(Files(".wav")[0]);
+}
 
-  // A file that reaches its limit is finished and the stream goes on in the next.
-  g_settings.MenuRecordMode.store(kModeContinuous);
-  r.SetRollOverBytes(60000);
-  g_recordOn.store(true);
-  Pump(r, 30);
-  g_recordOn.store(false);
-  Pump(r, 2);
-  std::vector<std::string> files = Files(".wav");
-  ASSERT_GE(files.size(), 3u);
-  std::vector<uint16_t> all;
-  for (const std::string& f : files) {
+// Record on before the receiver is known: the recorder reaches its mark and
+// waits; the file opens with the first samples, in the format announced for
+// them, and holds every sample from the first on.
+TEST_F(StreamRecorderTest, RecordingWaitsForTheStreamAndCarriesItsFormat) {
+  struct Case { uint32_t rate; uint16_t channels; const char* device; };
+  for (const Case c : {Case{500000, 1, "HX306"}, Case{250000, 4, "HQ302"}, Case{44100, 2, "Unit 7"}}) {
+    SCOPED_TRACE(c.device);
+    for (const std::string& f : Files(".wav")) std::filesystem::remove(f);
+    conduit_.Create(88200, &format_);
+    next_ = 0;
+    block_ = 2;
+    g_productText.Set("");
+    StreamRecorder r(&conduit_);
+    g_recordOn.store(true);
+    for (int i = 0; i < 5; ++i) r.Pass();
+    EXPECT_EQ(r.State(), kStreamOpening);
+    EXPECT_TRUE(Files("wav").empty());
+
+    g_productText.Set(c.device);  // identified before its stream starts
+    Announce(c.rate, c.channels);
+    Pump(r, 30);
+    g_recordOn.store(false);
+    Settle(r);
+    ASSERT_EQ(Files(".wav").size(), 1u);
     FormatWithAttribute rec;
-    std::vector<uint16_t> s = WaveSamples(f, &rec);
-    EXPECT_LE(s.size() * 2, 60000u);
-    EXPECT_GT(rec.format.extraSize, 0);
-    all.insert(all.end(), s.begin(), s.end());
+    std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
+    ASSERT_FALSE(s.empty());
+    EXPECT_EQ(s.front(), 0u) << "from the first sample";
+    EXPECT_TRUE(Unbroken(s));
+    EXPECT_EQ(s.size() % c.channels, 0u);
+    const uint32_t header = c.rate / 10;
+    EXPECT_EQ(std::tuple(rec.format.channels, rec.format.sampleRate, rec.format.blockAlign, rec.format.avgBytesPerSec),
+              std::tuple(c.channels, header, uint16_t(2 * c.channels), header * 2 * c.channels));
+    AttributeParts a = ParseAttribute(rec.AttributeText());
+    ASSERT_TRUE(a.ok);
+    EXPECT_EQ(std::tuple(a.r, a.e, a.k), std::tuple(int64_t(header), 10, int64_t(c.rate / 1000)));
+    EXPECT_EQ(Field(a.body, "DEV"), c.device);
+    std::string guano;
+    ASSERT_TRUE(ReadGuanoText(Files(".wav")[0], &guano));
+    EXPECT_NE(guano.find("Samplerate: " + std::to_string(c.rate) + "\n"), std::string::npos) << guano;
+    EXPECT_NE(guano.find(std::string("Model: ") + c.device + "\n"), std::string::npos) << guano;
   }
-  EXPECT_TRUE(Unbroken(all)) << ::testing::PrintToString(files);  // nothing lost between the files
+}
+
+// A new stream format (another receiver, a played file) during a Continuous
+// recording: the file in progress ends at the last sample before the change,
+// the next begins with the first after it, each with its own format and device.
+TEST_F(StreamRecorderTest, FormatChangeFinishesTheFileAndGoesOnInANewOne) {
+  for (int wavPack : {0, 1}) {
+    SCOPED_TRACE(wavPack);
+    const std::string ext = wavPack ? ".wv" : ".wav";
+    g_settings.OutputFileFormat.store(wavPack);
+    conduit_.Create(88200, &format_);
+    next_ = 0;
+    g_productText.Set("HX302");
+    StreamRecorder r(&conduit_);
+    Announce(250000);
+    g_recordOn.store(true);
+    Settle(r);  // the mark at the start of the stream
+    Pump(r, 10);
+    const uint16_t change = next_;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the next file's name is a later one
+    g_productText.Set("HX306");
+    Announce(500000);
+    Pump(r, 10);
+    EXPECT_EQ(r.State(), kStreamRecording);
+    const uint16_t atOff = next_;
+    g_recordOn.store(false);
+    Settle(r);
+    std::vector<std::string> files = Files(ext);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_TRUE(Files(".tmp_" + ext.substr(1)).empty());
+    FormatWithAttribute first, second;
+    std::vector<uint16_t> a = Samples(files[0], &first), b = Samples(files[1], &second);
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_EQ(a.front(), 0u);
+    EXPECT_EQ(a.back(), uint16_t(change - 1));
+    EXPECT_EQ(b.front(), change);
+    EXPECT_GE(uint16_t(b.back() + 1 - change), uint16_t(atOff - change));
+    std::vector<uint16_t> all = a;
+    all.insert(all.end(), b.begin(), b.end());
+    EXPECT_TRUE(Unbroken(all));
+    EXPECT_EQ(std::tuple(first.format.sampleRate, second.format.sampleRate), std::tuple(25000u, 50000u));
+    AttributeParts pa = ParseAttribute(first.AttributeText()), pb = ParseAttribute(second.AttributeText());
+    EXPECT_EQ(std::tuple(pa.k, Field(pa.body, "DEV")), std::tuple(int64_t(250), "HX302"));
+    EXPECT_EQ(std::tuple(pb.k, Field(pb.body, "DEV")), std::tuple(int64_t(500), "HX306"));
+    for (const std::string& f : files) std::filesystem::remove(f);
+  }
+}
+
+// A Buffered Snap whose stream changes while it is written still holds exactly
+// the duration before its mark, from the delay line, in its own format.
+TEST_F(StreamRecorderTest, BufferedSnapEndsAtItsMarkAcrossAFormatChange) {
+  g_settings.MenuRecordMode.store(kModeBufferedSnap);
+  g_settings.SnapDurationMS.store(500);
+  StreamRecorder r(&conduit_);
+  Announce(250000);
+  Pump(r, 40);  // 250 kB fill the line
+  const uint16_t atRecord = next_;
+  g_recordOn.store(true);
+  Pump(r, 3);
+  Announce(500000);
+  Pump(r, 3);
+  EXPECT_FALSE(g_recordOn.load());  // complete, turned off by itself
+  ASSERT_EQ(Files(".wav").size(), 1u);
+  FormatWithAttribute rec;
+  std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
+  EXPECT_EQ(s.size() * 2, 250000u);
+  EXPECT_TRUE(Unbroken(s));
+  EXPECT_LE(uint16_t(s.back() + 1 - atRecord), 4096u);
+  EXPECT_EQ(rec.format.sampleRate, 25000u);
+}
+
+// The size limit at its real value: a file driven to it (its samples before the
+// limit are a hole that reads as silence) is finished with sizes that fit their
+// fields and GUANO after the samples, and the stream goes on in the next file
+// without losing or repeating a sample.
+TEST_F(StreamRecorderTest, ContinuousRecordingRollsOverAtTheRealFileLimit) {
+  XsControlSetText(g_recordSetupWindow, 388, std::string(255, 'c').c_str());  // the longest comment
+  g_productText.Set(std::string(127, 'd'));
+  StreamRecorder r(&conduit_);
+  Announce(250000);
+  g_recordOn.store(true);
+  Settle(r);  // the mark at the start of the stream
+  Pump(r, 2);
+  auto* file = dynamic_cast<WaveFile*>(r.OpenRecording());
+  ASSERT_NE(file, nullptr);
+  const uint64_t before = file->DataBytes();  // whole chunks of 512 bytes
+  ASSERT_EQ(before % 512, 0u);
+  const uint64_t hole = kMaxRecordingDataBytes - before - 3000;  // room for five more chunks
+  ASSERT_EQ(file->SkipZeroBytes(hole), kFileOk);
+  const uint16_t first = 0;
+  Pump(r, 3);
+  g_recordOn.store(false);
+  Settle(r);
+
+  std::vector<std::string> files = Files(".wav");
+  ASSERT_EQ(files.size(), 2u);
+  // The full file: header fields, the samples around the hole, GUANO at its end.
+  const uint64_t data = before + hole + 5 * 512;
+  std::ifstream in(files[0], std::ios::binary);
+  std::vector<uint8_t> h(58 + 512 + 12);
+  in.read(reinterpret_cast<char*>(h.data()), std::streamsize(h.size()));
+  const uint32_t fmt = Le32At(h, 16);
+  const uint64_t dataAt = 20 + fmt + 20;
+  const uint64_t length = std::filesystem::file_size(files[0]);
+  EXPECT_GT(length, 0xFFFFF000ull);
+  EXPECT_LE(length - 8, 0xFFFFFFFFull);
+  EXPECT_EQ(Le32At(h, 4), length - 8);
+  EXPECT_EQ(Le32At(h, 20 + fmt + 8), 0u);  // fact: closed cleanly
+  EXPECT_EQ(Le32At(h, 20 + fmt + 16), data);
+  std::vector<uint8_t> head(before), tail(5 * 512), guanoHead(8);
+  in.seekg(std::streamoff(dataAt));
+  in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
+  in.seekg(std::streamoff(dataAt + before + hole));
+  in.read(reinterpret_cast<char*>(tail.data()), std::streamsize(tail.size()));
+  in.read(reinterpret_cast<char*>(guanoHead.data()), 8);
+  ASSERT_TRUE(in.good());
+  EXPECT_EQ(std::string(guanoHead.begin(), guanoHead.begin() + 4), "guan");
+  EXPECT_EQ(dataAt + data + (data & 1) + 8 + Le32At(guanoHead, 4) + (Le32At(guanoHead, 4) & 1), length);
+  WaveFile reread;
+  FormatWithAttribute rec;
+  ASSERT_EQ(reread.Open(files[0].c_str(), &rec, RecordingFile::kRead), kFileOk);
+  EXPECT_EQ(reread.DataSize(), data);
+
+  std::vector<uint16_t> all;
+  for (const std::vector<uint8_t>* part : {&head, &tail})
+    for (size_t i = 0; i < part->size(); i += 2) all.push_back(uint16_t((*part)[i] | (*part)[i + 1] << 8));
+  std::vector<uint16_t> next = WaveSamples(files[1], &rec);
+  EXPECT_GT(next.size(), 1000u);
+  all.insert(all.end(), next.begin(), next.end());
+  EXPECT_EQ(all.front(), first);
+  EXPECT_TRUE(Unbroken(all)) << "nothing lost or repeated at the limit";
+  EXPECT_GT(rec.format.extraSize, 0);
 }
 
 TEST_F(StreamRecorderTest, OpenFailureShowsFailedUntilRecordGoesOff) {
   g_recordBasePath.Set(dir / "missing/site.wav");
   StreamRecorder r(&conduit_);
+  Announce(250000);
   g_recordOn.store(true);
   Pump(r, 3);
   EXPECT_EQ(r.State(), kStreamFailed);
@@ -170,6 +353,7 @@ TEST_F(StreamRecorderTest, FullDiskFailsTheRecordingAndKeepsEarlierFiles) {
   std::ofstream(dir / "earlier.wav") << "an earlier recording";
   const int exit = RunInChild([&] {
     StreamRecorder r(&conduit_);
+    Announce(250000);
     g_recordOn.store(true);
     for (int i = 0; i < 200 && r.State() != kStreamFailed; ++i) Pump(r, 1);
     if (r.State() != kStreamFailed || StatusLine() != "Status : Failed") return 1;

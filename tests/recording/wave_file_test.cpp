@@ -4,9 +4,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "core/le_bytes.h"
 #include "playback/guano_chunk.h"
+#include "recording/attribute_record.h"
 #include "recording/recording_files.h"
 
 namespace hv {
@@ -37,6 +39,55 @@ TEST(WaveFile, LayoutWithAttributeOf300Bytes) {
   ASSERT_TRUE(ReadRecording<WaveFile>(dir / "a.wav", &back, &read));
   EXPECT_EQ(std::tuple(back.format.sampleRate, back.AttributeText()), std::tuple(25000u, text));
   EXPECT_EQ(read, samples);
+}
+
+// The size limit at its real value (the samples before it a hole read as
+// silence): the last frame that fits is taken, one more byte is refused, and a
+// full file with the longest attribute, comment and device closes with sizes
+// that fit their 32-bit fields and GUANO after the samples.
+TEST(WaveFile, FileTakesSamplesUpToItsLimitAndClosesWithinFourGiB) {
+  TempFolder dir;
+  AttributeInputs in;
+  in.headerRate = 25000;
+  in.realRateKHz = 250;
+  in.device = std::string(127, 'd');
+  in.comment = std::string(255, 'c');
+  in.withGps = true;
+  in.latitude = in.longitude = in.altitude = std::string(31, '1');
+  FormatWithAttribute rec = MakeRecord(25000);
+  rec.SetAttribute(ComposeAttribute(in));
+  ASSERT_GE(rec.format.extraSize, 510);
+  WaveFile f;
+  f.SetGuanoMetadata(true);
+  ASSERT_EQ(f.Open((dir / "full.wav").c_str(), &rec, RecordingFile::kWrite), kFileOk);
+  const std::vector<uint8_t> last = {0x34, 0x12, 0x78, 0x56};
+  uint32_t taken = 0;
+  ASSERT_EQ(f.SkipZeroBytes(kMaxRecordingDataBytes - 4), kFileOk);
+  EXPECT_EQ(f.SkipZeroBytes(5), kFileFail);
+  EXPECT_EQ(f.Write(4, last.data(), &taken), kFileOk);
+  EXPECT_EQ(taken, 4u);
+  EXPECT_EQ(f.DataBytes(), kMaxRecordingDataBytes);
+  EXPECT_EQ(f.Write(2, last.data(), &taken), kFileFail);
+  EXPECT_EQ(taken, 0u);
+  ASSERT_EQ(f.Close(), kFileOk);
+
+  const uint64_t length = std::filesystem::file_size(dir / "full.wav");
+  std::ifstream file(dir / "full.wav", std::ios::binary);
+  std::vector<uint8_t> h(58 + 512);
+  file.read(reinterpret_cast<char*>(h.data()), std::streamsize(h.size()));
+  const uint32_t fmt = Le32At(h, 16);
+  EXPECT_LE(length - 8, 0xFFFFFFFFull);
+  EXPECT_EQ(Le32At(h, 4), length - 8);
+  EXPECT_EQ(Le32At(h, 36 + fmt), kMaxRecordingDataBytes);
+  std::vector<uint8_t> tail(4 + 8);
+  file.seekg(std::streamoff(40 + fmt + kMaxRecordingDataBytes - 4));
+  file.read(reinterpret_cast<char*>(tail.data()), std::streamsize(tail.size()));
+  ASSERT_TRUE(file.good());
+  EXPECT_TRUE(std::equal(last.begin(), last.end(), tail.begin()));
+  EXPECT_EQ(std::string(tail.begin() + 4, tail.begin() + 8), "guan");
+  const uint32_t guano = Le32At(tail, 8);
+  EXPECT_EQ(40 + fmt + kMaxRecordingDataBytes + 8 + guano + (guano & 1), length);
+  EXPECT_LT(guano, 3000u);
 }
 
 TEST(WaveFile, NoAttributeOddDataAndStatusValues) {

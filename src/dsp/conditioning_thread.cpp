@@ -42,18 +42,13 @@ struct ConditioningWork {
   bool recordAnnounced = false;  // whether any was
 };
 
-bool SameFormat(const WaveFormat& a, const WaveFormat& b) {
-  return a.formatTag == b.formatTag && a.channels == b.channels && a.sampleRate == b.sampleRate &&
-         a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign && a.bitsPerSample == b.bitsPerSample;
-}
-
 // Announces `format` on Conduit3 unless it is the one in force there (and,
 // for the stream, no change of conduit1 is due). Waits in 1 ms steps behind a
 // mark the reader has not yet taken, while the run flag stands.
 void AnnounceOnConduit3(ConditioningWork* work, const WaveFormat& format, bool force) {
-  if (!force && work->recordAnnounced && SameFormat(work->recordFormat, format)) return;
   WaveFormat f = format;
   f.extraSize = 0;
+  if (!force && work->recordAnnounced && work->recordFormat == f) return;
   while (!conduit3.TryAnnounceFormat(f)) {
     if (!IsRunning() || !conduit3.IsCreated()) return;
     SleepSeconds(0.001);

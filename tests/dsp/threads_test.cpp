@@ -33,6 +33,10 @@ TEST_F(ConditioningThreadTest, FansOutConditionedBlocks) {
   for (int k = 0; k < 2048; k += 512) ref.Process(bytes.data() + 2 * k, 512, 2, ResponseFilter::kNone, &expected[k]);
   ASSERT_TRUE(ReadExactly(conduit5, got.data(), 2048 * 4));
   EXPECT_EQ(got, expected);
+  // The recording conduit hears the stream's format before its first bytes.
+  WaveFormat f3;
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));
+  EXPECT_EQ(f3, MakeWaveFormat(250000, 1, 2, 16));
   std::vector<int16_t> recorded(2048);
   ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 4096));
   EXPECT_EQ(recorded, in);
@@ -58,29 +62,43 @@ TEST_F(ConditioningThreadTest, FansOutConditionedBlocks) {
 
 TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
   g_settings.TuneFrequency = 15000.0f;
+  g_settings.MenuRecordMode = kModeContinuous;
   Start(ConditioningThread);
   Settle();  // past its start, where it takes conduit1's format
-  conduit1.AnnounceFormat(MakeWaveFormat(500000, 1, 2, 16));
+  conduit1.AnnounceFormat(MakeWaveFormat(500000, 4, 8, 16));
   std::vector<int16_t> in(512, 100);
   ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), 1024));
-  WaveFormat f4, f5, f2;
+  WaveFormat f4, f5, f2, f3;
   ASSERT_TRUE(WaitFormat(conduit5, &f5));
   ASSERT_TRUE(WaitFormat(conduit4, &f4));
   ASSERT_TRUE(WaitFormat(conduit2, &f2));
-  EXPECT_EQ(f5.sampleRate, 500000u);
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));
+  EXPECT_EQ(f5, MakeWaveFormat(500000, 4, 8, 16));
   EXPECT_EQ(f4, f5);
+  EXPECT_EQ(f3, f5);
   EXPECT_EQ(f2, MakeWaveFormat(44100, 1, 4, 32));
+  std::vector<int16_t> recorded(512);
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 1024));
+  EXPECT_EQ(recorded, in);
   Settle();  // the limits follow the announcements
   EXPECT_EQ(g_tuneUpperLimit.load(), 238975.0f);
   EXPECT_EQ(g_tuneLowerLimit.load(), 21025.0f);
   EXPECT_EQ(g_settings.TuneFrequency.load(), 21025.0f);
 
-  // In playback the lower limit is 11025: 15000 stays.
+  // In playback the lower limit is 11025: 15000 stays. The same format again
+  // (another stream) is announced on the recording conduit again too, behind
+  // the mark its reader placed first: neither announcement replaces the other.
   g_playbackActive = true;
   g_settings.TuneFrequency = 15000.0f;
-  conduit1.AnnounceFormat(MakeWaveFormat(500000, 1, 2, 16));
+  ASSERT_TRUE(conduit3.PlaceMark());
+  conduit1.AnnounceFormat(MakeWaveFormat(500000, 4, 8, 16));
   ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), 1024));
   ASSERT_TRUE(WaitFormat(conduit5, &f5));
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));  // the reader's own mark
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));  // then the stream's announcement, at the same point
+  EXPECT_EQ(f3, MakeWaveFormat(500000, 4, 8, 16));
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 1024));
+  EXPECT_EQ(recorded, in);
   Settle();
   EXPECT_EQ(g_tuneLowerLimit.load(), 11025.0f);
   EXPECT_EQ(g_settings.TuneFrequency.load(), 15000.0f);
@@ -120,6 +138,9 @@ TEST_F(ConditioningThreadTest, VolumeDecidesTheAudioAndAudioModeRecordsIt) {
   std::vector<float> audio(expected.size());
   ASSERT_TRUE(ReadExactly(conduit2, audio.data(), audio.size() * 4));
   for (size_t i = 0; i < audio.size(); ++i) ASSERT_FLOAT_EQ(audio[i], 1.5f * expected[i]) << i;
+  WaveFormat f3;
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));
+  EXPECT_EQ(f3, MakeWaveFormat(44100, 1, 2, 16));
   std::vector<int16_t> recorded(expected.size());
   ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), recorded.size() * 2));
   for (size_t i = 0; i < audio.size(); ++i) ASSERT_EQ(recorded[i], static_cast<int16_t>(std::trunc(audio[i]))) << i;

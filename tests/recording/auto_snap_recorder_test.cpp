@@ -71,6 +71,25 @@ TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
   EXPECT_EQ(XsControlText(g_recordSetupWindow, 390), name.substr(0, name.size() - 4));
 }
 
+// A snapshot after the receiver changed (here to 500 kHz): its header, real
+// rate, length and device are the new receiver's.
+TEST_F(AutoSnapTest, SnapshotAfterAStreamChangeTakesTheNewFormat) {
+  AutoSnapRecorder r(&conduit_);
+  g_recordOn.store(true);
+  Send(r, 40);
+  g_productText.Set("HX306");
+  ASSERT_EQ(conduit_.AnnounceFormat(MakeWaveFormat(500000, 1, 272, 2176)), kStatusOk);
+  Send(r, 900, {100});  // 50000 samples at 500 kHz are 782 frames
+  EXPECT_EQ(r.StreamRate(), 500000.0);
+  ASSERT_EQ(Files(".wav").size(), 1u);
+  FormatWithAttribute rec;
+  std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
+  EXPECT_EQ(s.size(), 50000u);
+  EXPECT_EQ(rec.format.sampleRate, 50000u);
+  AttributeParts a = ParseAttribute(rec.AttributeText());
+  EXPECT_EQ(std::tuple(a.r, a.k, Field(a.body, "DEV")), std::tuple(50000, 500, std::optional<std::string>("HX306")));
+}
+
 TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {
   SpectrumFrame f{};
   f.peakLevel = 20.0f;  // equal to the threshold: no trigger

@@ -7,6 +7,7 @@
 
 #include "counter_sequence.h"
 #include "signals.h"
+#include "support/recorder_layouts.h"
 #include "wav_reader.h"
 
 namespace hv::sim {
@@ -100,6 +101,20 @@ TEST(WavReader, FirstChannelTruncationAndRefusals) {
   auto hugeFmt = mono;
   hugeFmt[16] = hugeFmt[17] = hugeFmt[18] = hugeFmt[19] = 0xFF;
   EXPECT_FALSE(ParseWav(hugeFmt.data(), hugeFmt.size(), &out, &error));
+}
+
+// Files of other recorders (chunks before and after the data, odd sizes):
+// exactly the data chunk's samples, at the header's rate.
+TEST(WavReader, OtherRecordersLayouts) {
+  for (const test::RecorderFile& f : test::RecorderFiles(0.01)) {
+    WavSamples out;
+    std::string error;
+    ASSERT_TRUE(ParseWav(f.image.data(), f.image.size(), &out, &error)) << f.name << ": " << error;
+    std::vector<int16_t> expected(f.data.size() / 2);
+    std::memcpy(expected.data(), f.data.data(), f.data.size());
+    EXPECT_EQ(std::tuple(out.sampleRate, out.channels), std::tuple(f.headerRate, 1)) << f.name;
+    EXPECT_TRUE(out.firstChannel == expected) << f.name;
+  }
 }
 
 }  // namespace

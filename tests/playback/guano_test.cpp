@@ -1,5 +1,6 @@
-// GUANO metadata: the chunk in real recordings, time stamps, devices, and
-// truncated, oversized or malformed input.
+// GUANO metadata: the chunk in other recorders' files (built here, and the real
+// recordings when present), time stamps, devices, and truncated, oversized or
+// malformed input.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,12 +8,13 @@
 #include "playback/guano.h"
 #include "playback/guano_chunk.h"
 #include "replay_harness.h"
+#include "support/real_recordings.h"
+#include "support/recorder_layouts.h"
 
 namespace hv {
 namespace {
 
-std::string Recording(const char* name) { return std::string(HALVANE_TESTDATA_DIR) + "/" + name; }
-
+using test::RealRecording;
 using test::UtcText;
 
 TEST(GuanoTimestamp, OffsetsAndFractionsInTheirLenientForms) {
@@ -70,7 +72,66 @@ TEST(GuanoText, FieldsTheStationUses) {
   EXPECT_FALSE(ParseGuano("Make: Acme\nGUANO|Version: 1.0\n", &info));
 }
 
+// The files are built the way the recorders lay them out: a test that reads
+// them is only as good as the layouts, so they are checked first.
+TEST(RecorderLayouts, HoldTheChunksTheirRecordersWrite) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> chunks;
+    bool oddBeforeData;      // a pad byte to step over before the data
+    bool oddLastWithoutPad;  // the file ends without the last chunk's pad byte
+  } cases[] = {
+      {"list-before-guan-after-250k.wav", {"fmt ", "LIST", "data", "guan"}, false, true},
+      {"guan-after-312k.wav", {"fmt ", "data", "guan"}, false, false},
+      {"plain-500k.wav", {"fmt ", "data"}, false, false},
+      {"list-id3-after-192k.wav", {"fmt ", "data", "LIST", "id3 "}, false, false},
+      {"guan-before-te8-384k.wav", {"fmt ", "guan", "data"}, true, false},
+      {"id3-before-guan-after-256k.wav", {"fmt ", "id3 ", "LIST", "fact", "data", "junk", "guan"}, true, false},
+  };
+  std::vector<test::RecorderFile> files = test::RecorderFiles();
+  ASSERT_EQ(files.size(), std::size(cases));
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::vector<uint8_t>& b = files[i].image;
+    SCOPED_TRACE(files[i].name);
+    EXPECT_EQ(files[i].name, cases[i].name);
+    EXPECT_EQ(Le32At(b, 4), b.size() - 8);
+    std::vector<std::string> ids;
+    bool oddBeforeData = false, unpadded = false, seenData = false;
+    for (size_t at = 12; at + 8 <= b.size();) {
+      uint32_t size = Le32At(b, at + 4);
+      ids.emplace_back(reinterpret_cast<const char*>(&b[at]), 4);
+      seenData |= ids.back() == "data";
+      oddBeforeData |= (size & 1) && !seenData;
+      unpadded = (size & 1) && at + 8 + size == b.size();
+      at += 8 + size + (size & 1);
+    }
+    EXPECT_EQ(ids, cases[i].chunks);
+    EXPECT_EQ(std::pair(oddBeforeData, unpadded), std::pair(cases[i].oddBeforeData, cases[i].oddLastWithoutPad));
+  }
+}
+
+TEST(GuanoChunk, OtherRecordersFilesGiveTheirStampsAndDevices) {
+  TempFolder dir;
+  for (const test::RecorderFile& f : test::RecorderFiles()) {
+    SCOPED_TRACE(f.name);
+    test::WriteRecorderFiles(dir.path, {f});
+    std::string text;
+    ASSERT_EQ(ReadGuanoText(dir / f.name, &text), !f.guano.empty());
+    if (f.guano.empty()) continue;
+    EXPECT_EQ(text, f.guano);
+    GuanoInfo info;
+    ASSERT_TRUE(ParseGuano(text, &info));
+    EXPECT_EQ(std::tuple(info.DeviceName(), info.hasTime, UtcText(info.time), info.time.biasMinutes, info.position,
+                         info.hasExpansion ? info.expansion : 1u),
+              std::tuple(f.device, true, f.utcStart, f.biasMinutes, f.position, f.realRate / f.headerRate));
+  }
+  std::string text;
+  EXPECT_FALSE(ReadGuanoText(dir / "no-such-file.wav", &text));
+}
+
 TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
+  REQUIRE_REAL_RECORDINGS("audiomoth-250k-guano.wav", "audiomoth-250k-nocalls.wav", "batlogger-312k-guano.wav",
+                          "myomys-500k.wav", "selection-192k-list-id3.wav");
   struct Case {
     const char* file;
     const char* device;
@@ -84,7 +145,7 @@ TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
   };
   for (const Case& c : cases) {
     std::string text;
-    ASSERT_TRUE(ReadGuanoText(Recording(c.file), &text)) << c.file;
+    ASSERT_TRUE(ReadGuanoText(RealRecording(c.file), &text)) << c.file;
     GuanoInfo info;
     ASSERT_TRUE(ParseGuano(text, &info)) << c.file;
     EXPECT_EQ(std::tuple(info.DeviceName(), info.hasTime, UtcText(info.time), info.time.biasMinutes, info.position,
@@ -92,9 +153,8 @@ TEST(GuanoChunk, RealRecordingsGiveTheirStampsAndDevices) {
               std::tuple(c.device, true, c.utc, c.bias, c.position, false));
   }
   std::string text;
-  EXPECT_FALSE(ReadGuanoText(Recording("myomys-500k.wav"), &text));
-  EXPECT_FALSE(ReadGuanoText(Recording("selection-192k-list-id3.wav"), &text));
-  EXPECT_FALSE(ReadGuanoText(Recording("no-such-file.wav"), &text));
+  EXPECT_FALSE(ReadGuanoText(RealRecording("myomys-500k.wav"), &text));
+  EXPECT_FALSE(ReadGuanoText(RealRecording("selection-192k-list-id3.wav"), &text));
 }
 
 std::string Chunk(const std::string& id, const std::string& data, uint32_t claimed) {

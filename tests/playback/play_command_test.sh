@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# The station replaying files from the command line: every real recording at
-# its real rate to its end, a refused time base, a re-recording of a replay, and
-# an orderly exit each time. Usage: play_command_test.sh path/to/halvane recordings-folder
+# The station replaying files from the command line: files in other recorders'
+# layouts at their real rate to their end, a refused time base, a re-recording
+# of a replay, and an orderly exit each time; or the real recordings, when present.
+# Usage: play_command_test.sh path/to/halvane --layouts path/to/halvane-test-files
+#        play_command_test.sh path/to/halvane --real default-recordings-folder
+# The real recordings are taken from $HALVANE_TESTDATA, else the default folder;
+# without them the test exits with 77 (skipped), or fails when HALVANE_TESTDATA
+# named the folder.
 set -u
 HALVANE="$1"
-RECORDINGS="$2"
+MODE="$2"
 WORK=$(mktemp -d)
 export HALVANE_INSTANCE_DIR="$WORK/instances"
 mkdir -p "$HALVANE_INSTANCE_DIR"
@@ -19,29 +24,55 @@ play() {  # play NAME SECONDS [options...]: runs the station, output in $WORK/ou
   shift 2
   mkdir -p "$WORK/config"
   timeout 60 "$HALVANE" --headless --config "$WORK/config" "${DEV[@]}" --audio null --run-for "$seconds" \
-    --play "$RECORDINGS/$name" "$@" >"$WORK/out" 2>&1
+    --play "$RECORDINGS/$name" "$@" </dev/null >"$WORK/out" 2>&1
   local rc=$?
   [ $rc -eq "${WANT_STATUS:-0}" ] || fail "$name: exit status $rc: $(cat "$WORK/out")"
 }
 
-# Each recording at its real rate, played to its end within the run: the whole
-# station chain at 500, 250 and 192 kHz.
-while read -r name rate seconds; do
-  play "$name" "$seconds"
-  grep -q "Playback $name at $rate samples/s" "$WORK/out" || fail "$name: rate line: $(cat "$WORK/out")"
-  grep -q "Playback of $name ended" "$WORK/out" || fail "$name: did not reach its end: $(cat "$WORK/out")"
-done <<'LIST'
+# Each file at its real rate, played to its end within the run: the whole
+# station chain at 192 to 500 kHz.
+play_all() {
+  while read -r name rate seconds; do
+    play "$name" "$seconds"
+    grep -q "Playback $name at $rate samples/s" "$WORK/out" || fail "$name: rate line: $(cat "$WORK/out")"
+    grep -q "Playback of $name ended" "$WORK/out" || fail "$name: did not reach its end: $(cat "$WORK/out")"
+  done
+}
+
+if [ "$MODE" = "--real" ]; then
+  RECORDINGS="${HALVANE_TESTDATA:-$3}"
+  for name in myomys-500k.wav audiomoth-250k-nocalls.wav selection-192k-list-id3.wav; do
+    if [ ! -f "$RECORDINGS/$name" ]; then
+      echo "real recording $RECORDINGS/$name not found (set HALVANE_TESTDATA to their folder," \
+        "or fetch them with scripts/fetch-testdata)"
+      [ -n "${HALVANE_TESTDATA:-}" ] && exit 1
+      exit 77
+    fi
+  done
+  play_all <<'LIST'
 myomys-500k.wav 500000 2
 audiomoth-250k-nocalls.wav 250000 1.5
 selection-192k-list-id3.wav 192000 3.5
 LIST
+  echo "play command (real recordings): $failures failure(s)"
+  [ $failures -eq 0 ]
+  exit
+fi
+
+# Files of 0.5 s in the layouts of other recorders (LIST, id3 and GUANO chunks
+# before and after the data, a GUANO TE factor), each line "name rate bytes".
+RECORDINGS="$WORK/layouts"
+"$3" "$RECORDINGS" >"$WORK/layouts.txt" || { echo "FAIL: writing the test files"; exit 1; }
+[ "$(wc -l <"$WORK/layouts.txt")" -ge 6 ] || fail "too few test files: $(cat "$WORK/layouts.txt")"
+while read -r name rate bytes; do echo "$name $rate 2"; done <"$WORK/layouts.txt" >"$WORK/list.txt"
+play_all <"$WORK/list.txt"
 
 # --timebase reaches the replay: 1:1000 gives 500 samples/s, below what the chain
 # carries, so it is refused, and the station ends in time with status 1: the
 # replay was the run's only job. (Each time base and each kind of refused file:
 # tests/playback/playback_thread_test.cpp.)
-WANT_STATUS=1 play myomys-500k.wav 1 --timebase 1:1000
-grep -q "Failed opening playback file .*myomys-500k.wav" "$WORK/out" || fail "1:1000 not refused: $(cat "$WORK/out")"
+WANT_STATUS=1 play plain-500k.wav 1 --timebase 1:1000
+grep -q "Failed opening playback file .*plain-500k.wav" "$WORK/out" || fail "1:1000 not refused: $(cat "$WORK/out")"
 
 # Re-recording: a replayed station recording, recorded again in Continuous
 # mode, gives the same samples, stamped with the replayed time (not the clock).

@@ -10,6 +10,9 @@
 #include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
 #include "replay_harness.h"
+#include "support/files.h"
+#include "support/real_recordings.h"
+#include "support/recorder_layouts.h"
 
 namespace hv {
 namespace {
@@ -209,9 +212,48 @@ TEST(PlaybackThread, LeavingPlaybackModeWaitsForTheLastWrite) {
   EXPECT_EQ(rig.Announcements().size(), 1u);
 }
 
-// Other recorders' files, read through the WAV reader: the real rate, one
-// channel, exactly the data chunk's bytes (not what follows it), device and start.
+// Plays `path` at clock speed 25 to its end: the replay takes as long as
+// `dataBytes` at `rate`, announces that rate, one channel and `device`, and the
+// stream time starts at `utcStart` ("" when the file has no time).
+void ExpectPlayedToItsEnd(const std::string& path, uint32_t rate, uint64_t dataBytes, const std::string& device,
+                          const std::string& utcStart, const std::vector<uint8_t>* data = nullptr) {
+  SCOPED_TRACE(path);
+  const double speed = 25.0;
+  ReplayRig rig(speed);
+  if (data) rig.KeepBytes();
+  auto start = std::chrono::steady_clock::now();
+  rig.Play(path);
+  ASSERT_TRUE(rig.WaitStopped(5));
+  double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = static_cast<double>(dataBytes) / 2 / rate;
+  EXPECT_GT(took * speed, seconds * 0.9);
+  EXPECT_LT(took * speed, seconds * 1.5 + 0.5);
+  ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == dataBytes; }, 2));
+  EXPECT_EQ(std::tuple(rig.Announcements()[0].rate, rig.Announcements()[0].channels, g_playbackDeviceText.Get()),
+            std::tuple(rate, 1, device));
+  if (data) {
+    EXPECT_TRUE(rig.Bytes() == *data) << "the samples are not exactly the data chunk's bytes";
+  }
+  if (!utcStart.empty()) {
+    std::string end = UtcText(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
+    EXPECT_EQ(end.substr(0, 19), utcStart.substr(0, 19));
+  }
+}
+
+// Other recorders' files, read through the WAV reader: the real rate (a
+// GUANO TE factor applied), one channel, exactly the data chunk's bytes (not
+// the chunks around it), device and start.
+TEST(PlaybackThread, OtherRecordersFilesPlayToTheirEndAtTheirRealRate) {
+  ::TempFolder dir;
+  for (const test::RecorderFile& f : test::RecorderFiles()) {
+    test::WriteRecorderFiles(dir.path, {f});
+    ExpectPlayedToItsEnd(dir / f.name, f.realRate, f.data.size(), f.device, f.utcStart, &f.data);
+  }
+}
+
 TEST(PlaybackThread, RealRecordingsPlayToTheirEndAtTheirRealRate) {
+  REQUIRE_REAL_RECORDINGS("myomys-500k.wav", "audiomoth-250k-guano.wav", "audiomoth-250k-nocalls.wav",
+                          "batlogger-312k-guano.wav", "selection-192k-list-id3.wav");
   struct Case {
     const char* file;
     uint32_t rate;
@@ -225,26 +267,8 @@ TEST(PlaybackThread, RealRecordingsPlayToTheirEndAtTheirRealRate) {
       {"batlogger-312k-guano.wav", 312500, 2521088, "BATLOGGER S2", "2024-05-31 22:39:11"},
       {"selection-192k-list-id3.wav", 192000, 768000, "<No device found>", ""},
   };
-  const double speed = 25.0;
-  for (const Case& c : cases) {
-    ReplayRig rig(speed);
-    std::string path = std::string(HALVANE_TESTDATA_DIR) + "/" + c.file;
-    auto start = std::chrono::steady_clock::now();
-    rig.Play(path);
-    ASSERT_TRUE(rig.WaitStopped(5)) << c.file;
-    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    double seconds = static_cast<double>(c.dataBytes) / 2 / c.rate;
-    EXPECT_GT(took * speed, seconds * 0.9) << c.file;
-    EXPECT_LT(took * speed, seconds * 1.5 + 0.5) << c.file;
-    ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == c.dataBytes; }, 2))
-        << c.file;
-    EXPECT_EQ(std::tuple(rig.Announcements()[0].rate, rig.Announcements()[0].channels, g_playbackDeviceText.Get()),
-              std::tuple(c.rate, 1, c.device)) << c.file;
-    if (*c.utcStart) {
-      std::string end = UtcText(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
-      EXPECT_EQ(end.substr(0, 19), c.utcStart) << c.file;
-    }
-  }
+  for (const Case& c : cases)
+    ExpectPlayedToItsEnd(test::RealRecording(c.file), c.rate, c.dataBytes, c.device, c.utcStart);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "recording/recorder_texts.h"
 #include "replay_harness.h"
 #include "settings/settings.h"
+#include "support/real_recordings.h"
+#include "support/recorder_layouts.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/playback_window.h"
 #include "ui/windows/window_set.h"
@@ -60,6 +62,8 @@ class PlaybackWindowTest : public ::testing::Test {
     XsControlSetText(w, 344, text);
     XsInjectEvent(w, kXsEditChanged, 344);
   }
+  // Replays `path`, 0.5 s at 500000 Hz, from the command line at 1:2.
+  void ExpectCommandLineReplay(const std::string& path);
 
   XsWindow* w = nullptr;
   std::string folder, first, second;
@@ -162,9 +166,8 @@ TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Unknown playback button 399"), std::string::npos);
 }
 
-TEST_F(PlaybackWindowTest, CommandLineReplayRunsThroughWindowAndThread) {
+void PlaybackWindowTest::ExpectCommandLineReplay(const std::string& path) {
   test::ReplayRig rig(25.0, 5000000, true);
-  std::string path = std::string(HALVANE_TESTDATA_DIR) + "/myomys-500k.wav";
   ASSERT_TRUE(StartPlaybackFromCommandLine(path, false, "1:2"));
   EXPECT_TRUE(XsWindowIsShown(w));
   EXPECT_TRUE(XsCheckGet(w, 342));
@@ -180,6 +183,17 @@ TEST_F(PlaybackWindowTest, CommandLineReplayRunsThroughWindowAndThread) {
   EXPECT_FALSE(StartPlaybackFromCommandLine(path, false, "1:0"));
   SetRatio("1:4");
   Click(341);
+}
+
+TEST_F(PlaybackWindowTest, CommandLineReplayRunsThroughWindowAndThread) {
+  const test::RecorderFile plain = test::RecorderFileNamed("plain-500k.wav");
+  test::WriteRecorderFiles(test::TempFolder(), {plain});
+  ExpectCommandLineReplay(test::TempFolder() + plain.name);
+}
+
+TEST_F(PlaybackWindowTest, CommandLineReplayOfARealRecording) {
+  REQUIRE_REAL_RECORDINGS("myomys-500k.wav");
+  ExpectCommandLineReplay(test::RealRecording("myomys-500k.wav"));
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "settings/settings.h"
 #include "sono/snapshot_picture.h"
 #include "sono/sono_picture.h"
+#include "support/real_recordings.h"
+#include "support/recorder_layouts.h"
 
 namespace {
 
@@ -166,15 +168,31 @@ TEST(SnapshotPicture, WrittenBesideTheFileOnlyWhenSwitchedOn) {
   EXPECT_TRUE(std::filesystem::exists(dir / "snap.png"));
 }
 
-TEST(SonoPicture, RealRecordingsMakePictures) {
+// Other recorders' layouts: the real rate (TE applied), the length and the
+// title's device come from the chunks around the data.
+TEST(SonoPicture, OtherRecordersFilesMakePictures) {
   TempFolder dir;
+  for (const hv::test::RecorderFile& f : hv::test::RecorderFiles()) {
+    SCOPED_TRACE(f.name);
+    hv::test::WriteRecorderFiles(dir.path, {f});
+    hv::SonoPicture p;
+    std::string error;
+    ASSERT_TRUE(hv::MakeSonoPicture(dir / f.name, hv::SonoOptions(), &p, &error)) << error;
+    EXPECT_NEAR(p.seconds, 0.5, 0.001);
+    EXPECT_EQ(p.realRate, f.realRate);
+    EXPECT_EQ(p.title.rfind(f.guano.empty() ? f.name : f.device, 0), 0u) << p.title;
+  }
+}
+
+TEST(SonoPicture, RealRecordingsMakePictures) {
+  REQUIRE_REAL_RECORDINGS("audiomoth-250k-guano.wav", "batlogger-312k-guano.wav", "myomys-500k.wav",
+                          "selection-192k-list-id3.wav");
   for (const char* name : {"audiomoth-250k-guano.wav", "batlogger-312k-guano.wav", "myomys-500k.wav",
                            "selection-192k-list-id3.wav"}) {
     SCOPED_TRACE(name);
     hv::SonoPicture p;
     std::string error;
-    ASSERT_TRUE(hv::MakeSonoPicture(std::string(HALVANE_TESTDATA_DIR) + "/" + name, hv::SonoOptions(), &p, &error))
-        << error;
+    ASSERT_TRUE(hv::MakeSonoPicture(hv::test::RealRecording(name), hv::SonoOptions(), &p, &error)) << error;
     EXPECT_GT(p.seconds, 0.4);
     EXPECT_GE(p.realRate, 192000u);
   }

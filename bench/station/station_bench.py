@@ -10,8 +10,12 @@ seconds per minute).
   power save:       the timer's power saver between two programs (receiver released).
 
 Usage: station_bench.py BUILD_DIR TESTDATA_DIR [SECONDS]
+Without myomys-500k.wav in TESTDATA_DIR the replay is of a 500 kHz file the
+test-file writer makes (counting samples instead of calls).
 """
+import atexit
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -22,6 +26,14 @@ seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 20.0
 halvane = os.path.join(build, "apps/halvane/halvane")
 sim = os.path.join(build, "apps/halvane-sim/halvane-sim")
 tick = os.sysconf("SC_CLK_TCK")
+replay = os.path.join(testdata, "myomys-500k.wav")
+if not os.path.isfile(replay):
+    made = tempfile.mkdtemp(prefix="halvane-bench-files-")
+    atexit.register(shutil.rmtree, made, True)
+    subprocess.run([os.path.join(build, "tests/support/halvane-test-files"), made, "5"], check=True,
+                   stdout=subprocess.DEVNULL)
+    replay = os.path.join(made, "plain-500k.wav")
+    print(f"(no {testdata}/myomys-500k.wav: replaying {replay})")
 
 
 def cpu_seconds(pid):
@@ -64,8 +76,8 @@ def run(label, extra, with_sim, settle=2.0):
 
 
 run("250000 samples/s (network)", ["--device", "IP127.0.0.88", "--show", "trace"], True)
-run("500000 samples/s (replay)", ["--device", "IP127.0.0.89", "--show", "trace", "--play",
-                                  os.path.join(testdata, "myomys-500k.wav"), "--loop"], False)
+run("500000 samples/s (replay)", ["--device", "IP127.0.0.89", "--show", "trace", "--play", replay, "--loop"],
+    False)
 run("idle (no receiver)", ["--device", "IP127.0.0.90"], False)
 # A program far from now: the power saver takes over after its pause of a few seconds.
 later = time.gmtime(time.time() + 6 * 3600)

@@ -37,7 +37,7 @@ PY
 # settings folder 0700) and keeps --set values, the volume slider's top
 # position among them, into the next run, which loads them without a word.
 mkdir "$WORK/home"
-run_home() { env -u XDG_CONFIG_HOME HOME="$WORK/home" "$HALVANE" --headless --audio null $(dev 1) "$@"; }
+run_home() { env -u XDG_CONFIG_HOME HOME="$WORK/home" timeout -k 5 30 "$HALVANE" --headless --audio null $(dev 1) "$@"; }
 run_home --run-for 0.5 --set SonoThreshold=33 --set AudioVolume=518 >"$WORK/out" 2>&1 || fail "new account run: $(cat "$WORK/out")"
 REG="$WORK/home/.config/halvane/registry.json"
 [ -f "$REG" ] || fail "no settings file under a new ~/.config: $(cat "$WORK/out")"
@@ -49,7 +49,7 @@ grep -q "out of range\|Cannot" "$WORK/out" && fail "second run refused a value: 
 
 # --record into a folder that is missing: made at start, and the replay is
 # recorded there.
-"$HALVANE" --headless --config "$WORK/c2" --audio null $(dev 2) --run-for 3 --play "$WORK/orig.wav" \
+timeout -k 5 30 "$HALVANE" --headless --config "$WORK/c2" --audio null $(dev 2) --run-for 3 --play "$WORK/orig.wav" \
   --mode continuous --record "$WORK/rec/night 1/site.wav" >"$WORK/out" 2>&1
 rc=$?
 [ $rc -eq 0 ] || fail "record into a missing folder: status $rc: $(cat "$WORK/out")"
@@ -62,7 +62,7 @@ echo keep >"$WORK/blocker"
 refused() {  # refused WHAT PATTERN command...: status 2, one line matching, nothing else done
   local what="$1" pattern="$2"
   shift 2
-  timeout 20 "$@" >"$WORK/out" 2>"$WORK/err"
+  timeout -k 5 20 "$@" >"$WORK/out" 2>"$WORK/err"
   local rc=$?
   [ $rc -eq 2 ] || fail "$what: status $rc: $(cat "$WORK/out" "$WORK/err")"
   [ "$(wc -l <"$WORK/err")" -eq 1 ] && grep -q -- "$pattern" "$WORK/err" || fail "$what: said $(cat "$WORK/err")"
@@ -86,7 +86,7 @@ fi
 mkfifo "$WORK/pipe.wav"
 refused "play a named pipe" "is a named pipe" "$HALVANE" --headless --config "$WORK/c5" $(dev 5) --play "$WORK/pipe.wav"
 mkdir "$WORK/c6" && mkfifo "$WORK/c6/registry.json"
-timeout 20 "$HALVANE" --headless --config "$WORK/c6" $(dev 6) --audio null --run-for 1 >"$WORK/out" 2>&1
+timeout -k 5 20 "$HALVANE" --headless --config "$WORK/c6" $(dev 6) --audio null --run-for 1 >"$WORK/out" 2>&1
 rc=$?
 [ $rc -eq 0 ] || fail "settings pipe with --run-for: status $rc: $(cat "$WORK/out")"
 grep -q "registry.json: is a named pipe" "$WORK/out" || fail "settings pipe not reported: $(cat "$WORK/out")"
@@ -103,7 +103,7 @@ BAD="$WORK/bad
 name.wav"
 echo "not a recording" >"$BAD"
 SECONDS=0
-timeout 60 "$HALVANE" --headless --config "$WORK/c7" $(dev 7) --audio null --run-for 40 --play "$BAD" >"$WORK/out" 2>"$WORK/err"
+timeout -k 5 60 "$HALVANE" --headless --config "$WORK/c7" $(dev 7) --audio null --run-for 40 --play "$BAD" >"$WORK/out" 2>"$WORK/err"
 rc=$?
 [ $SECONDS -lt 30 ] || fail "the run went on after its only job failed"
 [ $rc -eq 1 ] || fail "unplayable file: status $rc: $(cat "$WORK/out" "$WORK/err")"
@@ -119,7 +119,7 @@ mkdir "$WORK/c8"
 cat >"$WORK/c8/registry.json" <<'JSON'
 {"SOFTWARE\\Mirrowen\\Halvane\\3.3\\Settings": {"SonoDetail": "6", "MenuRecordMode": 0}}
 JSON
-"$HALVANE" --headless --config "$WORK/c8" $(dev 8) --audio null --run-for 0.5 --set MenuRecordMode=0 \
+timeout -k 5 30 "$HALVANE" --headless --config "$WORK/c8" $(dev 8) --audio null --run-for 0.5 --set MenuRecordMode=0 \
   --set Pgm1StartTime=25:99:99 --set SonoDetail=99 >"$WORK/out" 2>&1 || fail "refused values: status $?"
 for said in "MenuRecordMode = 0 is out of range (1 to 4)" 'SonoDetail = "6" is not a whole number from 0 to 64' \
             "MenuRecordMode=0: MenuRecordMode must be a whole number from 1 to 4" \
@@ -138,7 +138,7 @@ for n in 10 11 12 13; do
   for _ in $(seq 100); do grep -q "^Halvane instance" "$WORK/copy$n" && break; sleep 0.1; done
 done
 refused "fifth copy" "would share Ezusb-3" "$HALVANE" --headless --config "$WORK/c14" --audio null
-timeout 20 "$HALVANE" --headless --config "$WORK/c15" $(dev 15) --audio null --run-for 0.3 >"$WORK/out" 2>&1 ||
+timeout -k 5 20 "$HALVANE" --headless --config "$WORK/c15" $(dev 15) --audio null --run-for 0.3 >"$WORK/out" 2>&1 ||
   fail "fifth copy on the network: status $?: $(cat "$WORK/out")"
 grep -q "instance 4, device IP127.0.2.15" "$WORK/out" || fail "fifth copy on the network: $(cat "$WORK/out")"
 kill -TERM "${copies[@]}"

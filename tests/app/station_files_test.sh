@@ -3,9 +3,9 @@
 # ~/.config, a recording folder that is missing or cannot be made, named pipes
 # where files belong, a file that cannot be played (with a line break in its
 # name), refused settings, and a fifth copy. Each case checks what is on disk
-# afterwards. Usage: station_files_test.sh path/to/halvane
+# afterwards. Usage: station_files_test.sh path/to/halvane path/to/halvane-sim path/to/halvane-sono
 set -u
-HALVANE="$1"
+HALVANE="$1" SIM="$2" SONO="$3"
 WORK=$(mktemp -d)
 chmod 755 "$WORK"
 export HALVANE_INSTANCE_DIR="$WORK/instances"
@@ -96,6 +96,15 @@ kill -TERM $t
 for _ in $(seq 50); do kill -0 $t 2>/dev/null || break; sleep 0.1; done
 kill -0 $t 2>/dev/null && fail "SIGTERM did not end a station with a settings pipe within 5 s"
 [ -p "$WORK/c6/registry.json" ] || fail "the settings pipe was replaced"
+# The other programs' inputs: a pipe is refused at once, never waited on.
+mkfifo "$WORK/pipe.tmp_wav"
+for cmd in "$HALVANE --repair $WORK/pipe.tmp_wav" "$SONO $WORK/pipe.wav -o $WORK/pipe.png" \
+           "$SIM --bind 127.0.2.20 --file $WORK/pipe.wav --seconds 1"; do
+  timeout -k 5 20 $cmd >"$WORK/out" 2>&1
+  rc=$?
+  { [ $rc -eq 1 ] || [ $rc -eq 2 ]; } && grep -q "pipe\|not a regular file" "$WORK/out" || fail "$cmd: status $rc: $(cat "$WORK/out")"
+done
+[ -e "$WORK/pipe.png" ] && fail "a picture was written for a pipe"
 
 # A file that cannot be played, with a line break in its name, as the only job:
 # the run ends by itself with status 1 and one escaped status line.

@@ -166,6 +166,28 @@ TEST_F(PlaybackWindowTest, PlayPauseStopStatesAndTheCloseRefusal) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Unknown playback button 399"), std::string::npos);
 }
 
+// File/Playback... while a file plays: cancelling keeps it playing with its
+// buttons; another file stops the replay first and is then ready to play.
+TEST_F(PlaybackWindowTest, FileMenuDuringAReplayCancelsOrStopsPlainly) {
+  Choose(first);
+  Click(333);
+  XsPresetDialogAnswer("");
+  ChoosePlaybackFile();
+  EXPECT_EQ(g_playback.command.load(), kPlaybackPlay);
+  EXPECT_EQ(g_playback.filePath.Get(), first);
+  EXPECT_EQ(EnabledOf({330, 333, 334, 335}), (std::vector<int>{334, 335}));
+
+  Click(334);  // paused is still a replay
+  XsPresetDialogAnswer(second);
+  ChoosePlaybackFile();
+  EXPECT_EQ(g_playback.command.load(), kPlaybackStop);
+  EXPECT_EQ(g_playback.filePath.Get(), second);
+  EXPECT_EQ(EnabledOf({330, 331, 333, 334, 335, 341}), (std::vector<int>{330, 331, 333, 341}));
+  char name[64];
+  ASSERT_TRUE(XsListGetText(w, 331, XsListGetSelected(w, 331), name, sizeof name));
+  EXPECT_STREQ(name, "second.wav");
+}
+
 void PlaybackWindowTest::ExpectCommandLineReplay(const std::string& path) {
   test::ReplayRig rig(25.0, 5000000, true);
   ASSERT_TRUE(StartPlaybackFromCommandLine(path, false, "1:2"));

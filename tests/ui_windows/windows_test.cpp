@@ -8,6 +8,7 @@
 
 #include "core/station_state.h"
 #include "recording/record_paths.h"
+#include "recording/recorder_texts.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/main_window.h"
@@ -145,6 +146,35 @@ TEST_F(WindowsTest, FilterRangeIsLimitedToHalfTheRateAndRefusesHighBelowLow) {
   EXPECT_FALSE(XsControlIsEnabled(setup_, 395));
   EXPECT_TRUE(XsControlIsEnabled(setup_, 393));
   EXPECT_EQ(g_settings.SnapFilterHighFreq.load(), 125000.0f) << "the old range is kept";
+}
+
+// During playback the limit is half the replayed stream's rate.
+TEST_F(WindowsTest, FilterLimitDuringPlaybackIsHalfTheReplayRate) {
+  SetRecordMode(kModeAutoSnap);
+  g_deviceSampleRate.store(250000.0f);
+  g_playbackStreamRate.store(500000.0f);
+  g_playbackActive.store(true);
+  XsControlSetText(setup_, 394, "20");
+  XsControlSetText(setup_, 396, "240");
+  XsInjectEvent(setup_, kXsEditChanged, 396);
+  g_playbackActive.store(false);
+  EXPECT_EQ(g_settings.SnapFilterHighFreq.load(), 240000.0f);
+  g_playbackStreamRate.store(250000.0f);
+}
+
+// A stored mode outside 2..4 shows as Audio, and Audio's rule holds for it.
+TEST_F(WindowsTest, ModeShownAsAudioIsAudioForTheRecordButton) {
+  for (int mode : {0, 1, 5, -1}) {
+    g_settings.MenuRecordMode.store(mode);
+    g_settings.AudioOn.store(false);
+    SetOutputFile("/tmp/x/site.wav", "/tmp/x/");
+    EXPECT_EQ(ShownRecordMode(mode), kModeAudio) << mode;
+    EXPECT_FALSE(XsControlIsEnabled(main_, 302)) << mode;
+    g_settings.AudioOn.store(true);
+    RefreshRecordButtonRule();
+    EXPECT_TRUE(XsControlIsEnabled(main_, 302)) << mode;
+  }
+  for (int mode : {kModeContinuous, kModeAutoSnap, kModeBufferedSnap}) EXPECT_EQ(ShownRecordMode(mode), mode);
 }
 
 TEST_F(WindowsTest, IdleBoxStaysOffWhileItsFieldIsInvalid) {

@@ -173,3 +173,19 @@ void XsPresetDialogAnswer(const std::string& path);
 void XsPresetQuestionAnswer(bool yes);
 // Every window created so far, in creation order.
 std::vector<XsWindow*> XsAllWindows();
+// The ids of the window's controls, in creation order; kind and place of one.
+std::vector<int> XsControlIds(XsWindow* w);
+bool XsControlGetRect(XsWindow* w, int id, int* kind, int* x, int* y, int* width, int* height);
+
+// Text fit on the screen back end (main thread): the size `text` takes in the
+// control as drawn there (static texts wrap at word breaks) and the room the
+// control gives its text. Static texts, buttons, check boxes and one-line
+// edits; false for other kinds, missing controls and without a screen.
+struct XsTextFit {
+  int textWidth = 0, textHeight = 0;
+  int roomWidth = 0, roomHeight = 0;
+  bool Fits() const { return (textWidth == 0 || textWidth <= roomWidth) && textHeight <= roomHeight; }
+};
+bool XsControlTextFit(XsWindow* w, int id, const char* text, XsTextFit* fit);
+// The face and pixel size the screen uses for control texts ("" headless).
+std::string XsControlFontName(int* size);

@@ -125,6 +125,23 @@ bool XsControlGetText(XsWindow* w, int id, char* buffer, int capacity) {
   return Read(w, id, [&](ControlRecord& c) { return CopyOut(c.text, buffer, capacity); }, false);
 }
 
+std::vector<int> XsControlIds(XsWindow* w) {
+  std::vector<int> ids;
+  if (!w) return ids;
+  std::lock_guard<std::mutex> g(w->rec.lock);
+  for (const auto& c : w->rec.controls) ids.push_back(c->id);
+  return ids;
+}
+
+bool XsControlGetRect(XsWindow* w, int id, int* kind, int* x, int* y, int* width, int* height) {
+  if (!w) return false;
+  std::lock_guard<std::mutex> g(w->rec.lock);
+  const ControlRecord* c = FindControl(w, id);
+  if (!c) return false;
+  *kind = c->kind, *x = c->x, *y = c->y, *width = c->width, *height = c->height;
+  return true;
+}
+
 std::string XsControlText(XsWindow* w, int id) {
   return Read(w, id, [](ControlRecord& c) { return c.text; }, std::string());
 }

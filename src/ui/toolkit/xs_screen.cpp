@@ -180,6 +180,7 @@ BackendHooks* CreateScreenBackend() {
   Fl::background(0xF0, 0xF0, 0xF0);  // the face colour of fresh drawing surfaces
   Fl::lock();  // lets other threads call Fl::awake
   InstallScreenFont();
+  ChooseControlFont();
   return new ScreenBackend;
 }
 

@@ -20,6 +20,8 @@ namespace xs {
 
 namespace {
 
+constexpr const char* kCondensedFace = "DejaVu Sans Condensed";
+
 // FLTK shows "@" sequences as symbols; the toolkit's texts are plain.
 std::string PlainLabel(const std::string& text) {
   std::string out;
@@ -38,6 +40,31 @@ class Control : public Base {
   int id_;
 };
 
+// The face and size of every control's text (ChooseControlFont).
+Fl_Font s_font = FL_HELVETICA;
+int s_fontSize = 11;
+std::string s_fontName = "sans";
+
+// Geometry of the texts the toolkit draws itself, so that the room a control
+// gives its text is known exactly: a static text starts kStaticInset inside
+// its control (at its left edge, as dialog texts do); a check box's square is kCheckSize wide at kCheckLeft, its text
+// kCheckGap after it.
+constexpr int kStaticInset = 0;
+constexpr int kCheckLeft = 1, kCheckSize = 13, kCheckGap = 3;
+// A one-line edit's text keeps this far from the inside of its frame.
+constexpr int kEditMargin = 1;
+
+constexpr Fl_Align kStaticAlign = FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP;
+
+class StaticText : public Control<Fl_Box> {
+ public:
+  using Control::Control;
+  void draw() override {
+    draw_box();
+    draw_label(x() + kStaticInset, y(), w() - 2 * kStaticInset, h(), kStaticAlign);
+  }
+};
+
 class Button : public Control<Fl_Button> {
  public:
   using Control::Control;
@@ -46,6 +73,20 @@ class Button : public Control<Fl_Button> {
 class CheckBox : public Control<Fl_Check_Button> {
  public:
   using Control::Control;
+  void draw() override {
+    draw_box(box(), color());
+    const int bx = x() + kCheckLeft, by = y() + (h() - kCheckSize) / 2;
+    draw_box(FL_DOWN_BOX, bx, by, kCheckSize, kCheckSize, active_r() ? FL_BACKGROUND2_COLOR : FL_BACKGROUND_COLOR);
+    if (value()) {
+      // A tick: down from the left, then up to the right.
+      fl_color(active_r() ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
+      const int cx = bx + 3, cy = by + kCheckSize / 2;
+      for (int t = 0; t < 2; ++t) fl_line(cx, cy - 1 + t, cx + 2, cy + 1 + t, cx + kCheckSize - 6, cy - 3 + t);
+    }
+    const int left = kCheckLeft + kCheckSize + kCheckGap;
+    draw_label(x() + left, y(), w() - left, h(), FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+    if (Fl::focus() == this) draw_focus();
+  }
 };
 
 class Edit : public Control<Fl_Input> {
@@ -199,9 +240,9 @@ Fl_Widget* CreateControlWidget(XsWindow* w, const ControlRecord& r) {
   Fl_Widget* widget = nullptr;
   switch (r.kind) {
     case kXsStatic: {
-      auto* box = new Control<Fl_Box>(w, r.id);
+      auto* box = new StaticText(w, r.id);
       box->box(FL_FLAT_BOX);  // paints its background, so a shorter text leaves nothing behind
-      box->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
+      box->align(kStaticAlign);
       widget = box;
       break;
     }
@@ -256,11 +297,11 @@ Fl_Widget* CreateControlWidget(XsWindow* w, const ControlRecord& r) {
     default:
       return nullptr;
   }
-  // The small variable-width font dialogs commonly use.
-  widget->labelsize(11);
-  if (auto* in = dynamic_cast<Fl_Input_*>(widget)) in->textsize(11);
-  if (auto* menu = dynamic_cast<Fl_Menu_*>(widget)) menu->textsize(11);
-  if (auto* list = dynamic_cast<Fl_Browser_*>(widget)) list->textsize(11);
+  widget->labelfont(s_font);
+  widget->labelsize(s_fontSize);
+  if (auto* in = dynamic_cast<Fl_Input_*>(widget)) in->textfont(s_font), in->textsize(s_fontSize);
+  if (auto* menu = dynamic_cast<Fl_Menu_*>(widget)) menu->textfont(s_font), menu->textsize(s_fontSize);
+  if (auto* list = dynamic_cast<Fl_Browser_*>(widget)) list->textfont(s_font), list->textsize(s_fontSize);
   widget->hide();
   return widget;
 }
@@ -339,6 +380,29 @@ void ApplyControl(const ControlRecord& r, ControlView* view, int top) {
   view->version = r.version;
 }
 
+void ChooseControlFont() {
+  // The layout gives texts the room of a small dialog font. The tightest fit
+  // is the widest check box text in the room its 128-pixel box leaves; the
+  // first face and size (tallest letters first) that fits it is taken, so a
+  // system without the condensed face gets a smaller plain one.
+  static const char kReference[] = "Automatic :  NF +  (dB)";
+  const int room = 128 - (kCheckLeft + kCheckSize + kCheckGap);
+  struct Candidate {
+    Fl_Font font;
+    int size;
+    const char* name;
+  };
+  Fl::set_font(FL_FREE_FONT, kCondensedFace);
+  const Candidate candidates[] = {
+      {FL_FREE_FONT, 10, kCondensedFace}, {FL_HELVETICA, 10, "sans"}, {FL_HELVETICA, 9, "sans"}};
+  for (const Candidate& c : candidates) {
+    s_font = c.font, s_fontSize = c.size, s_fontName = c.name;
+    fl_font(c.font, c.size);
+    if (fl_width(kReference) <= room) return;
+  }
+  s_fontSize = 8;
+}
+
 int KeyState() {
   return (Fl::event_state(FL_SHIFT) ? 1 : 0) | (Fl::event_state(FL_CTRL) ? 2 : 0);
 }
@@ -373,3 +437,50 @@ int VirtualKey(int k) {
 }
 
 }  // namespace xs
+
+bool XsControlTextFit(XsWindow* w, int id, const char* text, XsTextFit* fit) {
+  if (!w || !text || !fit || !xs::g_hooks.load() || !xs::OnMainThread()) return false;
+  int kind, width, height;
+  {
+    std::lock_guard<std::mutex> g(w->rec.lock);
+    const xs::ControlRecord* c = xs::FindControl(w, id);
+    if (!c) return false;
+    kind = c->kind, width = c->width, height = c->height;
+  }
+  fl_font(xs::s_font, xs::s_fontSize);
+  int tw = 0, th = 0;
+  switch (kind) {
+    case kXsStatic:
+      fit->roomWidth = width - 2 * xs::kStaticInset;
+      fit->roomHeight = height;
+      tw = fit->roomWidth;  // wrap at the room's width, as the control draws it
+      fl_measure(text, tw, th, 0);
+      break;
+    case kXsButtonControl:
+      fit->roomWidth = width - Fl::box_dw(FL_UP_BOX);
+      fit->roomHeight = height - Fl::box_dh(FL_UP_BOX);
+      fl_measure(text, tw, th, 0);
+      break;
+    case kXsCheckBox:
+      fit->roomWidth = width - (xs::kCheckLeft + xs::kCheckSize + xs::kCheckGap);
+      fit->roomHeight = height;
+      fl_measure(text, tw, th, 0);
+      break;
+    case kXsEdit:
+      fit->roomWidth = width - Fl::box_dw(FL_DOWN_BOX) - 2 * xs::kEditMargin;
+      fit->roomHeight = height - Fl::box_dh(FL_DOWN_BOX);
+      tw = static_cast<int>(fl_width(text) + 0.999);
+      th = fl_height();
+      break;
+    default:
+      return false;
+  }
+  fit->textWidth = tw, fit->textHeight = th;
+  return true;
+}
+
+std::string XsControlFontName(int* size) {
+  if (!xs::g_hooks.load()) return "";
+  if (size) *size = xs::s_fontSize;
+  return xs::s_fontName;
+}

@@ -41,6 +41,9 @@ void UpdateFromScreen(XsWindow* w, int id, F fn) {
   if (ControlRecord* c = FindControl(w, id)) fn(*c);
 }
 
+// Chooses the controls' font; after the display is open, before any control exists.
+void ChooseControlFont();
+
 // The FLTK key as the virtual-key code handlers expect; 0 for Shift and Control.
 int VirtualKey(int flKey);
 int KeyState();

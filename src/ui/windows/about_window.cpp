@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "display/display_colours.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
 #include "ui/windows/background_art.h"
@@ -20,7 +21,7 @@ std::vector<uint32_t>& Artwork() {
 void PaintArtwork(XsWindow* w) {
   if (Artwork().empty()) {
     Artwork() = AboutArtwork();
-    ReplaceButtonFace(&Artwork(), 0xD4D0C8);
+    ReplaceButtonFace(&Artwork(), kButtonFacePixel);
   }
   LockGuard lock(g_displayLock);
   XsDrawImage(w, Artwork().data(), 384, 384, 0, 0, -1, -1, 0, 0, -1, -1);

@@ -6,6 +6,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "display/display_colours.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int kWidth = 560, kHeight = 352;
 constexpr int kMenuItem = 244;
-constexpr uint32_t kButtonFace = 0xD4D0C8;
 constexpr size_t kTextCapacity = 259;
 
 enum : int {
@@ -48,7 +48,7 @@ const ControlLayout kLayout[] = {
 };
 
 std::vector<uint32_t>& Background() {
-  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFace);
+  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFacePixel);
   return pixels;
 }
 

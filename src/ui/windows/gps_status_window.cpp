@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "display/display_colours.h"
 #include "gps/gps_session.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr int kWidth = 256, kHeight = 352;
 constexpr int kMenuItem = 246;
-constexpr uint32_t kButtonFace = 0xD4D0C8;
 
 const ControlLayout kLayout[] = {
     {kGpsDevice, kXsStatic, 32, 32, 196, 24, "<No Device Found>"},
@@ -30,7 +30,7 @@ const ControlLayout kLayout[] = {
 };
 
 std::vector<uint32_t>& Background() {
-  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFace);
+  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFacePixel);
   return pixels;
 }
 

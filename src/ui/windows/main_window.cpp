@@ -190,9 +190,12 @@ void BuildMainWindow(XsWindow* w) {
   else if (device.size() == 7)
     XsMenuCheck(w, 210 + (device[6] - '0'));
   XsMenuCheck(w, compensated ? 221 : 220);
-  int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
-  if (mode >= 2 && mode <= 4) XsMenuCheck(w, 214 + mode);
-  const char* modeText = mode == 2 ? "Continuous" : mode == 3 ? "Auto Snap" : mode == 4 ? "Buffered Snap" : "Audio";
+  const int mode = ShownRecordMode(g_settings.MenuRecordMode.load(std::memory_order_relaxed));
+  if (mode != kModeAudio) XsMenuCheck(w, 214 + mode);
+  const char* modeText = mode == kModeContinuous ? "Continuous"
+                         : mode == kModeAutoSnap ? "Auto Snap"
+                         : mode == kModeBufferedSnap ? "Buffered Snap"
+                                                     : "Audio";
   XsControlSetText(w, 315, modeText);
   XsMenuDisable(w, 219);
   XsMenuCheck(w, 219);

@@ -7,6 +7,7 @@
 #include "core/file_ops.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "display/display_colours.h"
 #include "settings/settings.h"
 #include "timer/operation_timer_ids.h"
 #include "timer/time_of_day.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int kWidth = 560, kHeight = 312;
 constexpr int kMenuItem = 243;
-constexpr uint32_t kButtonFace = 0xD4D0C8;
 constexpr size_t kCommentCapacity = 511, kPathCapacity = 510;
 
 const ControlLayout kLayout[] = {
@@ -75,7 +75,7 @@ int ProgramOf(int id) {
 }
 
 std::vector<uint32_t>& Background() {
-  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFace);
+  static std::vector<uint32_t> pixels(size_t(kWidth) * kHeight, kButtonFacePixel);
   return pixels;
 }
 

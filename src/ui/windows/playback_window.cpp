@@ -135,10 +135,15 @@ void ClearSelection() {
   g_playback.filePath.Set("");
 }
 
-void ChooseFile() {
+// The open dialog for a recording; true with the chosen path.
+bool OpenDialog(std::string* path) {
   const char* filter = g_settings.OutputFileFormat.load(std::memory_order_relaxed) == 0 ? ";*.wav" : ";*.wv";
+  return XsFileOpenDialog(W(), filter, g_history.InputDirectory.Get().c_str(), path) && !path->empty();
+}
+
+void ChooseFile() {
   std::string path;
-  if (XsFileOpenDialog(W(), filter, g_history.InputDirectory.Get().c_str(), &path) && !path.empty())
+  if (OpenDialog(&path))
     SelectFile(path);
   else
     ClearSelection();
@@ -244,7 +249,19 @@ bool HidePlaybackWindow() {
 }
 
 void ChoosePlaybackFile() {
-  ChooseFile();
+  if (g_playback.command.load(std::memory_order_relaxed) == kPlaybackStop) {
+    ChooseFile();
+  } else {
+    // During a replay (File/Playback... is the only way to the dialog then): a
+    // cancelled dialog leaves the file playing; another file stops the replay,
+    // as Stop does, and is then selected, ready to play.
+    std::string path;
+    if (OpenDialog(&path)) {
+      StopAction();
+      SelectFile(path);
+      UpdatePlayButton();
+    }
+  }
   ShowPlaybackWindow();
 }
 

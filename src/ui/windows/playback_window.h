@@ -28,7 +28,9 @@ void ShowPlaybackWindow();
 // playback mode off. Returns whether the window was hidden.
 bool HidePlaybackWindow();
 
-// File/Playback...: the open dialog, then the window is shown.
+// File/Playback...: the open dialog, then the window is shown. While a file
+// plays or is paused, cancelling keeps it playing and another file stops the
+// replay before it is selected.
 void ChoosePlaybackFile();
 
 // Command line: selects `file`, sets loop and time base ("1:1", "1:2" or "1:N";

@@ -6,6 +6,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/sonogram_view.h"
+#include "recording/recorder_texts.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
@@ -33,8 +34,10 @@ bool ReadNumber(XsWindow* w, int id, float* value) {
   return ParseNumberRule(text, value);
 }
 
+// The rate of the stream the trigger sees: the replay's during playback, else the receiver's.
 float StreamRate() {
-  return g_deviceSampleRate.load(std::memory_order_relaxed);
+  return g_playbackActive.load(std::memory_order_relaxed) ? g_playbackStreamRate.load(std::memory_order_relaxed)
+                                                          : g_deviceSampleRate.load(std::memory_order_relaxed);
 }
 
 void OnFilterRangeChanged(XsWindow* w, int changed) {

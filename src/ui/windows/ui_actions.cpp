@@ -88,8 +88,12 @@ std::string OutputPath() { return g_recordBasePath.Get(); }
 std::string OutputDirectory() { return g_history.OutputDirectory.Get(); }
 void SetOutputPathValue(const std::string& path) { g_recordBasePath.Set(path); }
 
+int ShownRecordMode(int mode) {
+  return mode == kModeContinuous || mode == kModeAutoSnap || mode == kModeBufferedSnap ? mode : kModeAudio;
+}
+
 void RefreshRecordButtonRule() {
-  bool audioMode = g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAudio;
+  bool audioMode = ShownRecordMode(g_settings.MenuRecordMode.load(std::memory_order_relaxed)) == kModeAudio;
   bool allowed = !OutputPath().empty() && !g_recordOn.load(std::memory_order_relaxed) &&
                  (g_settings.AudioOn.load(std::memory_order_relaxed) || !audioMode);
   if (allowed) {
@@ -182,7 +186,7 @@ void ApplyRecordSetupGroups(int mode) {
 }
 
 void SetRecordMode(int mode) {
-  if (mode < 1 || mode > 4) mode = kModeAudio;
+  mode = ShownRecordMode(mode);
   g_settings.MenuRecordMode.store(mode, std::memory_order_relaxed);
   for (int i = 0; i < 4; ++i)
     i == mode - 1 ? XsMenuCheck(g_mainWindow, kModeMenuIds[i]) : XsMenuUncheck(g_mainWindow, kModeMenuIds[i]);

@@ -31,8 +31,11 @@ void SetOutputPathValue(const std::string& path);
 bool ChooseOutputFile();
 // Takes a given path (operation timer programs) and updates 301 and the rule.
 void SetOutputFile(const std::string& path, const std::string& directory);
+// The mode as the windows show it: Continuous, Auto Snap and Buffered Snap are
+// themselves; every other value shows as Audio and is treated as Audio.
+int ShownRecordMode(int mode);
 // Enables button 302 and menu item 230 only when there is an output path, no
-// recording runs, and the audio is on or the mode is not Audio.
+// recording runs, and the audio is on or the mode (as shown) is not Audio.
 void RefreshRecordButtonRule();
 // The record prompt of File/Record... and button 300.
 void RecordPrompt();

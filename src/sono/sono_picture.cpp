@@ -260,6 +260,8 @@ bool MakeSonoPicture(const std::string& path, const SonoOptions& options, SonoPi
   p->realRate = facts.realRate;
   p->seconds = double(source.Frames()) / double(facts.realRate);
   p->title = TitleLine(facts, path);
+  p->hasStart = facts.hasStart;
+  p->start = facts.start;
 
   ColumnAnalysis(&source, p->plotWidth).Run(&p->levels);
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/station_state.h"
+
 namespace hv {
 
 constexpr int kMaxFramesPerColumn = 128;
@@ -34,6 +36,8 @@ struct SonoPicture {
   uint64_t realRate = 0;  // Hz: the top of the plot is realRate / 2
   double seconds = 0.0;   // real length: the plot's right edge
   std::string title;
+  bool hasStart = false;  // the start time from the attribute record or GUANO
+  StreamTime start;
   // levels[column * 128 + bin] in dB, column 0 at the left, bin 0 at 0 Hz.
   std::vector<float> levels;
 };

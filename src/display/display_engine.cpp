@@ -12,6 +12,7 @@
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
 #include "dsp/analysis_frame.h"
+#include "dsp/station_level.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/window_set.h"
@@ -89,7 +90,6 @@ void DisplayEngine::start(float fs) {
   }
   divisions_ = g_settings.SonoDivisions.load(std::memory_order_relaxed);
   slotWidth_ = kImageColumns / SlotsForDivisions(divisions_);
-  normalisation_ = 20.0f * std::log10(256.0f);
 }
 
 bool DisplayEngine::readRecords(bool waitForData) {
@@ -175,8 +175,7 @@ void DisplayEngine::captureStep() {
       }
       if (analyser_ && analyser_(analysis_, 256, power_, 128)) {
         float calibration = g_receiverLevelOffset.load(std::memory_order_relaxed);
-        for (int i = 0; i < 128; ++i)
-          levels_[i] = 10.0f * std::log10(power_[i] + 1e-20f) - normalisation_ + calibration;
+        StationLevels(power_, 128, kColumnTransformSize, calibration, levels_);
         LockGuard lock(g_displayLock);
         image_->addColumn(levels_);
       }

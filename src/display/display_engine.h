@@ -32,7 +32,9 @@ constexpr int kPreTriggerRecords = 8;
 int HopForDetail(int detail);
 int SlotsForDivisions(int divisions);
 
-// 128 power values (bins 0..127) from up to 256 samples; false on failure.
+// 128 power values (bins 0..127) from up to 256 samples, those of a 256-point
+// transform (kColumnTransformSize); false on failure.
+constexpr int kColumnTransformSize = 256;
 using PowerSpectrumFunction = std::function<bool(const float* samples, int count, float* power, int capacity)>;
 
 enum class CaptureState { Waiting, Capturing, Closing, Skipping };
@@ -74,7 +76,6 @@ class DisplayEngine {
   int detail_ = 4, hop_ = 48;
   int divisions_ = 3, slotWidth_ = 128;
   double secondsPerColumn_ = 0.0, timeTickCount_ = 0.0;
-  float normalisation_ = 0.0f;  // 20 log10(256)
 
   std::vector<uint8_t> window_ = std::vector<uint8_t>(size_t(kRecordWindow) * kFrameBytes);
   int filled_ = 0;     // S: records in the window

@@ -7,8 +7,8 @@
 //                        minus the energy elsewhere (dB power sums of level above floor)
 //   words 4-67  float32  the 64 conditioned samples that start the frame's analysis
 //                        window (its hop); consecutive frames carry consecutive hops
-// Levels follow the station's convention: 10 log10(power) - 20 log10(N) + V, with
-// N = 256 and V the receiver level offset.
+// Levels are on the station's level scale (dsp/station_level.h) of a 256-point
+// transform, with V the receiver level offset.
 #pragma once
 
 #include <cstdint>

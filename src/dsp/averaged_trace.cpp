@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "dsp/fast_db.h"
+#include "dsp/station_level.h"
 
 namespace hv {
 
@@ -12,7 +12,6 @@ SpectralTrace::SpectralTrace() {
     double theta = u / 511.0 * 6.2831853;
     window_[u] = static_cast<float>(0.42659 - 0.49656 * std::cos(theta) + 0.07685 * std::cos(2.0 * theta));
   }
-  gain_ = static_cast<float>(20.0 * std::log10(512.0));
   std::memset(accumulator_, 0, sizeof(accumulator_));
   for (float& v : trace_) v = kStartLevel;
 }
@@ -49,7 +48,7 @@ SpectralTrace::Step SpectralTrace::AddBlock(const float* block, float levelOffse
     for (int k = 0; k < kBins; ++k) power_[k] = accumulator_[k] * inverse;
     // 10 log10(power + 1e-20) only lifts a bin of no power to -200 dB before the
     // offsets; the floor below keeps such bins (and NaN) at the bottom.
-    PowerToDb(power_, kBins, levelOffset - gain_, power_);
+    StationLevels(power_, kBins, kBlock, levelOffset, power_);
     for (int k = 0; k < kBins; ++k) {
       float level = power_[k];
       if (!(level >= kLowestLevel)) level = kLowestLevel;

@@ -1,7 +1,7 @@
 // The spectral trace computation: an averaged power spectrum of the conditioned
 // stream. Each 512-sample block is windowed (exact Blackman), transformed and its
-// power added per bin; every 20 blocks the sums become levels in dB (the
-// station's convention: 10 log10(power) - 20 log10(512) + V), optionally held
+// power added per bin; every 20 blocks the mean powers become levels on the
+// station's level scale (dsp/station_level.h, N = 512), optionally held
 // at their maximum. A small stage machine spaces the work over blocks: a new
 // trace, then a tuning check on the next block, then drawing on the one after.
 // No toolkit and no globals: the spectral trace thread reads the shared values
@@ -45,7 +45,6 @@ class SpectralTrace {
 
  private:
   RealFFT fft_{kBlock};
-  float gain_;  // 20 log10(512)
   int stage_ = 1;
   int count_ = 0;
   bool reconfigurePending_ = false;

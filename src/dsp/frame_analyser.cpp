@@ -1,10 +1,9 @@
 #include "dsp/frame_analyser.h"
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "dsp/fast_db.h"
+#include "dsp/station_level.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -29,7 +28,6 @@ SnapshotBand SnapshotBandBins(float lowHz, float highHz, float nyquist) {
 }
 
 SpectrumAnalyser::SpectrumAnalyser() {
-  gain_ = static_cast<float>(20.0 * std::log10(256.0));
   std::memset(smoothed_, 0, sizeof(smoothed_));
   // Each floor bin averages the eroded bins within 7 of it that exist.
   for (int m = 0; m < kFrameBins; ++m) {
@@ -67,7 +65,7 @@ void SpectrumAnalyser::Analyse(const float* samples, const SnapshotBand& band, f
   sfft_.PowerSpectrum(samples, SpectrumSFFT::kSize, power_, kFrameBins);
 
   // Levels; bin 0 (DC) is pinned at -10 dB.
-  PowerToDb(power_, kFrameBins, levelOffset - gain_, levels_);
+  StationLevels(power_, kFrameBins, SpectrumSFFT::kSize, levelOffset, levels_);
   levels_[0] = kNoPeakLevel;
 
   // Strongest bin inside the snapshot band, strictly above -10 dB.

@@ -50,7 +50,6 @@ class SpectrumAnalyser {
   static void HarmonicRatios(const float* const* excess, const int* peakBins, int count, float* ratios);
 
   SpectrumSFFT sfft_;
-  float gain_;  // 20 log10(256)
   bool smoothedStarted_ = false;
   alignas(16) float power_[kFrameBins + 4];
   alignas(16) float levels_[kFrameBins];

@@ -7,8 +7,8 @@
 
 #include "display/display_colours.h"
 #include "display/sonogram_image.h"
-#include "dsp/fast_db.h"
 #include "dsp/power_fft.h"
+#include "dsp/station_level.h"
 #include "playback/guano.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
@@ -29,6 +29,8 @@ constexpr int kLeftMargin = 40;
 constexpr int kBottomMargin = 24;
 constexpr int kRightMargin = 12;
 constexpr uint32_t kTextColour = kBlackPixel;
+// A recording is drawn on its own level scale: no receiver offset is added.
+constexpr float kRecordingLevelOffset = 0.0f;
 
 // The real rate, device, comment and start time as a replay would take them.
 struct RecordingFacts {
@@ -105,7 +107,6 @@ class ColumnAnalysis {
   void Run(std::vector<float>* levels) {
     const uint64_t n = source_->Frames();
     levels->assign(size_t(columns_) * kBins, kEmptyLevel);
-    const float normalisation = 20.0f * std::log10(float(kWindow));
     for (int column = 0; column < columns_ && n > 0; ++column) {
       const int64_t a = int64_t(n * uint64_t(column) / uint64_t(columns_));
       const int64_t b = int64_t(n * uint64_t(column + 1) / uint64_t(columns_));
@@ -124,7 +125,7 @@ class ColumnAnalysis {
         if (!sfft_.PowerSpectrum(window_, kWindow, power_, kBins)) continue;
         for (int bin = 0; bin < kBins; ++bin) maximum_[bin] = std::max(maximum_[bin], power_[bin]);
       }
-      PowerToDb(maximum_, kBins, -normalisation, &(*levels)[size_t(column) * kBins]);
+      StationLevels(maximum_, kBins, kWindow, kRecordingLevelOffset, &(*levels)[size_t(column) * kBins]);
       Drop(std::min(a, first));
     }
   }

@@ -32,8 +32,8 @@ cat >"$WORK/cfg/registry.json" <<JSON
 {"SOFTWARE\\\\Mirrowen\\\\Halvane\\\\3.3\\\\History": {"OutputDirectory": "$WORK/rec/"}}
 JSON
 
-"$SIM" --bind $ADDR --signal calls >"$WORK/sim.log" 2>&1 & pids+=($!)
-sleep 0.3
+. "$(dirname "$0")/../support/simulator.sh"
+start_sim $ADDR calls "$WORK/sim.log"
 "$HALVANE" --config "$WORK/cfg" --device IP$ADDR --audio null >"$WORK/station.log" 2>&1 & pids+=($!)
 station=$!
 

@@ -21,6 +21,7 @@
 
 #include "support/files.h"
 #include "support/process.h"
+#include "support/simulator.h"
 #include "wav_file.h"
 
 namespace {
@@ -40,20 +41,24 @@ struct StationRun {
   pid_t sim = -1, station = -1;
   double seconds = 0;
 
-  void Start(const std::string& address, const std::string& signal, std::vector<std::string> options,
-             double runSeconds) {
+  // Fails, starting nothing, when the simulator cannot be the one the station hears.
+  ::testing::AssertionResult Start(const std::string& address, const std::string& signal,
+                                   std::vector<std::string> options, double runSeconds) {
     seconds = runSeconds;
     std::filesystem::create_directories(dir / "cfg");
     std::filesystem::create_directories(dir / "inst");
-    sim = Spawn({kApps + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir / "sim.out",
-                dir / "sim.err");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string error;
+    sim = hv::testutil::StartSimulator(kApps + "halvane-sim/halvane-sim", address, {"--signal", signal},
+                                       dir / "sim.out", &error);
+    if (sim <= 0) return ::testing::AssertionFailure() << error;
     std::vector<std::string> args = {kApps + "halvane/halvane", "--headless", "--config", dir / "cfg",
                                      "--device", "IP" + address, "--audio", "wav:" + wav,
                                      "--run-for", std::to_string(static_cast<int>(seconds))};
     args.insert(args.end(), options.begin(), options.end());
     setenv("HALVANE_INSTANCE_DIR", (dir / "inst").c_str(), 1);
     station = Spawn(args, dir / "station.out", dir / "station.err");
+    if (station <= 0) return ::testing::AssertionFailure() << "cannot start the station";
+    return ::testing::AssertionSuccess();
   }
   // Waits for the station, stops the simulator; true when the station ended by itself.
   bool Finish() {
@@ -141,7 +146,7 @@ bool RefillCounts(const std::string& text, long* refills, long* shortRefills) {
 
 TEST(StationAudio, TunedToneIsHeardAt16025HzWithoutUnderrunOver20Seconds) {
   StationRun run;
-  run.Start("127.0.0.40", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=3"}, 23);
+  ASSERT_TRUE(run.Start("127.0.0.40", "tone:45000", {"--set", "TuneFrequency=40000", "--set", "AudioVolume=3"}, 23));
   // How long the simulator and the conditioning thread wait for a CPU over
   // 18 s of the run: a machine too busy to keep them in real time cannot show
   // whether the sound output keeps pace.

@@ -15,6 +15,7 @@
 #include "core/station_state.h"
 #include "support/files.h"
 #include "support/process.h"
+#include "support/simulator.h"
 
 namespace hv {
 namespace {
@@ -27,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 struct Child {
   Child(std::vector<std::string> argv, std::string outPath)
       : out(std::move(outPath)), pid(testutil::Spawn(std::move(argv), out)) {}
+  Child(pid_t started, std::string outPath) : out(std::move(outPath)), pid(started) {}
   ~Child() {
     if (pid > 0) kill(pid, SIGKILL), testutil::Wait(pid, 5);
   }
@@ -49,19 +51,22 @@ struct Child {
   pid_t pid;
 };
 
+// The simulator on `address`, listening; null (with the reason reported as a
+// failure) when it cannot be the one the station hears.
 std::unique_ptr<Child> StartSim(const TempFolder& dir, const std::string& address,
                                 std::vector<std::string> extra = {}) {
   static int started = 0;
-  std::vector<std::string> argv = {HALVANE_SIM_BIN, "--bind", address};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  auto sim = std::make_unique<Child>(argv, dir / ("sim" + std::to_string(started++)));
-  EXPECT_TRUE(sim->WaitFor("listening", 3000)) << "the simulator did not start";
-  return sim;
+  const std::string out = dir / ("sim" + std::to_string(started++));
+  std::string error;
+  pid_t pid = testutil::StartSimulator(HALVANE_SIM_BIN, address, extra, out, &error);
+  EXPECT_GT(pid, 0) << error;
+  return pid > 0 ? std::make_unique<Child>(pid, out) : nullptr;
 }
 
 TEST(ReceiverStation, Conduit1ReceivesTheExactCounterSequence) {
   TempFolder dir;
   auto sim = StartSim(dir, "127.0.0.10", {"--signal", "counter", "--fast", "--seconds", "10"});
+  ASSERT_TRUE(sim);
   g_run.store(true);
   g_powerSave.store(false);
   g_playbackActive.store(false);
@@ -110,6 +115,7 @@ TEST(ReceiverStation, NoReceiverAndLossAreReportedOnceRetriedEverySecondAndRecon
   expectRetriesEverySecond();
   EXPECT_EQ(station.Count("no receiver"), 1u);
   auto sim = StartSim(dir, "127.0.0.11");
+  ASSERT_TRUE(sim);
   ASSERT_TRUE(station.WaitFor("receiver found: HX302RevN", 3000));
   std::this_thread::sleep_for(300ms);
   auto killed = Clock::now();
@@ -119,6 +125,7 @@ TEST(ReceiverStation, NoReceiverAndLossAreReportedOnceRetriedEverySecondAndRecon
   expectRetriesEverySecond();
   EXPECT_EQ(station.Count("no receiver"), 2u);
   sim = StartSim(dir, "127.0.0.11");
+  ASSERT_TRUE(sim);
   EXPECT_TRUE(station.WaitFor("receiver found: HX302RevN", 3000, 1));
   EXPECT_TRUE(sim->WaitFor("client connected", 1000));
   kill(station.pid, SIGTERM);
@@ -128,7 +135,12 @@ TEST(ReceiverStation, NoReceiverAndLossAreReportedOnceRetriedEverySecondAndRecon
 TEST(ReceiverStation, SimulatorRefusesATakenAddressAndStopsOnSignal) {
   TempFolder dir;
   auto first = StartSim(dir, "127.0.0.9");
+  ASSERT_TRUE(first);
   EXPECT_EQ(Child({HALVANE_SIM_BIN, "--bind", "127.0.0.9"}, dir / "second").Exit(3), 1);
+  // A test never starts its station against a simulator it did not start.
+  std::string error;
+  EXPECT_EQ(testutil::StartSimulator(HALVANE_SIM_BIN, "127.0.0.9", {}, dir / "third", &error, 3), -1);
+  EXPECT_NE(error.find("already listens on 127.0.0.9 port 5041"), std::string::npos) << error;
   kill(first->pid, SIGTERM);
   EXPECT_EQ(first->Exit(2), 0);
 }

@@ -1,8 +1,10 @@
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "core/conduit.h"
+#include "display/display_colours.h"
 #include "display/display_engine.h"
 #include "display/plot_axis.h"
 #include "display/sonogram_image.h"
@@ -19,11 +21,6 @@ std::vector<uint8_t> Frame(float peak, float sample = 0.25f) {
   for (int i = 4; i < 68; ++i) words[i] = sample;
   std::memcpy(f.data(), words, sizeof words);
   return f;
-}
-
-bool ConstantPower(const float*, int, float* power, int capacity) {
-  for (int i = 0; i < capacity && i < 128; ++i) power[i] = 1.0f;
-  return true;
 }
 
 class DisplayEngineTest : public DisplayFixture {
@@ -58,7 +55,12 @@ class DisplayEngineTest : public DisplayFixture {
   WaveFormat format;
   Conduit conduit;
   SpectrogramImage image;
-  DisplayEngine engine{&conduit, &image, ConstantPower};
+  // What the analyser hands the engine for every column: bin powers.
+  std::vector<float> powers = std::vector<float>(128, 1.0f);
+  DisplayEngine engine{&conduit, &image, [this](const float*, int, float* power, int capacity) {
+                         for (int i = 0; i < capacity && i < 128; ++i) power[i] = powers[i];
+                         return true;
+                       }};
 };
 
 TEST_F(DisplayEngineTest, DivisionsEightGivesSixtyFourColumnSlots) {
@@ -76,6 +78,57 @@ TEST_F(DisplayEngineTest, DivisionsEightGivesSixtyFourColumnSlots) {
   // A second trigger fills the next slot.
   Feed(Trigger(40, 200));
   EXPECT_EQ(image.cursor(), 127);
+}
+
+// Known bin powers give known colours on the default scale (Brightness 50,
+// Contrast 50: L = 25, M = 50, U = 75 dB). The power of each bin is worked out
+// from the level it should show, 10 log10(P) - 20 log10(256) + V; the colours
+// are written out by hand.
+TEST_F(DisplayEngineTest, KnownPowersShowTheirColours) {
+  struct Case {
+    double level;  // dB at V = 19
+    uint32_t colour;
+  };
+  const Case cases[] = {
+      {90.0, PackPixel(255, 0, 0)},    // above U: red
+      {62.7, PackPixel(129, 126, 0)},  // between M and U
+      {50.2, PackPixel(2, 253, 0)},    // just above M: green
+      {40.3, PackPixel(0, 157, 98)},   // between L and M
+      {30.5, PackPixel(0, 57, 198)},
+      {20.5, PackPixel(0, 0, 215)},    // below L: blue fading
+      {10.5, PackPixel(0, 0, 113)},    // a quiet noise floor stays dark
+      {-29.2, kBlackPixel},            // a power of about 1
+      {-250.0, kBlackPixel},           // no power at all: about -229 dB
+  };
+  auto powerFor = [](double level, double offset) {
+    return level < -200.0 ? 0.0f : float(std::pow(10.0, (level + 20.0 * std::log10(256.0) - offset) / 10.0));
+  };
+  const int firstBin = 10;
+  for (size_t i = 0; i < std::size(cases); ++i) powers[firstBin + i] = powerFor(cases[i].level, 19.0);
+
+  g_receiverLevelOffset = 19.0f;
+  engine.start(250000.0f);
+  Feed(Trigger(20, 200));
+  ASSERT_EQ(engine.capturesPresented(), 1);
+  const int column = 10;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const int bin = firstBin + int(i);
+    if (cases[i].level > -200.0)
+      EXPECT_NEAR(image.level(column, bin), cases[i].level, 1e-3) << cases[i].level;
+    else
+      EXPECT_LT(image.level(column, bin), -190.0f);
+    EXPECT_EQ(image.pixel(column, kImageRows - 1 - bin), cases[i].colour) << cases[i].level << " dB";
+  }
+
+  // A receiver of offset 14 shows the same powers 5 dB lower.
+  g_receiverLevelOffset = 14.0f;
+  Feed(Trigger(20, 200));
+  ASSERT_EQ(engine.capturesPresented(), 2);
+  const int next = engine.slotWidth() + column;
+  EXPECT_NEAR(image.level(next, firstBin + 1), 57.7, 1e-3);
+  EXPECT_EQ(image.pixel(next, kImageRows - 1 - (firstBin + 1)), PackPixel(78, 177, 0));
+  EXPECT_EQ(image.pixel(next, kImageRows - 1 - (firstBin + 3)), PackPixel(0, 106, 149));
+  g_receiverLevelOffset = 19.0f;
 }
 
 TEST_F(DisplayEngineTest, OnlyLevelsAboveTheThresholdTrigger) {

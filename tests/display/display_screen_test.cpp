@@ -32,6 +32,8 @@ int Shell(const std::string& command) { return RunWhilePumping(command, 0.3); }
 // Call pixels: the warm colours of levels above the middle of the scale
 // (separators and borders are pure red, without green).
 bool CallPixel(uint32_t p) { return (p >> 16) > 150 && ((p >> 8) & 255) > 40 && (p & 255) < 80; }
+// Noise floor pixels: dark blue or black, no red and little green.
+bool NoiseFloorPixel(uint32_t p) { return (p >> 16) < 40 && ((p >> 8) & 255) < 60; }
 
 // Frames of a 250 kHz stream at the real-time rate: a sweep from 80 to 30 kHz
 // of 2.5 ms every 60 ms over faint noise; the frames inside a call carry a
@@ -86,6 +88,9 @@ TEST(DisplayScreen, LiveSpectrogramDragAndTessagramSliders) {
   ASSERT_GT(shot.width, 0);
   EXPECT_GT(shot.Count(wx + 257, wy + 33, 510, 254, CallPixel), 300) << "call pixels in the plot";
   EXPECT_LT(shot.Count(wx, wy, 250, 330, CallPixel), 5);  // nothing left of the plot
+  // The noise floor between the calls (about 10 dB, 15 dB below the scale's
+  // lower end) stays dark: blue fading to black, not the green of mid-scale.
+  EXPECT_GT(shot.Count(wx + 257, wy + 33, 510, 254, NoiseFloorPixel), 510 * 254 * 6 / 10) << "dark noise floor";
 
   // Drag on the frequency axis: 60 pixels up is about 29 kHz higher.
   const int x = wx + 784;

@@ -1,7 +1,9 @@
 # Shared by the field scripts (sourced): a work folder removed at exit together
 # with the processes in `pids` and the mounts in `mounts`, failure counting,
-# the simulator's start and the check that a WAV file is whole.
+# the simulator's start (start_sim, tests/support/simulator.sh) and the check
+# that a WAV file is whole.
 HERE="$(cd "$(dirname "$0")" && pwd)"
+. "$HERE/../support/simulator.sh"
 WORK=$(mktemp -d)
 export HALVANE_INSTANCE_DIR="$WORK/instances"
 pids=()
@@ -15,12 +17,6 @@ cleanup() {
 trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-start_sim() {  # start_sim ADDRESS SIGNAL [LOG]: the simulator's pid in $sim
-  "$SIM" --bind "$1" --signal "$2" >>"${3:-$WORK/sim.txt}" 2>&1 &
-  sim=$!
-  pids+=($sim)
-  sleep 0.3
-}
 whole_wav() {  # whole_wav FILE...: true when each is RIFF with a size field that matches its length
   python3 - "$@" <<'PY'
 import struct, sys

@@ -9,6 +9,7 @@
 #include "playback/guano_chunk.h"
 #include "recording/recording_files.h"
 #include "support/process.h"
+#include "support/simulator.h"
 
 namespace hv {
 namespace {
@@ -26,9 +27,10 @@ class StationRecording : public ::testing::Test {
                   double seconds) {
     for (const char* folder : {"cfg", "inst", "out"}) std::filesystem::create_directories(dir / folder);
     setenv("HALVANE_INSTANCE_DIR", (dir / "inst").c_str(), 1);
-    pid_t sim = Spawn({kBin + "halvane-sim/halvane-sim", "--bind", address, "--signal", signal}, dir / "sim.txt");
-    ASSERT_GT(sim, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string error;
+    pid_t sim = testutil::StartSimulator(kBin + "halvane-sim/halvane-sim", address, {"--signal", signal},
+                                         dir / "sim.txt", &error);
+    ASSERT_GT(sim, 0) << error;
     std::vector<std::string> args = {kBin + "halvane/halvane", "--headless", "--config", dir / "cfg", "--device",
                                      "IP" + address, "--run-for", std::to_string(int(seconds))};
     args.insert(args.end(), options.begin(), options.end());
@@ -54,7 +56,7 @@ class StationRecording : public ::testing::Test {
 };
 
 TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
-  RunStation("127.0.0.30", "counter", {"--mode", "continuous", "--record", dir / "out/site.wav"}, 5);
+  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.30", "counter", {"--mode", "continuous", "--record", dir / "out/site.wav"}, 5));
   EXPECT_TRUE(Files(".tmp_wav").empty()) << stdout_;
   std::vector<std::string> files = Files(".wav");
   ASSERT_EQ(files.size(), 1u) << stdout_;
@@ -71,8 +73,8 @@ TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
 }
 
 TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
-  RunStation("127.0.0.31", "counter",
-             {"--mode", "buffered", "--set", "SnapDurationMS=2500", "--record", dir / "out/snap.wav"}, 9);
+  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.31", "counter",
+             {"--mode", "buffered", "--set", "SnapDurationMS=2500", "--record", dir / "out/snap.wav"}, 9));
   std::vector<std::string> files = Files(".wav");
   ASSERT_EQ(files.size(), 1u) << stdout_;
   FormatWithAttribute rec;
@@ -83,8 +85,8 @@ TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
 }
 
 TEST_F(StationRecording, AutoSnapRecordsCallsWithPicturesAndGuano) {
-  RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--set",
-                                      "SnapshotPictures=1", "--record", dir / "out/bats.wav"}, 5);
+  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--set",
+                                      "SnapshotPictures=1", "--record", dir / "out/bats.wav"}, 5));
   EXPECT_FALSE(Files(".wav").empty()) << stdout_;
   // Each snapshot has its picture beside it and GUANO metadata after its samples.
   for (const std::string& file : Files(".wav")) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "core/le_bytes.h"
 #include "playback/guano_chunk.h"
@@ -88,6 +90,83 @@ TEST(WaveFile, FileTakesSamplesUpToItsLimitAndClosesWithinFourGiB) {
   const uint32_t guano = Le32At(tail, 8);
   EXPECT_EQ(40 + fmt + kMaxRecordingDataBytes + 8 + guano + (guano & 1), length);
   EXPECT_LT(guano, 3000u);
+}
+
+// Every field of the written headers against values worked out here from the
+// stream's rate, channel count and time expansion E: the RIFF form, the fmt
+// chunk (byte rate = rate x channels x 2, block align = channels x 2), the
+// attribute inside it, fact, data, and the GUANO chunk after the data.
+TEST(WaveFile, EveryHeaderFieldDescribesTheStream) {
+  struct Case {
+    uint32_t headerRate;
+    uint16_t channels;
+    uint32_t expansion;  // 0: no attribute record and no GUANO chunk
+    uint32_t frames;
+  };
+  const Case cases[] = {
+      {500000, 1, 1, 5001}, {500000, 2, 1, 3000}, {500000, 4, 1, 1001}, {25000, 1, 10, 777},
+      {50000, 4, 10, 640},  {384000, 2, 1, 99},   {250000, 1, 1, 2048}, {44100, 2, 0, 441},
+      {250000, 4, 0, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.headerRate << " Hz, " << c.channels << " ch, E " << c.expansion);
+    TempFolder dir;
+    const uint64_t realRate = uint64_t(c.headerRate) * (c.expansion ? c.expansion : 1);
+    std::string text;
+    if (c.expansion) {
+      char head[160];
+      std::snprintf(head, sizeof head, "MMMMMMMMM(#%u#)<&%u&>[!%llu!]DEV=Test %uch,DC=Off,CMT=<site %u>", c.headerRate,
+                    c.expansion, (unsigned long long)(realRate / 1000), c.channels, c.frames);
+      text = std::string(head) + "MMMMMMMMM ";
+    }
+    const size_t n = text.size() & ~size_t(1);  // stored length: even, the last space may go
+    FormatWithAttribute rec = MakeRecord(c.headerRate, text, c.channels, uint16_t(2 * c.channels), 16);
+    const std::vector<uint8_t> samples = NoiseSamples(size_t(c.frames) * c.channels, c.frames);
+    ASSERT_TRUE(WriteRecording<WaveFile>(dir / "h.wav", rec, samples, c.expansion != 0, 4096));
+    const std::vector<uint8_t> b = ReadAllBytes(dir / "h.wav");
+
+    const uint32_t fmtSize = c.expansion ? uint32_t(18 + n) : 16u;
+    ASSERT_GE(b.size(), 44u + fmtSize);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+    EXPECT_EQ(Le32At(b, 4), b.size() - 8);
+    EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(Le32At(b, 16), fmtSize);
+    EXPECT_EQ(GetLe16(&b[20]), 1) << "format tag";
+    EXPECT_EQ(GetLe16(&b[22]), c.channels) << "channels";
+    EXPECT_EQ(Le32At(b, 24), c.headerRate) << "sample rate";
+    EXPECT_EQ(Le32At(b, 28), c.headerRate * 2u * c.channels) << "byte rate";
+    EXPECT_EQ(GetLe16(&b[32]), 2 * c.channels) << "block align";
+    EXPECT_EQ(GetLe16(&b[34]), 16) << "bits per sample";
+    if (c.expansion) {
+      EXPECT_EQ(GetLe16(&b[36]), n) << "attribute length";
+      EXPECT_EQ(std::string(b.begin() + 38, b.begin() + 38 + long(n)), text.substr(0, n));
+    }
+    const size_t fact = 20 + fmtSize, data = fact + 12, at = data + 8;
+    EXPECT_EQ(std::string(b.begin() + long(fact), b.begin() + long(fact) + 4), "fact");
+    EXPECT_EQ(Le32At(b, fact + 4), 4u);
+    EXPECT_EQ(Le32At(b, fact + 8), 0u);
+    EXPECT_EQ(std::string(b.begin() + long(data), b.begin() + long(data) + 4), "data");
+    EXPECT_EQ(Le32At(b, data + 4), samples.size());
+    ASSERT_GE(b.size(), at + samples.size());
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), b.begin() + long(at)));
+
+    size_t end = at + samples.size();  // sample bytes are whole 16-bit frames: never a pad byte here
+    if (!c.expansion) {
+      EXPECT_EQ(b.size(), end) << "nothing after the data";
+      continue;
+    }
+    ASSERT_GE(b.size(), end + 8);
+    EXPECT_EQ(std::string(b.begin() + long(end), b.begin() + long(end) + 4), "guan");
+    const uint32_t length = Le32At(b, end + 4);
+    EXPECT_EQ(b.size(), end + 8 + length + (length & 1)) << "guan chunk runs to the end, padded to even";
+    if (length & 1) EXPECT_EQ(b.back(), 0);
+    const std::string guano(b.begin() + long(end) + 8, b.begin() + long(end) + 8 + std::min<long>(length, long(b.size() - end - 8)));
+    EXPECT_EQ(guano.substr(0, 19), "GUANO|Version: 1.0\n");
+    char expect[96];
+    std::snprintf(expect, sizeof expect, "\nTE: %u\nSamplerate: %llu\nLength: %.6f\n", c.expansion,
+                  (unsigned long long)realRate, double(c.frames) / double(realRate));
+    EXPECT_NE(guano.find(expect), std::string::npos) << guano;
+  }
 }
 
 TEST(WaveFile, NoAttributeOddDataAndStatusValues) {

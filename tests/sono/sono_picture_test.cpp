@@ -102,6 +102,19 @@ TEST(SonoPicture, LongFileColumnsKeepShortCalls) {
     else
       EXPECT_LT(level, 0.0f) << column;
   }
+  // The call's level: a window wholly inside it, worked out in double precision
+  // (four-term Blackman-Harris, 256 points), as 10 log10(P) - 20 log10(256):
+  // a recording's picture adds no receiver offset.
+  double re = 0.0, im = 0.0;
+  for (int n = 0; n < 256; ++n) {
+    const double a = n / 255.0 * 2.0 * M_PI;
+    const double w = 0.35875 - 0.48829 * std::cos(a) + 0.14128 * std::cos(2 * a) - 0.01168 * std::cos(3 * a);
+    const double x = w * 15000.0 * std::sin(2 * M_PI * 60000.0 * n / kRealRate);
+    re += x * std::cos(2 * M_PI * bin * n / 256.0);
+    im -= x * std::sin(2 * M_PI * bin * n / 256.0);
+  }
+  const double expected = 10.0 * std::log10(re * re + im * im) - 20.0 * std::log10(256.0);
+  EXPECT_NEAR(p.levels[size_t(callColumn) * 128 + bin], expected, 0.5);
 }
 
 TEST(SonoPicture, PngDecodesToThePictureAndCommandLineWorks) {

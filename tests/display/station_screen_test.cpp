@@ -45,6 +45,15 @@ void ExpectCallsInTheSpectrogram(const std::string& recording, const std::string
   auto rightHalf = [&](auto match) { return shot.Count(half, 0, shot.width - half, shot.height, match); };
   EXPECT_GT(rightHalf([](uint32_t p) { return p >> 16 == 0 && ((p >> 8) & 255) < 40 && (p & 255) > 100; }), 5000);
   EXPECT_GT(rightHalf([](uint32_t p) { return p >> 16 < 60 && ((p >> 8) & 255) > 160 && (p & 255) < 100; }), 30);
+  // The noise floor stays dark: the plot is mostly blue fading to black, and
+  // the mid-scale and warmer colours (levels near and above the scale's middle)
+  // are a small part of it.
+  const int dark = rightHalf([](uint32_t p) { return p >> 16 == 0 && ((p >> 8) & 255) < 60 && (p & 255) > 0; });
+  const int bright = rightHalf([](uint32_t p) {
+    const uint32_t r = p >> 16, g = (p >> 8) & 255, b = p & 255;
+    return (r == 0 && g >= 100) || (r > 0 && r < 255 && g > 0 && b == 0);
+  });
+  EXPECT_GT(dark, 4 * bright) << dark << " dark, " << bright << " bright";
 
   // The station ends by itself after --run-for (it is killed after 20 s).
   EXPECT_EQ(hv::testutil::Wait(pid, 20), 0) << hv::testutil::ReadText(out);

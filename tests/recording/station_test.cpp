@@ -56,7 +56,8 @@ class StationRecording : public ::testing::Test {
 };
 
 TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
-  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.30", "counter", {"--mode", "continuous", "--record", dir / "out/site.wav"}, 5));
+  ASSERT_NO_FATAL_FAILURE(
+      RunStation("127.0.0.30", "counter", {"--mode", "continuous", "--record", dir / "out/site.wav"}, 5));
   EXPECT_TRUE(Files(".tmp_wav").empty()) << stdout_;
   std::vector<std::string> files = Files(".wav");
   ASSERT_EQ(files.size(), 1u) << stdout_;
@@ -73,8 +74,9 @@ TEST_F(StationRecording, ContinuousRecordingIsFinishedAndUnbroken) {
 }
 
 TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
-  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.31", "counter",
-             {"--mode", "buffered", "--set", "SnapDurationMS=2500", "--record", dir / "out/snap.wav"}, 9));
+  ASSERT_NO_FATAL_FAILURE(RunStation(
+      "127.0.0.31", "counter", {"--mode", "buffered", "--set", "SnapDurationMS=2500", "--record", dir / "out/snap.wav"},
+      9));
   std::vector<std::string> files = Files(".wav");
   ASSERT_EQ(files.size(), 1u) << stdout_;
   FormatWithAttribute rec;
@@ -85,8 +87,10 @@ TEST_F(StationRecording, BufferedSnapHoldsItsDurationAndTurnsRecordOff) {
 }
 
 TEST_F(StationRecording, AutoSnapRecordsCallsWithPicturesAndGuano) {
-  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.32", "calls", {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--set",
-                                      "SnapshotPictures=1", "--record", dir / "out/bats.wav"}, 5));
+  ASSERT_NO_FATAL_FAILURE(RunStation("127.0.0.32", "calls",
+                                     {"--mode", "autosnap", "--set", "SnapDurationMS=250", "--set",
+                                      "SnapshotPictures=1", "--record", dir / "out/bats.wav"},
+                                     5));
   EXPECT_FALSE(Files(".wav").empty()) << stdout_;
   // Each snapshot has its picture beside it and GUANO metadata after its samples.
   for (const std::string& file : Files(".wav")) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -160,7 +161,8 @@ TEST(WaveFile, EveryHeaderFieldDescribesTheStream) {
     const uint32_t length = Le32At(b, end + 4);
     EXPECT_EQ(b.size(), end + 8 + length + (length & 1)) << "guan chunk runs to the end, padded to even";
     if (length & 1) EXPECT_EQ(b.back(), 0);
-    const std::string guano(b.begin() + long(end) + 8, b.begin() + long(end) + 8 + std::min<long>(length, long(b.size() - end - 8)));
+    const size_t shown = std::min<size_t>(length, b.size() - end - 8);
+    const std::string guano(b.begin() + long(end) + 8, b.begin() + long(end + 8 + shown));
     EXPECT_EQ(guano.substr(0, 19), "GUANO|Version: 1.0\n");
     char expect[96];
     std::snprintf(expect, sizeof expect, "\nTE: %u\nSamplerate: %llu\nLength: %.6f\n", c.expansion,

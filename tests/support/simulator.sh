@@ -37,8 +37,9 @@ start_sim() {
       "the station would not hear the simulator this test starts"
     exit 1
   fi
+  : >>"$log"
   local before
-  before=$( (wc -l <"$log") 2>/dev/null || echo 0)
+  before=$(wc -l <"$log")
   "$SIM" --bind "$address" --signal "$signal" "$@" >>"$log" 2>&1 &
   sim=$!
   pids+=("$sim")

@@ -39,8 +39,8 @@ cmd=${cmd//%t/$RUNTIME}
 cmd=${cmd//\$HALVANE_OPTIONS/$HALVANE_OPTIONS}
 envs=$(sed -n 's/^Environment=//p' "$UNIT"); envs=${envs//%t/$RUNTIME}
 
-"$SIM" --bind $ADDR --signal counter >"$WORK/sim.log" 2>&1 & pids+=($!)
-sleep 0.3
+. "$HERE/../support/simulator.sh"
+start_sim $ADDR counter "$WORK/sim.log"
 # stdout into a pipe, as the journal takes it; each line stamped on arrival.
 ( env $envs $cmd 2>"$WORK/stderr" & echo $! >"$WORK/pid"; wait $!; echo $? >"$WORK/rc" ) \
   | while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >"$WORK/journal" &

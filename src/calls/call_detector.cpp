@@ -1,0 +1,277 @@
+#include "calls/call_detector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace hv {
+
+namespace {
+constexpr int kWindow = SpectrumSFFT::kSize;
+constexpr int kHop = 64;
+constexpr int kBins = kWindow / 2;
+constexpr int kWarmFrames = 16;     // frames of floor before anything is detected
+constexpr float kFloorMs = 60.0f;   // time constant of the noise floor
+constexpr float kBusySlowdown = 20; // busy bins follow this many times slower
+constexpr int kStrongFrames = 3;  // frames of a call startDb above the floor, not broadband
+constexpr float kMaxWeakMs = 2.0f;  // a call ends after this long weak on average (between holdDb and acceptDb)
+constexpr int kTrackSlack = 3;   // bins either side of where a sweep is expected
+constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above startDb to end the one followed
+// Half the width of the window's main lobe 6 dB down, in bins: how far a
+// steady tone spreads either side of its frequency.
+constexpr float kHalfLobeBins = 0.95f;
+constexpr float kEdgeDb = 15.0f;    // frames this close to the call's peak give its frequencies
+
+float Ratio(float db) { return std::pow(10.0f, db / 10.0f); }
+}  // namespace
+
+CallDetector::CallDetector(double realRate, const CallDetectorSettings& settings)
+    : settings_(settings), rate_(realRate) {
+  const double binHz = rate_ / kWindow;
+  const double frameMs = kHop * 1000.0 / rate_;
+  lowBin_ = std::clamp(int(std::ceil(settings_.lowHz / binHz)), 1, kBins - 2);
+  highBin_ = std::clamp(int(settings_.highHz / binHz), lowBin_, kBins - 2);
+  downBins_ = int(std::ceil(settings_.maxSweepKHzPerMs * 1000.0 * frameMs / binHz)) + 2;
+  upBins_ = 3;
+  maxGapFrames_ = std::max(1, int(settings_.maxGapMs / frameMs + 0.5));
+  maxWeakFrames_ = std::max(2, int(kMaxWeakMs / frameMs + 0.5));
+  minFrames_ = std::max(2, int(settings_.minDurationMs / frameMs + 0.5));
+  maxFrames_ = uint64_t(settings_.maxDurationMs / frameMs);
+  startRatio_ = Ratio(settings_.startDb);
+  holdRatio_ = Ratio(settings_.holdDb);
+  acceptRatio_ = Ratio(settings_.acceptDb);
+  levelGain_ = settings_.levelOffset - float(20.0 * std::log10(double(kWindow)));
+  pending_.reserve(kWindow + 4096);
+}
+
+double CallDetector::FrameTime(uint64_t frame) const {
+  // A frame stands for the middle of its window.
+  return (double(frame) * kHop + kWindow / 2) / rate_;
+}
+
+void CallDetector::Push(const float* samples, size_t count) {
+  size_t at = 0;
+  while (at < count) {
+    size_t take = std::min(count - at, size_t(kWindow + 4096) - pending_.size());
+    pending_.insert(pending_.end(), samples + at, samples + at + take);
+    at += take;
+    size_t start = 0;
+    while (pending_.size() - start >= size_t(kWindow)) {
+      AnalyseFrame(pending_.data() + start);
+      start += kHop;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + long(start));
+  }
+}
+
+void CallDetector::Finish() {
+  if (open_) CloseCall();
+}
+
+std::vector<CallMeasure> CallDetector::Take() {
+  std::vector<CallMeasure> out;
+  out.swap(calls_);
+  return out;
+}
+
+// Peak frequency of a bin, refined by a parabola through the dB levels of it
+// and its neighbours.
+float CallDetector::BinHz(int bin, const float* power) const {
+  const float binHz = float(rate_ / kWindow);
+  if (bin <= 0 || bin >= kBins - 1) return bin * binHz;
+  float a = std::log(power[bin - 1] + 1e-20f), b = std::log(power[bin] + 1e-20f),
+        c = std::log(power[bin + 1] + 1e-20f);
+  float d = a - 2 * b + c;
+  float delta = d < 0 ? 0.5f * (a - c) / d : 0.0f;
+  return (float(bin) + std::clamp(delta, -0.5f, 0.5f)) * binHz;
+}
+
+// The track's point of this frame: the bin's refined frequency and the
+// frequencies where the spectrum around it falls 6 dB below it, less the
+// window's own spread.
+CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float ratio, bool broadband) const {
+  const float binHz = float(rate_ / kWindow);
+  const float half = power_[bin] / 2.0f;
+  auto edge = [&](int step) {
+    int m = bin;
+    // Only bins that stand clear of the noise count.
+    auto inCall = [&](int k) { return power_[k] >= half && power_[k] > floor_[k] * holdRatio_; };
+    while (m + step >= 1 && m + step <= kBins - 1 && inCall(m + step)) m += step;
+    float where = float(m);
+    const int next = m + step;
+    if (next >= 1 && next <= kBins - 1) {
+      // Crossing between m and next, interpolated in dB.
+      float a = std::log10(power_[m] + 1e-20f), b = std::log10(power_[next] + 1e-20f), h = std::log10(half);
+      if (a > b) where += float(step) * std::clamp((a - h) / (a - b), 0.0f, 1.0f);
+    }
+    return where;
+  };
+  TrackPoint p;
+  p.frame = frame;
+  p.hz = BinHz(bin, power_);
+  p.lowHz = std::min(p.hz, (edge(-1) + kHalfLobeBins) * binHz);
+  p.highHz = std::max(p.hz, (edge(+1) - kHalfLobeBins) * binHz);
+  p.power = power_[bin];
+  p.excess = ratio;
+  p.broadband = broadband;
+  return p;
+}
+
+void CallDetector::AnalyseFrame(const float* window) {
+  fft_.PowerSpectrum(window, kWindow, power_, kBins);
+  const uint64_t frame = frameCount_++;
+  if (frame < kWarmFrames) {
+    UpdateFloor();
+    return;
+  }
+
+  int busy = 0;
+  for (int m = lowBin_; m <= highBin_; ++m) busy += power_[m] > floor_[m] * holdRatio_;
+  const bool broadband = busy >= settings_.broadbandShare * float(highBin_ - lowBin_ + 1);
+
+  if (open_) {
+    // Follow the call: its strongest bin near where its sweep leads. Without
+    // a slope yet (the second frame) any sweep down to the fastest is allowed.
+    int lo, hi;
+    if (prevBin_ < 0) {
+      lo = trackBin_ - downBins_;
+      hi = trackBin_ + upBins_;
+    } else {
+      const int slope = std::clamp(trackBin_ - prevBin_, -downBins_, upBins_);
+      const int predicted = trackBin_ + slope * (gap_ + 1);
+      // Steep sweeps bend more from frame to frame: more room for them.
+      const int slack = kTrackSlack + std::abs(slope) / 2;
+      lo = predicted - slack - gap_ * 2;
+      hi = predicted + slack + gap_;
+    }
+    lo = std::max(lowBin_, lo);
+    hi = std::min(highBin_, hi);
+    int best = lo;
+    float bestRatio = 0;
+    for (int m = lo; m <= hi; ++m) {
+      float r = power_[m] / floor_[m];
+      if (r > bestRatio) bestRatio = r, best = m;
+    }
+    // A strong sound elsewhere while the track is weak: another bat's call
+    // has begun; this one has ended.
+    int other = 0;
+    float otherRatio = 0;
+    if (bestRatio <= startRatio_) {
+      for (int m = lowBin_; m <= highBin_; ++m) {
+        if (m >= lo && m <= hi) continue;
+        float r = power_[m] / floor_[m];
+        if (r > otherRatio) otherRatio = r, other = m;
+      }
+    }
+    if (otherRatio > startRatio_ * kRestartFactor && !broadband) {
+      CloseCall();
+      StartCall(frame, other, otherRatio, broadband);
+    } else if (RecentlyWeak(frame)) {
+      CloseCall();  // only noise-like frames for too long: the call has ended
+    } else if (bestRatio > holdRatio_) {
+      track_.push_back(MakePoint(frame, best, bestRatio, broadband));
+      prevBin_ = gap_ == 0 ? trackBin_ : best - (best - trackBin_) / (gap_ + 1);
+      trackBin_ = best;
+      gap_ = 0;
+      if (frame - track_.front().frame > maxFrames_) {
+        open_ = false;  // a steady sound, not a call: dropped
+        track_.clear();
+      }
+    } else if (++gap_ > maxGapFrames_) {
+      CloseCall();
+    }
+  } else {
+    int best = lowBin_;
+    float bestRatio = 0;
+    for (int m = lowBin_; m <= highBin_; ++m) {
+      float r = power_[m] / floor_[m];
+      if (r > bestRatio) bestRatio = r, best = m;
+    }
+    if (bestRatio > startRatio_) StartCall(frame, best, bestRatio, broadband);
+  }
+  UpdateFloor();
+}
+
+// True when the track's last kMaxWeakMs, gaps counted as nothing, stood less
+// than acceptDb above the floor on average: noise, not the call any more.
+bool CallDetector::RecentlyWeak(uint64_t frame) const {
+  if (frame - track_.front().frame < uint64_t(maxWeakFrames_)) return false;
+  float sum = 0;
+  for (auto p = track_.rbegin(); p != track_.rend() && frame - p->frame < uint64_t(maxWeakFrames_); ++p)
+    sum += p->excess;
+  return sum < std::sqrt(holdRatio_ * acceptRatio_) * float(maxWeakFrames_);
+}
+
+void CallDetector::StartCall(uint64_t frame, int bin, float ratio, bool broadband) {
+  open_ = true;
+  gap_ = 0;
+  trackBin_ = bin;
+  prevBin_ = -1;
+  track_.clear();
+  track_.push_back(MakePoint(frame, bin, ratio, broadband));
+}
+
+void CallDetector::UpdateFloor() {
+  const uint64_t n = frameCount_;
+  const float alpha = std::max(float(kHop * 1000.0 / rate_) / kFloorMs, 1.0f / float(n));
+  for (int m = 0; m < kBins; ++m) {
+    const bool busyBin = n > kWarmFrames && power_[m] > floor_[m] * holdRatio_;
+    const float a = busyBin ? alpha / kBusySlowdown : alpha;
+    mean_[m] += a * (power_[m] - mean_[m]);
+  }
+  // Average over five neighbouring bins: a steadier floor per band.
+  for (int m = 0; m < kBins; ++m) {
+    int lo = std::max(0, m - 2), hi = std::min(kBins - 1, m + 2);
+    float sum = 0;
+    for (int k = lo; k <= hi; ++k) sum += mean_[k];
+    floor_[m] = sum / float(hi - lo + 1) + 1e-12f;
+  }
+}
+
+void CallDetector::CloseCall() {
+  open_ = false;
+  gap_ = 0;
+  std::vector<TrackPoint> track;
+  track.swap(track_);
+  if (track.size() < 2) return;
+  const uint64_t first = track.front().frame, last = track.back().frame;
+  if (int(last - first) < minFrames_ - 1) return;
+
+  float excessSum = 0;
+  int broadbandFrames = 0, strongFrames = 0;
+  size_t peak = 0;
+  for (size_t i = 0; i < track.size(); ++i) {
+    excessSum += track[i].excess;
+    broadbandFrames += track[i].broadband;
+    strongFrames += track[i].excess > startRatio_ && !track[i].broadband;
+    if (track[i].power > track[peak].power) peak = i;
+  }
+  if (excessSum / float(track.size()) < acceptRatio_) return;
+  // Noise rarely stands startDb out in several frames along one track.
+  if (strongFrames < kStrongFrames) return;
+  if (broadbandFrames * 3 > int(track.size())) return;  // clicks and drops
+
+  // The call's extent and frequencies come from its solid frames: startDb
+  // above the floor and within kEdgeDb of its strongest frame.
+  const float edge = track[peak].power / Ratio(kEdgeDb);
+  const TrackPoint* firstSolid = nullptr;
+  const TrackPoint* lastSolid = nullptr;
+  CallMeasure call;
+  call.fMaxHz = 0;
+  call.fMinHz = float(rate_);
+  for (const TrackPoint& p : track) {
+    if (p.power < edge || p.excess < startRatio_) continue;
+    if (!firstSolid) firstSolid = &p;
+    lastSolid = &p;
+    call.fMaxHz = std::max(call.fMaxHz, p.highHz);
+    call.fMinHz = std::min(call.fMinHz, p.lowHz);
+  }
+  if (!firstSolid) return;
+  call.startS = FrameTime(firstSolid->frame);
+  call.endS = FrameTime(lastSolid->frame);
+  call.fCharHz = lastSolid->lowHz;
+  call.fPeakHz = track[peak].hz;
+  call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;
+  calls_.push_back(call);
+}
+
+}  // namespace hv

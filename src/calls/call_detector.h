@@ -1,0 +1,114 @@
+// CallDetector: finds echolocation calls in a stream of samples and measures
+// them. It works on the station's 256-point power spectra taken every 64
+// samples (the spectrum frames' analysis windows), so its resolution follows
+// the real sample rate: at 250 kHz a frame every 0.256 ms and a bin every
+// 977 Hz. Rates from 192000 to 500000 are meant; time expansion is the
+// caller's business (pass the real rate).
+//
+// Per bin it keeps an adaptive noise floor (the mean noise power, followed
+// over about 60 ms, slowly where the bin is busy, averaged over five
+// neighbouring bins). A call starts where a bin stands startDb above its
+// floor and follows its strongest bin from frame to frame, allowing FM sweeps
+// of up to maxSweepKHzPerMs downward and a few bins upward; gaps up to
+// maxGapMs are bridged, longer ones end the call. A finished call is kept
+// when it lasted minDurationMs, stood acceptDb above the floor on average,
+// was not mostly broadband (clicks, rain drops), and was shorter than
+// maxDurationMs (a steady insect tone is not a call).
+//
+// Owned by one thread; not thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "dsp/power_fft.h"
+
+namespace hv {
+
+struct CallDetectorSettings {
+  float startDb = 10.0f;          // a call starts where a bin stands this far above its floor
+  float holdDb = 6.0f;            // and goes on while its track stays this far above
+  float acceptDb = 8.5f;          // mean level along the track above the floor, to keep it
+  float minDurationMs = 0.75f;    // first to last frame of the call
+  float maxDurationMs = 150.0f;   // longer ones are steady noise
+  float maxGapMs = 0.5f;          // quieter stretches bridged inside a call
+  float lowHz = 12000.0f;         // the band searched (clipped to the Nyquist frequency)
+  float highHz = 250000.0f;
+  float maxSweepKHzPerMs = 60.0f; // fastest downward sweep followed
+  float broadbandShare = 0.4f;    // a frame with this share of the band busy is broadband
+  float levelOffset = 0.0f;       // receiver level offset V in dB for the reported levels
+};
+
+// One call. Times in seconds from the first sample pushed; frequencies in Hz;
+// level in dB in the station's convention (10 log10 P - 20 log10 256 + V).
+struct CallMeasure {
+  double startS = 0;
+  double endS = 0;
+  float fMaxHz = 0;
+  float fMinHz = 0;
+  float fPeakHz = 0;   // frequency of the strongest frame
+  float fCharHz = 0;   // frequency the call ends on (the lower edge of its last solid frame)
+  float peakDb = 0;
+  double DurationMs() const { return (endS - startS) * 1000.0; }
+};
+
+class CallDetector {
+ public:
+  // realRate in samples per second (192000..500000 meant; anything >= 8000 works).
+  explicit CallDetector(double realRate, const CallDetectorSettings& settings = {});
+
+  // Feeds samples in sample units (16-bit scale); finished calls collect in calls().
+  void Push(const float* samples, size_t count);
+  // Ends the stream: a call still open is finished.
+  void Finish();
+  // Calls finished so far, in order of their start; Take empties the list.
+  const std::vector<CallMeasure>& calls() const { return calls_; }
+  std::vector<CallMeasure> Take();
+
+  double realRate() const { return rate_; }
+  uint64_t frames() const { return frameCount_; }
+
+ private:
+  struct TrackPoint {
+    uint64_t frame;
+    float hz;        // the track's bin, refined
+    float lowHz, highHz;  // the spectrum's extent 6 dB down around it
+    float power;     // of the track's bin
+    float excess;    // power over the floor
+    bool broadband;
+  };
+  void AnalyseFrame(const float* window);
+  TrackPoint MakePoint(uint64_t frame, int bin, float ratio, bool broadband) const;
+  void UpdateFloor();
+  void StartCall(uint64_t frame, int bin, float ratio, bool broadband);
+  void CloseCall();
+  bool RecentlyWeak(uint64_t frame) const;
+  float BinHz(int bin, const float* power) const;
+  double FrameTime(uint64_t frame) const;
+
+  CallDetectorSettings settings_;
+  double rate_;
+  int lowBin_, highBin_;
+  int downBins_, upBins_, maxGapFrames_, maxWeakFrames_, minFrames_;
+  uint64_t maxFrames_;
+  float startRatio_, holdRatio_, acceptRatio_;
+  float levelGain_;  // dB added to 10 log10 P
+
+  SpectrumSFFT fft_;
+  std::vector<float> pending_;  // samples not yet in a whole hop
+  alignas(16) float power_[SpectrumSFFT::kSize / 2 + 4];
+  float mean_[128] = {};   // mean noise power per bin
+  float floor_[128] = {};  // mean_ averaged over neighbouring bins
+  uint64_t frameCount_ = 0;
+
+  bool open_ = false;
+  int trackBin_ = 0;
+  int prevBin_ = -1;
+  // the track's bin a frame before; -1 when not known yet
+  int gap_ = 0;
+  std::vector<TrackPoint> track_;
+  std::vector<CallMeasure> calls_;
+};
+
+}  // namespace hv

@@ -1,0 +1,204 @@
+// The call detector against the simulator's scenes, whose calls are known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "call_scene.h"
+#include "calls/call_detector.h"
+
+namespace hv {
+namespace {
+
+using sim::CallScene;
+using sim::SceneOptions;
+using sim::TrueCall;
+
+std::vector<CallMeasure> Detect(CallScene* scene, int rate, double seconds,
+                                const CallDetectorSettings& settings = {}) {
+  CallDetector detector(rate, settings);
+  std::vector<int16_t> block(4096);
+  std::vector<float> samples(block.size());
+  for (uint64_t left = uint64_t(seconds * rate); left > 0;) {
+    size_t n = std::min<uint64_t>(left, block.size());
+    scene->Fill(block.data(), n);
+    for (size_t i = 0; i < n; ++i) samples[i] = block[i];
+    detector.Push(samples.data(), n);
+    left -= n;
+  }
+  detector.Finish();
+  return detector.Take();
+}
+
+// How the detections compare with the truth.
+struct Score {
+  int truth = 0, found = 0, split = 0, extra = 0;
+  int timeOff = 0, freqOff = 0, charOff = 0;
+  double worstTimeMs = 0, worstFreqKHz = 0;
+};
+
+Score Compare(const std::vector<TrueCall>& truth, const std::vector<CallMeasure>& found, double seconds) {
+  Score s;
+  std::vector<int> used(found.size(), 0);
+  for (const TrueCall& t : truth) {
+    if (t.endS > seconds - 0.01) continue;  // cut off by the end of the scene
+    ++s.truth;
+    int matches = 0;
+    const CallMeasure* best = nullptr;
+    for (size_t i = 0; i < found.size(); ++i) {
+      const CallMeasure& c = found[i];
+      if (c.endS < t.startS || c.startS > t.endS) continue;
+      ++used[i];
+      if (!best || c.DurationMs() > best->DurationMs()) best = &c;
+      ++matches;
+    }
+    if (!best) continue;
+    ++s.found;
+    if (matches > 1) ++s.split;
+    double dt = std::max(std::abs(best->startS - t.startS), std::abs(best->endS - t.endS)) * 1000;
+    double df = std::max(std::abs(best->fMaxHz - t.FMaxHz()), std::abs(best->fMinHz - t.FMinHz())) / 1000;
+    s.worstTimeMs = std::max(s.worstTimeMs, dt);
+    s.worstFreqKHz = std::max(s.worstFreqKHz, df);
+    s.timeOff += dt > 1.0;
+    s.freqOff += df > 2.0;
+    s.charOff += std::abs(best->fCharHz - t.fEndHz) > 2000;
+  }
+  for (int u : used) s.extra += u == 0;
+  return s;
+}
+
+TEST(CallDetector, FindsAndMeasuresSimulatedCalls) {
+  for (int rate : {192000, 250000, 384000, 500000}) {
+    for (double snr : {10.0, 20.0, 40.0}) {
+      SCOPED_TRACE(testing::Message() << rate << " Hz, " << snr << " dB");
+      SceneOptions options;
+      options.rate = rate;
+      options.snrDb = snr;
+      options.clicks = true;
+      options.seed = uint32_t(rate + snr);
+      CallScene scene(options);
+      const double seconds = 8.0;
+      Score s = Compare(scene.truth(), Detect(&scene, rate, seconds), seconds);
+      std::printf("%6d Hz %4.0f dB: %d calls, %d found, %d split, %d extra, %d time off (worst %.2f ms), "
+                  "%d freq off (worst %.2f kHz), %d fchar off\n",
+                  rate, snr, s.truth, s.found, s.split, s.extra, s.timeOff, s.worstTimeMs, s.freqOff,
+                  s.worstFreqKHz, s.charOff);
+      ASSERT_GT(s.truth, 50);
+      EXPECT_GE(s.found * 100, s.truth * 95);
+      EXPECT_LE(s.extra, 2);
+      if (snr < 20) {
+        // Faint calls are found, but long ones may come in pieces.
+        EXPECT_LE(s.split * 3, s.truth);
+        continue;
+      }
+      EXPECT_LE(s.split, 2);
+      EXPECT_LE(s.timeOff * 20, s.truth);
+      EXPECT_LE(s.freqOff * 10, s.truth);
+      EXPECT_LE(s.charOff * 20, s.truth);
+    }
+  }
+}
+
+TEST(CallDetector, FindsNothingInNoiseAndClicks) {
+  for (int rate : {192000, 250000, 500000}) {
+    SceneOptions options;
+    options.rate = rate;
+    options.calls = false;
+    options.clicks = true;
+    CallScene scene(options);
+    EXPECT_EQ(Detect(&scene, rate, 20.0).size(), 0u) << rate;
+  }
+}
+
+// Samples of noise (sigma 300) with added parts, at 250 kHz.
+struct Synth {
+  std::vector<float> x;
+  explicit Synth(double seconds) : x(size_t(seconds * 250000)) {
+    std::mt19937 random(7);
+    std::normal_distribution<float> normal(0.0f, 300.0f);
+    for (float& v : x) v = normal(random);
+  }
+  // A linear sweep from f0 to f1 Hz between t0 and t1 s at amplitude a, 0.2 ms ramps.
+  void Sweep(double t0, double t1, double f0, double f1, double a) {
+    const double kPi = 3.14159265358979323846;
+    size_t n0 = size_t(t0 * 250000), n1 = size_t(t1 * 250000), ramp = 50;
+    double slope = (f1 - f0) / (t1 - t0);
+    for (size_t n = n0; n < n1 && n < x.size(); ++n) {
+      double t = double(n - n0) / 250000;
+      size_t in = n - n0, left = n1 - n;
+      double env = in < ramp ? 0.5 - 0.5 * std::cos(kPi * in / ramp) : left < ramp ? 0.5 - 0.5 * std::cos(kPi * left / ramp) : 1;
+      x[n] += float(a * env * std::sin(2 * kPi * (f0 * t + 0.5 * slope * t * t)));
+    }
+  }
+  std::vector<CallMeasure> Detect(size_t block = 4096) const {
+    CallDetector d(250000);
+    for (size_t at = 0; at < x.size(); at += block) d.Push(x.data() + at, std::min(block, x.size() - at));
+    d.Finish();
+    return d.Take();
+  }
+};
+
+TEST(CallDetector, MeasuresConstantAndSweepingCalls) {
+  Synth s(0.5);
+  s.Sweep(0.100, 0.130, 80000, 80000, 3000);  // a long constant-frequency call
+  s.Sweep(0.200, 0.205, 70000, 40000, 3000);  // a shallow sweep
+  s.Sweep(0.300, 0.310, 45000, 45000, 300);   // faint: about 15 dB above the noise per bin
+  auto calls = s.Detect();
+  ASSERT_EQ(calls.size(), 3u);
+  // A tone of amplitude A peaks at 20 log10(A x sum of the window / 2) - 20 log10(256) dB.
+  const float toneDb = float(20 * std::log10(3000 * 0.35875 * 256 / 2) - 20 * std::log10(256.0));
+  struct Want {
+    double start, end, fmax, fmin, fchar;
+  } want[] = {{0.100, 0.130, 80e3, 80e3, 80e3}, {0.200, 0.205, 69.7e3, 40.3e3, 40.3e3},
+              {0.300, 0.310, 45e3, 45e3, 45e3}};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(calls[i].startS, want[i].start, 1e-3);
+    EXPECT_NEAR(calls[i].endS, want[i].end, 1e-3);
+    EXPECT_NEAR(calls[i].fMaxHz, want[i].fmax, 2000);
+    EXPECT_NEAR(calls[i].fMinHz, want[i].fmin, 2000);
+    EXPECT_NEAR(calls[i].fCharHz, want[i].fchar, 2000);
+  }
+  EXPECT_NEAR(calls[0].peakDb, toneDb, 1.0);
+  EXPECT_NEAR(calls[0].fPeakHz, 80000, 300);
+  // The loudest of many noisy frames stands a little above the faint tone's level.
+  EXPECT_GE(calls[2].peakDb, toneDb - 21);
+  EXPECT_LE(calls[2].peakDb, toneDb - 16);
+  EXPECT_GE(calls[1].fPeakHz, 40000);
+  EXPECT_LE(calls[1].fPeakHz, 70000);
+
+  // The same calls whatever the blocks the samples come in.
+  auto again = s.Detect(77);
+  ASSERT_EQ(again.size(), calls.size());
+  for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(again[i].startS, calls[i].startS);
+}
+
+// Two bats: a sweep ending 3 ms before another bat's call begins stays two
+// calls; a call with a 0.3 ms dip stays one.
+TEST(CallDetector, SeparatesBatsButBridgesDips) {
+  Synth s(0.4);
+  s.Sweep(0.100, 0.104, 60000, 45000, 2000);
+  s.Sweep(0.107, 0.111, 58000, 44000, 2000);
+  s.Sweep(0.200, 0.2050, 50000, 50000, 2000);
+  s.Sweep(0.2053, 0.210, 50000, 50000, 2000);
+  auto calls = s.Detect();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_NEAR(calls[0].endS, 0.104, 1e-3);
+  EXPECT_NEAR(calls[1].startS, 0.107, 1e-3);
+  EXPECT_NEAR(calls[2].DurationMs(), 10.0, 1.0);
+}
+
+// A steady insect-like tone is no call, and it does not hide calls after it.
+TEST(CallDetector, IgnoresSteadyTones) {
+  Synth s(3.0);
+  s.Sweep(0.2, 2.5, 30000, 30000, 2000);
+  s.Sweep(2.8, 2.805, 70000, 40000, 3000);
+  auto calls = s.Detect();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].startS, 2.8, 1e-3);
+}
+
+}  // namespace
+}  // namespace hv

@@ -73,6 +73,7 @@ void WriteThrough(benchmark::State& state, const char* name) {
   const std::string path = kFolder + "/" + name;
   double cpu = 0;
   for (auto _ : state) {
+    std::filesystem::remove(path);  // recordings never open an existing file
     const double cpu0 = CpuSeconds(RUSAGE_SELF);
     File f;
     hv::FormatWithAttribute rec = Record(250000);

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/file_ops.h"
 #include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
+#include "recording/recording_failure.h"
 #include "recording/recording_start.h"
 #include "settings/settings.h"
 #include "sono/snapshot_picture.h"
@@ -49,9 +51,10 @@ void AutoSnapRecorder::SetState(int state) {
   g_autoSnapState.store(state, std::memory_order_relaxed);
 }
 
-void AutoSnapRecorder::EnterFailed() {
+void AutoSnapRecorder::Fail(const std::string& what, int systemError, bool fileLeft) {
   SetState(kSnapFailed);
-  SetRecordStatusLine("Status : Failed");
+  if (!failureReported_) ReportRecordingFailed(what, systemError, fileLeft ? temporary_ : std::string());
+  failureReported_ = true;
 }
 
 // Runs on the Auto Snap recording thread.
@@ -84,7 +87,7 @@ void AutoSnapRecorder::Idle() {
       break;
     case kSnapRecording:
       if (!RecordOn() || Mode() != kModeAutoSnap) {
-        SetRecordStatusLine("Status : Stopped");
+        ending_ = "Status : Stopped";
         SetState(kSnapClosing);
         ClosingStep();
       }
@@ -122,10 +125,7 @@ void AutoSnapRecorder::IdleStep(const SpectrumFrame* decision) {
   const bool on = RecordOn();
   const int mode = Mode();
   if (decision && on && mode == kModeAutoSnap && Triggered(*decision)) {
-    if (OpenSnapshot())
-      SetState(kSnapRecording);
-    else
-      EnterFailed();
+    if (OpenSnapshot()) SetState(kSnapRecording);
     return;
   }
   if (on != lastSwitch_) {
@@ -154,23 +154,33 @@ bool AutoSnapRecorder::OpenSnapshot() {
   const uint32_t headerRate = uint32_t(streamRate_ / expansion);
   FormatWithAttribute record;
   record.format = MakeWaveFormat(headerRate, 1, 2, 16);
-  const StreamTime start = RecordingStartTime();
-  record.SetAttribute(ComposeAttribute(GatherAttributeInputs(headerRate, expansion, streamRate_, start)));
-
-  RecordingNames names = MakeRecordingNames(g_recordBasePath.Get(), start, wavPack_, TimeStandard());
-  temporary_ = names.temporary;
-  final_ = names.final;
+  AttributeInputs inputs = GatherAttributeInputs(headerRate, expansion, streamRate_, RecordingStartTime());
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
-  errno = 0;
-  if (File()->Open(temporary_.c_str(), &record, RecordingFile::kWrite) != kFileOk) {
-    const int reason = errno;
+  failureReported_ = false;
+  // The attribute's UTC field follows the start time the free name shows.
+  const FreeNameResult opened = OpenUnderFreeName(
+      g_recordBasePath.Get(), inputs.start, wavPack_, TimeStandard(), &names_,
+      [&](const StreamTime& start, const RecordingNames& names) {
+        inputs.start = start;
+        record.SetAttribute(ComposeAttribute(inputs));
+        return File()->Open(names.temporary.c_str(), &record, RecordingFile::kWrite);
+      });
+  temporary_ = opened.names.temporary;
+  final_ = opened.names.final;
+  if (opened.status != kFileOk) {
+    const int error = opened.status == kFileExists ? 0 : File()->SystemError();
     DiagPrint("Failed opening file %s: %s\n", temporary_.c_str(),
-              reason ? std::strerror(reason) : "the file could not be created");
+              opened.status == kFileExists ? "no free name"
+              : error                      ? std::strerror(error)
+                                           : "the file could not be created");
+    Fail(opened.status == kFileExists ? "no free name near " + FileNamePart(temporary_)
+                                      : "could not create " + FileNamePart(temporary_),
+         error, false);
     return false;
   }
   SetRecordStatusLine("Status : RECORDING");
-  SetRecordFileLine(names.display);
-  AppendDailyLog("recording file:", NameTime(start, TimeStandard()), names.display.c_str());
+  SetRecordFileLine(opened.names.display);
+  AppendDailyLog("recording file:", NameTime(opened.start, TimeStandard()), opened.names.display.c_str());
   return true;
 }
 
@@ -197,7 +207,7 @@ void AutoSnapRecorder::RecordingStep(const SpectrumFrame& audio, const SpectrumF
   const int64_t n = remaining_ < 64 ? (remaining_ > 0 ? remaining_ : 0) : 64;
   bool failed = state_ == kSnapFailed;
   if (int64_t(fill_) + 2 * n > int64_t(sizeof out_) && !FlushBuffer(false)) {
-    EnterFailed();
+    Fail("could not write it", File()->SystemError(), true);
     failed = true;
   }
   for (int64_t k = 0; k < n; ++k) {
@@ -212,25 +222,32 @@ void AutoSnapRecorder::RecordingStep(const SpectrumFrame& audio, const SpectrumF
     idleCountdown_ = int64_t(std::floor(idleSeconds * streamRate_));
   }
   const int mode = Mode();
+  // The status line says how the snapshot ended once it has its final name.
   if (mode == kModeAutoSnap && (remaining_ <= 0 || (idleOn && idleCountdown_ <= 0))) {
-    SetRecordStatusLine("Status : Finished...");
+    ending_ = "Status : Finished...";
     SetState(kSnapClosing);
   } else if (!failed && (!RecordOn() || mode != kModeAutoSnap)) {
-    SetRecordStatusLine("Status : Stopped");
+    ending_ = "Status : Stopped";
     SetState(kSnapClosing);
   }
 }
 
 void AutoSnapRecorder::ClosingStep() {
-  FlushBuffer(true);
-  if (File()->Close() != kFileOk) {
-    DiagPrint("ERROR: Failed closing wave file\n");
-    EnterFailed();
+  const bool flushed = FlushBuffer(true);
+  const bool closed = File()->Close() == kFileOk;
+  if (!flushed || !closed) {
+    // Samples are missing or the headers are not complete: not a finished file.
+    if (!closed) DiagPrint("ERROR: Failed closing wave file\n");
+    Fail(flushed ? "could not close it" : "could not write it", File()->SystemError(), true);
     return;
   }
-  if (RenameRecording(temporary_, final_)) {
+  int error = 0;
+  if (RenameRecording(temporary_, final_, true, &error)) {
     lastFinished_ = final_;
+    SetRecordStatusLine(ending_.c_str());
     WriteSnapshotPicture(final_);
+  } else {
+    ReportRecordingFailed("could not rename it to " + FileNamePart(final_), error, temporary_);
   }
   SetState(kSnapIdle);
 }

@@ -13,6 +13,7 @@
 
 #include "core/conduit.h"
 #include "dsp/analysis_frame.h"
+#include "recording/free_recording_name.h"
 #include "recording/format_record.h"
 #include "recording/record_control.h"
 #include "recording/wave_file.h"
@@ -53,7 +54,8 @@ class AutoSnapRecorder {
   bool OpenSnapshot();
   bool FlushBuffer(bool closing);
   void SetState(int state);
-  void EnterFailed();
+  // Goes to Failed and reports the snapshot as not finished (once per snapshot).
+  void Fail(const std::string& what, int systemError, bool fileLeft);
   RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
 
   Conduit* input_;
@@ -69,6 +71,9 @@ class AutoSnapRecorder {
   WaveFile waveFile_;
   WavPackFile wavPackFile_;
   std::string temporary_, final_, lastFinished_;
+  NameMemory names_;
+  std::string ending_;  // the status line shown once the snapshot has its final name
+  bool failureReported_ = false;
   bool lastSwitch_ = false;
   int64_t logClock_ = 0;
 };

@@ -27,6 +27,8 @@ constexpr uint32_t kFileOk = 0;
 constexpr uint32_t kFileFail = 0x80004005;
 constexpr uint32_t kFileBadArgument = 0x80070057;
 constexpr uint32_t kFileNotInitialized = 0x800401F0;
+// An open for writing met a file of that name (nothing was touched).
+constexpr uint32_t kFileExists = 0x80070050;
 
 // Packed to the wave-format record's own 2-byte alignment: no padding, and the
 // record inside always sits where its fields may be read.
@@ -55,8 +57,9 @@ class RecordingFile {
  public:
   enum Mode : int { kClosed = 0, kRead = 1, kWrite = 2 };
   virtual ~RecordingFile() = default;
-  // Write: creates or truncates `name` and writes the headers (the record is
-  // copied). Read: fills `record` with the file's format and attribute.
+  // Write: creates `name` and writes the headers (the record is copied). A
+  // file of that name is never opened for writing: kFileExists, untouched.
+  // Read: fills `record` with the file's format and attribute.
   virtual uint32_t Open(const char* name, FormatWithAttribute* record, int mode) = 0;
   // Appends up to `count` bytes; `taken` receives the bytes accepted.
   virtual uint32_t Write(uint32_t count, const void* bytes, uint32_t* taken) = 0;
@@ -69,9 +72,13 @@ class RecordingFile {
   virtual uint64_t DataBytes() const = 0;
   // Write: whether Close adds GUANO metadata (off unless a recorder asks for it).
   void SetGuanoMetadata(bool on) { guanoMetadata_ = on; }
+  // The system's error number of the last failed open, write or close (0 when
+  // the failure had none, such as a bad argument).
+  int SystemError() const { return systemError_; }
 
  protected:
   bool guanoMetadata_ = false;
+  int systemError_ = 0;
 };
 
 }  // namespace hv

@@ -1,5 +1,6 @@
 #include "recording/record_paths.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "core/file_ops.h"
@@ -41,14 +42,19 @@ RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime&
   return n;
 }
 
-bool RenameRecording(const std::string& temporary, const std::string& final, bool settle) {
+bool RenameRecording(const std::string& temporary, const std::string& final, bool settle, int* error) {
   if (settle) SleepSeconds(0.1);
   bool ok = false;
+  int failure = 0;
   {
     LockGuard lock(g_fileLock);
-    if (lock.held()) ok = RenameNoReplace(temporary, final);
+    if (lock.held()) {
+      ok = RenameNoReplace(temporary, final);
+      if (!ok) failure = errno;
+    }
   }
   if (!ok) DiagPrint("ERROR renamimg file\n");
+  if (error) *error = ok ? 0 : failure;
   return ok;
 }
 

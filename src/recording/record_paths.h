@@ -37,8 +37,10 @@ RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime&
 
 // Waits 0.1 s (unless `settle` is false), then renames `temporary` to `final`
 // under the file lock, never replacing an existing file. Prints
-// "ERROR renamimg file\n" on failure.
-bool RenameRecording(const std::string& temporary, const std::string& final, bool settle = true);
+// "ERROR renamimg file\n" on failure; `error` (when given) receives the
+// system's error number then.
+bool RenameRecording(const std::string& temporary, const std::string& final, bool settle = true,
+                     int* error = nullptr);
 
 // The daily log's path for a base path and a day ("" when the base path is empty).
 std::string DailyLogPath(const std::string& basePath, const std::tm& day);

@@ -1,7 +1,6 @@
 #include "recording/stream_recorder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -9,6 +8,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "recording/record_paths.h"
+#include "recording/recording_failure.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_start.h"
 #include "settings/settings.h"
@@ -19,7 +19,6 @@ namespace {
 int Mode() { return g_settings.MenuRecordMode.load(std::memory_order_relaxed); }
 bool RecordOn() { return g_recordOn.load(std::memory_order_relaxed); }
 float SnapSeconds() { return float(g_settings.SnapDurationMS.load(std::memory_order_relaxed)) / 1000.0f; }
-int64_t StartMs(const StreamTime& t) { return int64_t(t.utcSeconds) * 1000 + t.milliseconds; }
 }  // namespace
 
 StreamRecorder::StreamRecorder(Conduit* input) : input_(input) { ConfigureDelay(); }
@@ -43,10 +42,10 @@ void StreamRecorder::SetState(int state) {
   g_streamRecorderState.store(state, std::memory_order_relaxed);
 }
 
-void StreamRecorder::Fail(const char* message) {
+void StreamRecorder::Fail(const char* message, const std::string& what, bool fileLeft) {
   if (message) DiagPrint("%s", message);
   SetState(kStreamFailed);
-  SetRecordStatusLine("Status : Failed");
+  ReportRecordingFailed(what, File()->SystemError(), fileLeft ? temporary_ : std::string());
 }
 
 // Runs on the stream recording thread.
@@ -112,19 +111,12 @@ void StreamRecorder::StreamFormatChanged() {
   }
 }
 
-bool StreamRecorder::OpenFile(bool rollOver) {
+bool StreamRecorder::OpenFile() {
   record_ = FormatWithAttribute();
   record_.format = StreamFormat();
   record_.format.extraSize = 0;
   hasAttribute_ = false;
-  StreamTime start = start_;
-  // A file that continues a rolled-over recording starts after the previous
-  // one, taking the next millisecond when the clock has not moved on.
-  if (rollOver && StartMs(start) <= lastStartMs_) {
-    start.utcSeconds = std::time_t((lastStartMs_ + 1) / 1000);
-    start.milliseconds = int((lastStartMs_ + 1) % 1000);
-  }
-  lastStartMs_ = StartMs(start);
+  const StreamTime start = start_;
   if (mode_ != kModeAudio) {
     // Continuous and Buffered Snap: the header carries the time-expanded rate,
     // the attribute the real one. Audio keeps the stream's rate, no attribute.
@@ -143,26 +135,47 @@ bool StreamRecorder::OpenFile(bool rollOver) {
   const std::string base = g_recordBasePath.Get();
   wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
   const int timeStandard = g_settings.TimeStandard.load(std::memory_order_relaxed);
-  RecordingNames names = MakeRecordingNames(base, start, wavPack_, timeStandard);
-  temporary_ = names.temporary;
-  final_ = names.final;
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
-  errno = 0;
-  if (File()->Open(temporary_.c_str(), &record_, RecordingFile::kWrite) != kFileOk) {
-    const int reason = errno;
+  // A name already taken (a file that continues a rolled-over recording while
+  // the clock has not moved on, a clock set back) moves on to the next free
+  // millisecond; the attribute's UTC field follows it.
+  const FreeNameResult opened =
+      OpenUnderFreeName(base, start, wavPack_, timeStandard, &names_, [&](const StreamTime& at, const RecordingNames& n) {
+        if (hasAttribute_) {
+          attribute_.start = at;
+          record_.SetAttribute(ComposeAttribute(attribute_));
+        }
+        return File()->Open(n.temporary.c_str(), &record_, RecordingFile::kWrite);
+      });
+  temporary_ = opened.names.temporary;
+  final_ = opened.names.final;
+  if (opened.status != kFileOk) {
+    const bool noName = opened.status == kFileExists;
+    const int error = File()->SystemError();
     DiagPrint("Failed opening file %s: %s\n", base.c_str(),
-              reason ? std::strerror(reason) : "the file could not be created");
+              noName ? "no free name" : error ? std::strerror(error) : "the file could not be created");
+    Fail(nullptr, noName ? "no free name near " + FileNamePart(temporary_) : "could not create " + FileNamePart(temporary_),
+         false);
     return false;
   }
   return true;
 }
 
-bool StreamRecorder::CloseAndRename(bool settle) {
+bool StreamRecorder::CloseAndRename(bool settle, bool* renamed) {
+  if (renamed) *renamed = false;
   if (File()->Close() != kFileOk) {
-    Fail("Failed closing wave file\n");
+    Fail("Failed closing wave file\n", "could not close it", true);
     return false;
   }
-  if (RenameRecording(temporary_, final_, settle)) lastFinished_ = final_;
+  int error = 0;
+  if (!RenameRecording(temporary_, final_, settle, &error)) {
+    // Closed and whole, but under its temporary name: reported, and the
+    // stream goes on (a roll-over continues in the next file).
+    ReportRecordingFailed("could not rename it to " + FileNamePart(final_), error, temporary_);
+    return true;
+  }
+  lastFinished_ = final_;
+  if (renamed) *renamed = true;
   return true;
 }
 
@@ -175,14 +188,11 @@ bool StreamRecorder::WriteChunk(uint32_t count) {
     // pause, so the stream does not back up).
     if (!CloseAndRename(false)) return false;
     start_ = RecordingStartTime();
-    if (!OpenFile(true)) {
-      Fail(nullptr);
-      return false;
-    }
+    if (!OpenFile()) return false;
   }
   uint32_t taken = 0;
   if (File()->Write(count, chunk_, &taken) != kFileOk || taken != count) {
-    Fail("Failed writing wave file\n");
+    Fail("Failed writing wave file\n", "could not write it", true);
     return false;
   }
   if (mode_ == kModeBufferedSnap) {
@@ -210,10 +220,7 @@ void StreamRecorder::Step(uint32_t got) {
       break;  // chunks before the mark are dropped
     case kStreamOpening:
       if (got > 0) {
-        if (!OpenFile(false)) {
-          Fail(nullptr);
-          break;
-        }
+        if (!OpenFile()) break;
         SetState(kStreamRecording);
         SetRecordStatusLine("Status : RECORDING");
         SetRecordFileLine(FileNamePart(g_recordBasePath.Get()));
@@ -231,12 +238,14 @@ void StreamRecorder::Step(uint32_t got) {
         SetState(kStreamClosing);
       }
       break;
-    case kStreamClosing:
-      if (!CloseAndRename()) break;
+    case kStreamClosing: {
+      bool renamed = false;
+      if (!CloseAndRename(true, &renamed)) break;
       if (mode_ == kModeBufferedSnap && RecordOn()) PerformRecordStop();
-      SetRecordStatusLine("Status : Stopped...");
+      if (renamed) SetRecordStatusLine("Status : Stopped...");  // else the line says why it is not finished
       SetState(kStreamIdle);
       break;
+    }
     case kStreamFailed:
       if (!RecordOn()) SetState(kStreamIdle);
       break;

@@ -24,6 +24,7 @@
 #include "core/conduit.h"
 #include "recording/attribute_record.h"
 #include "recording/format_record.h"
+#include "recording/free_recording_name.h"
 #include "recording/record_control.h"
 #include "recording/tdelay.h"
 #include "recording/wave_file.h"
@@ -50,7 +51,9 @@ class StreamRecorder {
  private:
   void Step(uint32_t got);
   void SetState(int state);
-  void Fail(const char* message);
+  // Goes to Failed: prints `message` (when given) and reports the recording as
+  // not finished because of `what` (kept under its temporary name when `fileLeft`).
+  void Fail(const char* message, const std::string& what, bool fileLeft);
   // The writer announced a new stream format (the reader now stands behind it).
   void StreamFormatChanged();
   // The format in force for the bytes the recorder reads now.
@@ -58,9 +61,12 @@ class StreamRecorder {
   void ConfigureDelay();
   // Waits for the first samples of a (continued) recording from now on.
   void AwaitSamples();
-  bool OpenFile(bool rollOver);
+  // Opens the next file under the first free name at or after start_.
+  bool OpenFile();
   bool WriteChunk(uint32_t count);
-  bool CloseAndRename(bool settle = true);
+  // False when the close failed (Failed); `renamed` says whether the file got
+  // its final name (a failed rename is reported and the recorder goes on).
+  bool CloseAndRename(bool settle = true, bool* renamed = nullptr);
   RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
 
   Conduit* input_;
@@ -78,7 +84,7 @@ class StreamRecorder {
   StreamTime start_;             // start time of the next file
   std::string temporary_, final_, lastFinished_;
   bool failureReported_ = false;
-  int64_t lastStartMs_ = 0;  // start of the last file opened, ms since the epoch
+  NameMemory names_;  // the start of the last name taken
 };
 
 }  // namespace hv

@@ -1,8 +1,11 @@
 #include "recording/wave_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -69,8 +72,21 @@ void WaveFile::Abandon() {
 uint32_t WaveFile::OpenWrite(const char* name, const FormatWithAttribute* record) {
   int n = record->format.extraSize;
   if (n > kAttributeRoom) return kFileBadArgument;
-  file_ = std::fopen(name, "w+b");
-  if (!file_) return kFileFail;
+  systemError_ = 0;
+  // Created exclusively: an existing file (another recording that took the
+  // same name) is never truncated.
+  const int fd = ::open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    systemError_ = errno;
+    return errno == EEXIST ? kFileExists : kFileFail;
+  }
+  file_ = fdopen(fd, "w+b");
+  if (!file_) {
+    systemError_ = errno;
+    ::close(fd);
+    unlink(name);
+    return kFileFail;
+  }
   buffer_ = new char[kWriteBufferBytes];
   setvbuf(file_, buffer_, _IOFBF, kWriteBufferBytes);
   mode_ = kWrite;
@@ -100,8 +116,10 @@ uint32_t WaveFile::OpenWrite(const char* name, const FormatWithAttribute* record
   riffSizeAt_ = 4;
   factValueAt_ = long(28 + fmtSize);
   dataSizeAt_ = long(36 + fmtSize);
-  if (!WriteAll(file_, h.data(), h.size())) {
+  if (!WriteAll(file_, h.data(), h.size()) || std::fflush(file_) != 0) {
+    systemError_ = errno;
     Abandon();
+    unlink(name);  // ours, made above, and holding no samples
     return kFileFail;
   }
   return kFileOk;
@@ -111,11 +129,16 @@ uint32_t WaveFile::Write(uint32_t count, const void* bytes, uint32_t* taken) {
   if (taken) *taken = 0;
   if (!file_ || mode_ != kWrite) return kFileNotInitialized;
   if (!bytes && count) return kFileBadArgument;
-  if (writeFailed_ || dataBytes_ + count > kMaxRecordingDataBytes) return kFileFail;
+  if (writeFailed_) return kFileFail;
+  if (dataBytes_ + count > kMaxRecordingDataBytes) {
+    systemError_ = EFBIG;
+    return kFileFail;
+  }
   size_t written = count ? std::fwrite(bytes, 1, count, file_) : 0;
   dataBytes_ += written;
   if (taken) *taken = static_cast<uint32_t>(written);
   if (written != count) {
+    systemError_ = errno;
     writeFailed_ = true;
     return kFileFail;
   }
@@ -147,18 +170,30 @@ uint32_t WaveFile::Close() {
     return kFileOk;
   }
   bool ok = !writeFailed_;
+  // Each step runs only while the ones before succeeded; the first failure's
+  // system error is kept.
+  auto step = [&](bool done) {
+    if (ok && !done) {
+      ok = false;
+      systemError_ = errno;
+    }
+  };
   // Data chunk: its size, then the pad byte of an odd length.
-  if (ok && (dataBytes_ & 1)) ok = WriteAll(file_, "\0", 1);
-  if (ok && guanoMetadata_) ok = WriteGuanoChunk();
-  if (ok) ok = std::fflush(file_) == 0;
-  long length = ok ? (fseek(file_, 0, SEEK_END), ftell(file_)) : -1;
+  if (ok && (dataBytes_ & 1)) step(WriteAll(file_, "\0", 1));
+  if (ok && guanoMetadata_) step(WriteGuanoChunk());
+  if (ok) step(std::fflush(file_) == 0);
+  long length = -1;
+  if (ok) step(fseek(file_, 0, SEEK_END) == 0 && (length = ftell(file_)) >= 0);
   // Sizes that do not fit their 32-bit fields are refused, never cut.
-  if (length < 8 || uint64_t(length) - 8 > 0xFFFFFFFFull) ok = false;
-  if (ok) ok = PatchLe32(file_, dataSizeAt_, static_cast<uint32_t>(dataBytes_));
-  if (ok) ok = PatchLe32(file_, riffSizeAt_, static_cast<uint32_t>(length - 8));
-  if (ok) ok = PatchLe32(file_, factValueAt_, 0);
-  if (ok) ok = std::fflush(file_) == 0;
-  if (std::fclose(file_) != 0) ok = false;
+  if (ok && (length < 8 || uint64_t(length) - 8 > 0xFFFFFFFFull)) {
+    ok = false;
+    systemError_ = EFBIG;
+  }
+  if (ok) step(PatchLe32(file_, dataSizeAt_, static_cast<uint32_t>(dataBytes_)));
+  if (ok) step(PatchLe32(file_, riffSizeAt_, static_cast<uint32_t>(length - 8)));
+  if (ok) step(PatchLe32(file_, factValueAt_, 0));
+  if (ok) step(std::fflush(file_) == 0);
+  step(std::fclose(file_) == 0);
   file_ = nullptr;
   delete[] buffer_;
   buffer_ = nullptr;

@@ -1,8 +1,11 @@
 #include "recording/wavpack_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <wavpack/wavpack.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -33,6 +36,7 @@ int WavPackFile::BlockWriter(void* id, void* data, int32_t count) {
   if (self->writeError_) return 0;
   if (!self->out_ || !data || count <= 0) return 1;
   if (std::fwrite(data, 1, size_t(count), self->out_) != size_t(count)) {
+    self->systemError_ = errno;
     std::fclose(self->out_);
     self->out_ = nullptr;
     self->writeError_ = true;
@@ -52,13 +56,21 @@ uint32_t WavPackFile::OpenWrite(const char* name, const FormatWithAttribute* rec
   dataBytes_ = 0;
   firstBlockLength_ = 0;
   writeError_ = false;
+  systemError_ = 0;
   context_ = WavpackOpenFileOutput(BlockWriter, this, nullptr);
   if (!context_) return kFileFail;
-  out_ = std::fopen(name, "w+b");
+  // Created exclusively: an existing file is never truncated.
+  const int fd = ::open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  out_ = fd < 0 ? nullptr : fdopen(fd, "w+b");
   if (!out_) {
+    systemError_ = errno;
+    if (fd >= 0) {
+      ::close(fd);
+      unlink(name);
+    }
     WavpackCloseFile(context_);
     context_ = nullptr;
-    return kFileFail;
+    return systemError_ == EEXIST && fd < 0 ? kFileExists : kFileFail;
   }
   std::memcpy(&record_, record, 18 + size_t(f.extraSize));
   WavpackConfig config;
@@ -74,6 +86,7 @@ uint32_t WavPackFile::OpenWrite(const char* name, const FormatWithAttribute* rec
     context_ = nullptr;
     std::fclose(out_);
     out_ = nullptr;
+    unlink(name);  // ours, made above, and holding nothing
     return kFileFail;
   }
   mode_ = kWrite;
@@ -144,10 +157,16 @@ uint32_t WavPackFile::Close() {
   }
   if (tagged && !WavpackWriteTag(context_)) record_.format.extraSize = 0;  // the tag is dropped; the audio stays valid
   if (ok) ok = WavpackFlushSamples(context_) != 0 && !writeError_;
-  if (ok && WavpackGetSampleIndex(context_) != WavpackGetNumSamples(context_)) ok = PatchFirstBlock();
+  if (ok && WavpackGetSampleIndex(context_) != WavpackGetNumSamples(context_)) {
+    ok = PatchFirstBlock();
+    if (!ok) systemError_ = errno;
+  }
   WavpackCloseFile(context_);
   context_ = nullptr;
-  if (out_ && std::fclose(out_) != 0) ok = false;
+  if (out_ && std::fclose(out_) != 0 && ok) {
+    systemError_ = errno;
+    ok = false;
+  }
   out_ = nullptr;
   mode_ = kClosed;
   return ok ? kFileOk : kFileFail;

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cctype>
+
 #include "core/file_ops.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
@@ -22,14 +24,21 @@ std::string UploadSearchPattern(const std::string& basePath) {
 }
 
 bool MatchesUploadPattern(const std::string& fileName, const std::string& patternName) {
-  // patternName is "<prefix>*.w*": the name starts with the prefix and has
-  // ".w" somewhere after it.
+  // patternName is "<prefix>*.w*"; the "*" stands for the time stamp only.
   const size_t wild = patternName.rfind(kWildcard);
-  if (wild == std::string::npos) return false;
+  if (wild == std::string::npos || wild + 4 != patternName.size()) return false;
   const std::string prefix = patternName.substr(0, wild);
-  if (fileName.size() < prefix.size() || fileName.compare(0, prefix.size(), prefix) != 0) return false;
-  if (fileName.find(".tmp_") != std::string::npos) return false;
-  return fileName.find(".w", prefix.size()) != std::string::npos;
+  if (fileName.compare(0, prefix.size(), prefix) != 0) return false;
+  // "_D" 8 digits "T" 6 digits "m" 3 digits: 21 characters.
+  static constexpr char kStamp[] = "_D########T######m###";
+  constexpr size_t kStampLength = sizeof kStamp - 1;
+  if (fileName.size() < prefix.size() + kStampLength) return false;
+  for (size_t i = 0; i < kStampLength; ++i) {
+    const char c = fileName[prefix.size() + i];
+    if (kStamp[i] == '#' ? !std::isdigit(static_cast<unsigned char>(c)) : c != kStamp[i]) return false;
+  }
+  const std::string extension = fileName.substr(prefix.size() + kStampLength);
+  return extension == ".wav" || extension == ".wv";
 }
 
 std::string FindUploadCandidate(const std::string& folder, const std::string& patternName,

@@ -12,8 +12,12 @@ namespace hv {
 // "/bats/site4.wav" and "/bats/site4" both give "/bats/site4*.w*".
 std::string UploadSearchPattern(const std::string& basePath);
 
-// True when a file name matches the name part of a pattern made above. Files
-// still being written (".tmp_" in their names) never match.
+// True when a file name matches the name part of a pattern made above and is
+// a finished recording as the station names them: the pattern's prefix, then
+// "_DYYYYMMDDThhmmssmSSS" and ".wav" or ".wv", nothing else. So files the
+// station did not make (notes, a user's own recordings beside the base path)
+// are never uploaded, archived or deleted, nor are files still being written
+// (".tmp_wav", ".tmp_wv").
 bool MatchesUploadPattern(const std::string& fileName, const std::string& patternName);
 
 // Under the file lock, the first regular file in `folder` (directory order)

@@ -1,5 +1,7 @@
 #include "recording/auto_snap_recorder.h"
 
+#include <fstream>
+
 #include "core/file_ops.h"
 #include "recording/recorder_fixture.h"
 #include "support/process.h"
@@ -143,15 +145,57 @@ TEST_F(AutoSnapTest, RecordOffClosesTheSnapshotEvenWithoutFrames) {
   r.Idle();
   EXPECT_NE(Log().find("record status:  STOPPED"), std::string::npos);
 
-  // A snapshot that cannot be opened shows Failed until Record goes off.
+  // A snapshot that cannot be opened shows Failed, with the reason, until Record goes off.
   g_recordBasePath.Set(dir / "missing/site.wav");
   g_recordOn.store(true);
   Send(r, 48, {frame_ + 18});
   EXPECT_EQ(r.State(), kSnapFailed);
-  EXPECT_EQ(StatusLine(), "Status : Failed");
+  EXPECT_EQ(StatusLine().rfind("Status : Failed - could not create site_D", 0), 0u) << StatusLine();
+  EXPECT_NE(StatusLine().find(".tmp_wav: No such file or directory"), std::string::npos) << StatusLine();
   g_recordOn.store(false);
   r.Idle();
   EXPECT_EQ(r.State(), kSnapIdle);
+}
+
+// With the clock standing still every snapshot starts at the same time: each
+// takes the next free millisecond, a file already there is left alone, and
+// the attribute's time is the one the name shows. A snapshot whose final name
+// is taken while it records keeps its temporary name and is reported failed.
+TEST_F(AutoSnapTest, FrozenClockNeverCostsASnapshot) {
+  StreamTime frozen;
+  frozen.utcSeconds = 1706745599;  // 2024-01-31 23:59:59.123 UTC
+  frozen.milliseconds = 123;
+  SetReplayedStreamTime(frozen);
+  std::ofstream(dir / "site_D20240131T235959m123.wav") << "theirs";
+  AutoSnapRecorder r(&conduit_);
+  g_recordOn.store(true);
+  for (int k = 0; k < 3; ++k) Send(r, 420, {frame_ + 20});
+  EXPECT_EQ(StatusLine(), "Status : Finished...");
+  std::vector<std::string> names;
+  for (const std::string& f : Files(".wav")) names.push_back(FileNamePart(f));
+  EXPECT_EQ(names, (std::vector<std::string>{"site_D20240131T235959m123.wav", "site_D20240131T235959m124.wav",
+                                             "site_D20240131T235959m125.wav", "site_D20240131T235959m126.wav"}));
+  EXPECT_EQ(testutil::ReadText(dir / "site_D20240131T235959m123.wav"), "theirs");
+  for (int ms = 124; ms <= 126; ++ms) {
+    FormatWithAttribute rec;
+    EXPECT_EQ(WaveSamples(dir / ("site_D20240131T235959m" + std::to_string(ms) + ".wav"), &rec).size(), 25000u);
+    EXPECT_EQ(Field(ParseAttribute(rec.AttributeText()).body, "UTC"), "2024:01:31::23:59:59." + std::to_string(ms));
+  }
+
+  // Someone else's file appears under the next snapshot's final name.
+  Send(r, 100, {frame_ + 20});
+  ASSERT_EQ(r.State(), kSnapRecording);
+  std::ofstream(dir / "site_D20240131T235959m127.wav") << "late";
+  Send(r, 320);
+  ClearReplayedStreamTime();
+  EXPECT_EQ(r.State(), kSnapIdle);  // ready for the next snapshot
+  const std::string why = "could not rename it to site_D20240131T235959m127.wav: File exists; "
+                          "kept as site_D20240131T235959m127.tmp_wav";
+  EXPECT_EQ(StatusLine(), "Status : Failed - " + why);
+  EXPECT_NE(Log().find("] - recording failed: " + why + "\n"), std::string::npos) << Log();
+  EXPECT_EQ(testutil::ReadText(dir / "site_D20240131T235959m127.wav"), "late");
+  FormatWithAttribute rec;
+  EXPECT_EQ(WaveSamples(dir / "site_D20240131T235959m127.tmp_wav", &rec).size(), 25000u);  // closed, whole
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ class RecorderTest : public ::testing::Test {
     g_recordBasePath.Set(dir / "site.wav");
   }
   void TearDown() override {
+    ClearReplayedStreamTime();  // a test may have stopped the clock
     g_recordOn.store(false);
     g_recordBasePath.Set("");
     DestroyMutexRecord(g_fileLock);

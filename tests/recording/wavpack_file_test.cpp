@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -101,10 +102,37 @@ TEST(WavPackFile, BlockWriteFailureFailsTheClose) {
     if (f.Open((dir / "full.tmp_wv").c_str(), &rec, 2) != kFileOk) return 1;
     for (size_t at = 0; at < samples.size(); at += 1024)
       f.Write(uint32_t(std::min<size_t>(1024, samples.size() - at)), &samples[at], &taken);
-    return f.Close() == kFileFail ? 0 : 3;
+    if (f.Close() != kFileFail) return 3;
+    return f.SystemError() == EFBIG ? 0 : 4;
   }, 100000);
   EXPECT_EQ(exit, 0);
   EXPECT_TRUE(std::filesystem::exists(dir / "full.tmp_wv"));
+}
+
+// Neither file object ever opens an existing file for writing: another
+// recording that took the name is left as it was.
+template <class File>
+void ExpectExclusiveOpen() {
+  TempFolder dir;
+  FormatWithAttribute rec = MakeRecord(25000, "MMMMMMMMMDEV=xMMMMMMMMM");
+  WriteAllBytes(dir / "taken", {1, 2, 3});
+  File f;
+  EXPECT_EQ(f.Open((dir / "taken").c_str(), &rec, RecordingFile::kWrite), kFileExists);
+  EXPECT_EQ(f.SystemError(), EEXIST);
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_EQ(ReadAllBytes(dir / "taken"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(f.Open((dir / "no/such").c_str(), &rec, RecordingFile::kWrite), kFileFail);
+  EXPECT_EQ(f.SystemError(), ENOENT);
+  // A name that was free opens, and opening it again is refused.
+  ASSERT_TRUE(WriteRecording<File>(dir / "free", rec, NoiseSamples(3000)));
+  const std::vector<uint8_t> written = ReadAllBytes(dir / "free");
+  EXPECT_FALSE(WriteRecording<File>(dir / "free", rec, NoiseSamples(10)));
+  EXPECT_EQ(ReadAllBytes(dir / "free"), written);
+}
+
+TEST(RecordingFiles, ExistingFileIsNeverOpenedForWriting) {
+  ExpectExclusiveOpen<WaveFile>();
+  ExpectExclusiveOpen<WavPackFile>();
 }
 
 }  // namespace

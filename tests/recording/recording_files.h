@@ -57,11 +57,13 @@ inline std::vector<uint8_t> ReadAllSamples(RecordingFile& f) {
 }
 
 // Writes `bytes` as a `File` in writes of `piece` bytes (with GUANO metadata
-// when `guano`); true when the open, every write (taking all it was given) and
-// the close succeed.
+// when `guano`), replacing a file at `path` (the file objects themselves never
+// open an existing file); true when the open, every write (taking all it was
+// given) and the close succeed.
 template <class File>
 bool WriteRecording(const std::string& path, FormatWithAttribute record, const std::vector<uint8_t>& bytes,
                     bool guano = false, size_t piece = SIZE_MAX) {
+  std::filesystem::remove(path);
   File f;
   f.SetGuanoMetadata(guano);
   if (f.Open(path.c_str(), &record, RecordingFile::kWrite) != kFileOk) return false;

@@ -126,7 +126,9 @@ void ExpectExclusiveOpen() {
   // A name that was free opens, and opening it again is refused.
   ASSERT_TRUE(WriteRecording<File>(dir / "free", rec, NoiseSamples(3000)));
   const std::vector<uint8_t> written = ReadAllBytes(dir / "free");
-  EXPECT_FALSE(WriteRecording<File>(dir / "free", rec, NoiseSamples(10)));
+  File again;
+  EXPECT_EQ(again.Open((dir / "free").c_str(), &rec, RecordingFile::kWrite), kFileExists);
+  EXPECT_EQ(again.Close(), kFileNotInitialized);
   EXPECT_EQ(ReadAllBytes(dir / "free"), written);
 }
 

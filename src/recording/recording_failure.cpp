@@ -4,6 +4,7 @@
 
 #include "core/file_ops.h"
 #include "core/runtime.h"
+#include "core/status_print.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_start.h"
@@ -21,8 +22,8 @@ std::string RecordingFailedText(const std::string& what, int systemError, const 
 void ReportRecordingFailed(const std::string& what, int systemError, const std::string& leftAs) {
   const std::string text = RecordingFailedText(what, systemError, leftAs);
   SetRecordStatusLine(("Status : Failed - " + text).c_str());
-  DiagPrint("Recording failed: %s%s%s\n", text.c_str(), leftAs.empty() ? "" : " in ",
-            leftAs.empty() ? "" : FolderPart(leftAs).c_str());
+  DiagPrint("Recording failed: %s%s%s\n", Escaped(text).c_str(), leftAs.empty() ? "" : " in ",
+            Escaped(FolderPart(leftAs)).c_str());
   const int timeStandard = g_settings.TimeStandard.load(std::memory_order_relaxed);
   AppendDailyLog("recording failed:", NameTime(RecordingStartTime(), timeStandard), text.c_str());
 }

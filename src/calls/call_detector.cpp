@@ -265,7 +265,7 @@ void CallDetector::CloseCall() {
     call.fMaxHz = std::max(call.fMaxHz, p.highHz);
     call.fMinHz = std::min(call.fMinHz, p.lowHz);
   }
-  if (!firstSolid) return;
+  if (!firstSolid || int(lastSolid->frame - firstSolid->frame) < minFrames_ - 1) return;
   call.startS = FrameTime(firstSolid->frame);
   call.endS = FrameTime(lastSolid->frame);
   call.fCharHz = lastSolid->lowHz;

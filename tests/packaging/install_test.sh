@@ -15,18 +15,18 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 cmake --install "$BUILD" --prefix "$P" >"$WORK/install.log" 2>&1 || { cat "$WORK/install.log"; fail "cmake --install"; }
 
-for f in bin/halvane bin/halvane-sim bin/halvane-sono; do
+for f in bin/halvane bin/halvane-sim bin/halvane-sono bin/halvane-calls; do
   [ -x "$P/$f" ] || fail "$f missing or not executable"
 done
 for f in share/applications/halvane.desktop share/icons/hicolor/scalable/apps/halvane.svg \
-         share/man/man1/halvane.1 share/man/man1/halvane-sim.1 share/man/man1/halvane-sono.1 \
+         share/man/man1/halvane.1 share/man/man1/halvane-sim.1 share/man/man1/halvane-sono.1 share/man/man1/halvane-calls.1 \
          lib/systemd/system/halvane.service lib/sysusers.d/halvane.conf; do
   [ -s "$P/$f" ] || fail "$f missing"
 done
 
 # The programs from the prefix, found on the PATH.
 export PATH="$P/bin:$PATH"
-for prog in halvane halvane-sim halvane-sono; do
+for prog in halvane halvane-sim halvane-sono halvane-calls; do
   [ "$(command -v $prog)" = "$P/bin/$prog" ] || fail "$prog is not found in the prefix"
   $prog --help >"$WORK/$prog.help" 2>&1 || fail "$prog --help exits $?"
   grep -q "usage: $prog" "$WORK/$prog.help" || fail "$prog --help prints no usage"

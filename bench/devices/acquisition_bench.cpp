@@ -3,6 +3,11 @@
 // process) and the EZ-USB path (the simulated driver). Reference in the same
 // run: a bare loop of 1024-byte receives over the same connection, the least
 // any network reader must spend.
+//
+// Live: the same stream paced as a receiver sends it (a block every 2 ms, as
+// the simulator does), 10 s of it: the acquisition thread's share of one core
+// and its wake-ups a second, beside the reference of a reader that polls and
+// takes 1024 bytes at a time into the same feed (the former way).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -15,6 +20,9 @@
 #include <atomic>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,11 +31,14 @@
 #include "core/station_state.h"
 #include "counter_sequence.h"
 #include "devices/ezusb_sim_driver.h"
+#include "devices/sample_feed.h"
 
 namespace {
 
 constexpr uint64_t kMinuteBytes = 60ull * 250000 * 2;
 constexpr const char* kAddress = "127.0.0.15";
+constexpr double kLiveSeconds = 10;
+constexpr uint64_t kLiveBytesPerSecond = 250000 * 2;
 
 double ThreadCpuSeconds(pthread_t thread) {
   clockid_t id;
@@ -40,7 +51,8 @@ double ThreadCpuSeconds(pthread_t thread) {
 // fast as it reads. Runs on its own thread.
 class Sender {
  public:
-  explicit Sender(uint64_t bytes) {
+  // `paced`: at kLiveBytesPerSecond, what is due every 2 ms; otherwise as fast as it is read.
+  explicit Sender(uint64_t bytes, bool paced = false) : paced_(paced) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     int yes = 1;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -65,18 +77,42 @@ class Sender {
     std::vector<int16_t> chunk(32768);
     hv::sim::CounterFill(0, chunk.data(), chunk.size());
     uint64_t sent = 0;
+    auto start = std::chrono::steady_clock::now();
     while (sent < bytes) {
       size_t n = std::min<uint64_t>(bytes - sent, chunk.size() * 2);
+      if (paced_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        uint64_t due = static_cast<uint64_t>(elapsed * kLiveBytesPerSecond) & ~uint64_t{1};
+        if (due <= sent) continue;
+        n = std::min<uint64_t>(n, due - sent);
+      }
       ssize_t r = send(client, chunk.data(), n, MSG_NOSIGNAL);
       if (r <= 0) break;
       sent += static_cast<uint64_t>(r);
     }
     close(client);
   }
+  bool paced_ = false;
   int listener_ = -1;
   bool ok_ = false;
   std::thread thread_;
 };
+
+// Voluntary context switches (wake-ups after a wait) of this process's thread
+// named `name`, or -1 when there is none.
+long WakeUps(const std::string& name) {
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string taskName;
+    std::getline(comm, taskName);
+    if (taskName != name) continue;
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+  }
+  return -1;
+}
 
 void Prepare() {
   hv::g_run.store(true);
@@ -164,9 +200,119 @@ void BM_AcquisitionEzusbMinute(benchmark::State& state) {
   }
 }
 
+// The acquisition thread on a live-paced stream: its share of one core and
+// its wake-ups a second, over kLiveSeconds.
+void BM_AcquisitionNetworkLive(benchmark::State& state) {
+  for (auto _ : state) {
+    Prepare();
+    const uint64_t bytes = static_cast<uint64_t>(kLiveSeconds * kLiveBytesPerSecond);
+    Sender sender(bytes, true);
+    if (!sender.ok()) {
+      state.SkipWithError("cannot listen on the loopback address");
+      hv::g_run.store(false);
+      return;
+    }
+    hv::g_deviceName.Set(std::string("IP") + kAddress);
+    hv::ThreadRecord* t = hv::StartThread(hv::AcquisitionThread, hv::kPriorityNormal, "acq-live");
+    std::vector<uint8_t> sink(1 << 16);
+    uint64_t got = 0;
+    long wakeStart = -1;
+    double cpuStart = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    auto end = t0 + std::chrono::seconds(60);
+    while (got < bytes && std::chrono::steady_clock::now() < end) {
+      hv::conduit1.WaitReadable(10);
+      uint32_t n = 0;
+      if (hv::conduit1.Read(std::min<uint32_t>(hv::conduit1.Available(), sink.size()), sink.data(), &n) ==
+          hv::kStatusNotInitialized)
+        hv::conduit1.TakeFormat();
+      if (got == 0 && n > 0) {  // counted from the first samples: connecting is not the cost of receiving
+        t0 = std::chrono::steady_clock::now();
+        wakeStart = WakeUps("acq-live");
+        cpuStart = ThreadCpuSeconds(t->thread.native_handle());
+      }
+      got += n;
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double cpu = ThreadCpuSeconds(t->thread.native_handle()) - cpuStart;
+    long wakes = WakeUps("acq-live") - wakeStart;
+    hv::g_run.store(false);
+    hv::ReleaseThread(t);
+    state.counters["core_pct"] = 100 * cpu / seconds;
+    state.counters["wakeups_per_s"] = wakes / seconds;
+  }
+}
+
+// Reference: the former reader on the same live-paced stream, in this run: a
+// wait of up to 100 ms for any byte, then a receive of at most 1024 bytes, into
+// the same feed and conduit.
+void BM_ReferenceFormerReceiveLive(benchmark::State& state) {
+  for (auto _ : state) {
+    Prepare();
+    const uint64_t bytes = static_cast<uint64_t>(kLiveSeconds * kLiveBytesPerSecond);
+    Sender sender(bytes, true);
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(5041);
+    inet_pton(AF_INET, kAddress, &a.sin_addr);
+    if (!sender.ok() || connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      state.SkipWithError("cannot connect on the loopback address");
+      close(s);
+      return;
+    }
+    std::atomic<double> cpu{0}, seconds{1};
+    std::atomic<long> wakes{0};
+    std::thread reader([&] {
+      pthread_setname_np(pthread_self(), "acq-former");
+      hv::SampleFeed feed(&hv::conduit1);
+      feed.Start(hv::MakeWaveFormat(250000, 1, 2, 16));
+      uint8_t buffer[1024];
+      timespec c0{}, c1{};
+      long w0 = -1;
+      auto t0 = std::chrono::steady_clock::now();
+      for (;;) {
+        pollfd p{s, POLLIN, 0};
+        if (poll(&p, 1, 100) < 0) break;
+        ssize_t n = recv(s, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        if (w0 < 0) {
+          clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+          w0 = WakeUps("acq-former");
+          t0 = std::chrono::steady_clock::now();
+        }
+        feed.Deliver(buffer, static_cast<uint32_t>(n), false, false);
+      }
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+      seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      cpu = (c1.tv_sec - c0.tv_sec) + (c1.tv_nsec - c0.tv_nsec) * 1e-9;
+      wakes = WakeUps("acq-former") - w0;
+    });
+    std::vector<uint8_t> sink(1 << 16);
+    std::atomic<bool> done{false};
+    std::thread drain([&] {
+      while (!done.load()) {
+        hv::conduit1.WaitReadable(10);
+        uint32_t n = 0;
+        if (hv::conduit1.Read(std::min<uint32_t>(hv::conduit1.Available(), sink.size()), sink.data(), &n) ==
+            hv::kStatusNotInitialized)
+          hv::conduit1.TakeFormat();
+      }
+    });
+    reader.join();
+    done = true;
+    drain.join();
+    close(s);
+    state.counters["core_pct"] = 100 * cpu / seconds;
+    state.counters["wakeups_per_s"] = wakes / seconds;
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_AcquisitionNetworkMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceBareReceiveMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AcquisitionEzusbMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AcquisitionNetworkLive)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceFormerReceiveLive)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -79,7 +79,9 @@ WaveFormat* Conduit::TakeFormat() {
     currentBlock_.store(pending_->blockAlign, std::memory_order_relaxed);
     delete pending_;
     pending_ = nullptr;
-    pendingBlock_.store(0, std::memory_order_relaxed);
+    // Release pairs with the writer's acquire load: a writer that sees no
+    // pending block sees the current block that replaced it.
+    pendingBlock_.store(0, std::memory_order_release);
     mark_.store(-1, std::memory_order_release);
   }
   return current_;
@@ -99,7 +101,11 @@ uint32_t Conduit::Space(int64_t* space) const {
   // Acquire pairs with the reader's release store of its position.
   uint32_t read = readPos_.load(std::memory_order_acquire);
   uint32_t write = writePos_.load(std::memory_order_relaxed);
-  if (space) *space = SpaceFor(read, write, currentBlock_.load(std::memory_order_relaxed));
+  // The same block size Write keeps free: the announced one while a format is
+  // pending, so a caller that offers whole frames of it gets them all taken.
+  uint32_t block = pendingBlock_.load(std::memory_order_acquire);
+  if (block == 0) block = currentBlock_.load(std::memory_order_relaxed);
+  if (space) *space = SpaceFor(read, write, block);
   return kStatusOk;
 }
 
@@ -107,7 +113,7 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   if (accepted) *accepted = 0;
   if (!IsCreated()) return kStatusNotInitialized;
   if (count && !bytes) return kStatusBadArgument;
-  uint32_t block = pendingBlock_.load(std::memory_order_relaxed);
+  uint32_t block = pendingBlock_.load(std::memory_order_acquire);
   if (block == 0) block = currentBlock_.load(std::memory_order_relaxed);
   // Acquire pairs with the reader's release store: the bytes it freed are no longer read.
   uint32_t read = readPos_.load(std::memory_order_acquire);

@@ -64,7 +64,8 @@ class Conduit {
   // Reader: the format in force at the read position, nothing taken (none if
   // the conduit was never created).
   const WaveFormat* CurrentFormat() const { return current_; }
-  // Free space for the writer, using the current format's block size.
+  // Free space for the writer: what Write would accept now (it keeps one block
+  // of the pending format, or else of the current one, free).
   uint32_t Space(int64_t* space) const;
   // Accepts min(count, space) bytes; never blocks or overwrites unread bytes.
   uint32_t Write(uint32_t count, const void* bytes, uint32_t* accepted);

@@ -3,8 +3,20 @@
 // in that order), identifies the model from its product text and moves every
 // block it delivers into conduit1. Recovers by itself from the loss of the
 // receiver, a change of the device name, power save and playback.
+//
+// A receiver that keeps dropping (connections lost before they deliver for a
+// second) is opened again after growing pauses (ReconnectBackoff) and said to
+// be dropping once per streak; every loss posts the not-found notice, and the
+// found notice follows again once samples flow.
+//
+// A network receiver is read in receives of all the socket holds (up to
+// kNetReceiveBytes), waking for about kNetWakeMs of the stream at a time; a USB
+// receiver in reads of about kUsbWakeMs of its stream (1024 bytes at least),
+// three kept outstanding.
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/worker_routines.h"
 #include "core/runtime.h"
@@ -15,6 +27,7 @@
 #include "devices/mrw_interface.h"
 #include "devices/net_interface.h"
 #include "devices/receiver_ids.h"
+#include "devices/reconnect_backoff.h"
 #include "devices/sample_feed.h"
 #include "ui/toolkit/xs.h"
 
@@ -22,11 +35,18 @@ namespace hv {
 
 namespace {
 
-constexpr uint32_t kBlockBytes = 1024;   // one read from the receiver: 512 samples
-constexpr uint32_t kRecordBytes = 2048;  // room of each request record
+constexpr uint32_t kUsbReadUnit = 1024;   // USB reads are whole multiples of this (512 samples)
+constexpr uint32_t kUsbWakeMs = 8;        // the stream gathered by one USB read (latency bound)
+constexpr uint32_t kRecordBytes = 16384;  // room of each request record: the largest read
 constexpr int kRecords = 4;              // ring of request records, three kept outstanding
 constexpr int kCompletionWaitMs = 100;   // a USB block later than this is the loss of the receiver
 constexpr int kTextChars = 64;           // identification texts, terminator included
+constexpr uint32_t kNetReceiveBytes = 65536;  // most taken from the socket in one receive
+constexpr uint32_t kNetWakeMs = 8;            // the stream gathered per wake-up (latency bound)
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 struct RequestRecord {
   EzusbCompletion completion;  // event and byte count of an EZ-USB read
@@ -51,17 +71,20 @@ class Acquisition {
       if (ezOpen_) CloseEzusb();
       else if (usbOpen_) CloseLibusb();
       else if (netOpen_) CloseNetwork();
+      backoff_.Reset();
       // Power save lasts minutes to hours: look at the switch 20 times a second.
       SleepSeconds(0.05);
       return;
     }
     if (!ezOpen_ && !usbOpen_ && !netOpen_) {
+      if (WaitingToReopen()) return;
       OpenReceiver();
       return;
     }
     std::string name = g_deviceName.Get();
     if (name != openedName_) {
       CloseAll();
+      backoff_.Reset();
       openedName_ = name;
       return;
     }
@@ -73,6 +96,37 @@ class Acquisition {
   void End() { CloseAll(); }
 
  private:
+  // In a streak of drops, the pause before the next open: sleeps a slice of it
+  // (at most a second, so power save and the run flag are seen) and returns
+  // true while it lasts. Another device name ends the pause and the streak.
+  bool WaitingToReopen() {
+    if (!backoff_.InStreak()) return false;
+    if (g_deviceName.Get() != streakName_) {
+      backoff_.Reset();
+      return false;
+    }
+    double left = reopenAt_ - SteadySeconds();
+    if (left <= 0) return false;
+    SleepWhileRunning(left < 1.0 ? left : 1.0);
+    return true;
+  }
+
+  // A connection ended by the receiver, not by us. `reason` says how.
+  void ConnectionLost(const char* reason) {
+    feed_.EndOverrunStreak();
+    bool delivered = backoff_.HasDelivered();
+    reopenAt_ = backoff_.Lost(SteadySeconds());
+    int drops = backoff_.drops();
+    if (drops == 1) {
+      StatusPrint("receiver lost (%s%s): reconnecting", reason, delivered ? "" : ", before any samples");
+      Notice(false, "");
+    } else if (drops == 2) {
+      StatusPrint("receiver keeps dropping the connection (%s): reconnecting after %.0f s, then waiting longer each "
+                  "time, up to %.0f s, until it delivers samples",
+                  reason, ReconnectBackoff::PauseAfter(2), ReconnectBackoff::kLongestPauseSeconds);
+    }
+  }
+
   void OpenReceiver() {
     std::string name = g_deviceName.Get();
     char manufacturer[kTextChars] = {}, product[kTextChars] = {};
@@ -99,14 +153,28 @@ class Acquisition {
     }
     g_manufacturerText.Set(manufacturer);
     g_productText.Set(product);
-    Notice(true, product);
+    product_ = product;
+    streakName_ = name;
+    backoff_.Opened(SteadySeconds());
+    // In a streak of drops the receiver counts as found again only once it delivers.
+    if (!backoff_.InStreak()) Notice(true, product);
 
     ReceiverModel model = LookUpReceiverModel(product);
     g_deviceSampleRate.store(model.sampleRate, std::memory_order_relaxed);
     g_deviceChannels.store(model.channels, std::memory_order_relaxed);
     g_receiverLevelOffset.store(ReceiverLevelOffset(product), std::memory_order_relaxed);
     uint16_t block = static_cast<uint16_t>(2 * model.channels);
-    feed_.Start(MakeWaveFormat(static_cast<uint32_t>(model.sampleRate), static_cast<uint16_t>(model.channels), block, 16));
+    WaveFormat format =
+        MakeWaveFormat(static_cast<uint32_t>(model.sampleRate), static_cast<uint16_t>(model.channels), block, 16);
+    feed_.Start(format);
+    uint64_t usbRead = uint64_t{format.avgBytesPerSec} * kUsbWakeMs / 1000;
+    usbRead = (usbRead + kUsbReadUnit - 1) / kUsbReadUnit * kUsbReadUnit;
+    usbRead_ = static_cast<uint32_t>(usbRead < kUsbReadUnit ? kUsbReadUnit : usbRead < kRecordBytes ? usbRead : kRecordBytes);
+    if (netOpen_) {
+      uint64_t wake = uint64_t{format.avgBytesPerSec} * kNetWakeMs / 1000;
+      wake -= wake % block;
+      net_.setWakeBytes(static_cast<int>(wake < block ? block : wake < kNetReceiveBytes / 2 ? wake : kNetReceiveBytes / 2));
+    }
     next_ = 0;
   }
 
@@ -124,14 +192,14 @@ class Acquisition {
     switch (state_) {
       case kEzusbStart: {
         int issued = 0;
-        while (issued < 3 && ez_.asyncBulkRead(records_[issued].buffer, kBlockBytes, &records_[issued].completion))
+        while (issued < 3 && ez_.asyncBulkRead(records_[issued].buffer, usbRead_, &records_[issued].completion))
           ++issued;
         next_ = issued;
         state_ = issued == 3 ? kEzusbRun : kEzusbLost;
         break;
       }
       case kEzusbRun: {
-        if (!ez_.asyncBulkRead(records_[next_].buffer, kBlockBytes, &records_[next_].completion)) {
+        if (!ez_.asyncBulkRead(records_[next_].buffer, usbRead_, &records_[next_].completion)) {
           state_ = kEzusbLost;
           break;
         }
@@ -147,6 +215,7 @@ class Acquisition {
         break;
       }
       case kEzusbLost:
+        ConnectionLost("no block within 100 ms, or a read failed");
         CloseEzusb();
         state_ = kEzusbStart;
         break;
@@ -155,8 +224,8 @@ class Acquisition {
         for (; submitted < 3; ++submitted) {
           RequestRecord& r = records_[submitted];
           if (!r.context && !usb_.setupRequest(&r.context, kReceiverBulkInEndpoint)) break;
-          if (!usb_.submitRequest(r.context, reinterpret_cast<char*>(r.buffer), kBlockBytes)) break;
-          r.count = kBlockBytes;
+          if (!usb_.submitRequest(r.context, reinterpret_cast<char*>(r.buffer), usbRead_)) break;
+          r.count = usbRead_;
         }
         if (submitted == 3 && !records_[3].context) usb_.setupRequest(&records_[3].context, kReceiverBulkInEndpoint);
         next_ = submitted;
@@ -165,7 +234,7 @@ class Acquisition {
       }
       case kLibusbRun: {
         RequestRecord& issue = records_[next_];
-        if (!issue.context || !usb_.submitRequest(issue.context, reinterpret_cast<char*>(issue.buffer), kBlockBytes)) {
+        if (!issue.context || !usb_.submitRequest(issue.context, reinterpret_cast<char*>(issue.buffer), usbRead_)) {
           state_ = kLibusbLost;
           break;
         }
@@ -182,18 +251,17 @@ class Acquisition {
         break;
       }
       case kLibusbLost:
+        ConnectionLost("no block within 100 ms, or a request failed");
         CloseLibusb();
         state_ = kLibusbStart;
         break;
       case kNetStart:
       case kNetRun: {
-        RequestRecord& r = records_[next_];
-        int size = static_cast<int>(kBlockBytes);
+        if (netBuffer_.empty()) netBuffer_.resize(kNetReceiveBytes);
+        int size = static_cast<int>(netBuffer_.size());
         int count = 0;
-        if (net_.receive(r.buffer, size, &count)) {
-          r.count = static_cast<uint32_t>(count);
-          Deliver(r.buffer, r.count, false);
-          next_ = (next_ + 1) % kRecords;
+        if (net_.receive(netBuffer_.data(), size, &count)) {
+          Deliver(netBuffer_.data(), static_cast<uint32_t>(count), false);
           state_ = kNetRun;
         } else if (net_.lost()) {
           state_ = kNetLost;
@@ -201,6 +269,7 @@ class Acquisition {
         break;
       }
       case kNetLost:
+        ConnectionLost(net_.lostReason());
         CloseNetwork();
         state_ = kNetStart;
         break;
@@ -212,10 +281,16 @@ class Acquisition {
 
   void Deliver(const uint8_t* bytes, uint32_t count, bool usb) {
     if (count == 0) return;
+    if (!backoff_.Healthy()) {
+      if (backoff_.InStreak() && !backoff_.HasDelivered()) Notice(true, product_);
+      if (backoff_.Delivered(SteadySeconds()) && backoff_.EndedStreak() > 1)
+        StatusPrint("receiver delivers again after %d dropped connections", backoff_.EndedStreak());
+    }
     feed_.Deliver(bytes, count, usb, g_playbackActive.load(std::memory_order_relaxed));
   }
 
   void CloseEzusb() {
+    feed_.EndOverrunStreak();
     // The driver completes every outstanding read as failed before the close returns.
     ez_.close();
     ezOpen_ = false;
@@ -224,6 +299,7 @@ class Acquisition {
   // Every libusb close reaps and frees what is outstanding first, so no request
   // survives its device or writes into a record after the close.
   void CloseLibusb() {
+    feed_.EndOverrunStreak();
     for (RequestRecord& r : records_) {
       if (!r.context) continue;
       usb_.reapRequest(r.context, kCompletionWaitMs);
@@ -235,6 +311,7 @@ class Acquisition {
   }
 
   void CloseNetwork() {
+    feed_.EndOverrunStreak();
     net_.close();
     netOpen_ = false;
   }
@@ -252,9 +329,15 @@ class Acquisition {
   std::string openedName_;
   int state_ = kEzusbStart;
   int next_ = 0;
+  uint32_t usbRead_ = kUsbReadUnit;  // bytes of each USB read, by the receiver's stream rate
   SampleFeed feed_;
   RequestRecord records_[kRecords];
+  std::vector<uint8_t> netBuffer_;
   std::string lastLine_;
+  std::string product_;      // product text of the receiver open now
+  ReconnectBackoff backoff_;
+  double reopenAt_ = 0;      // steady seconds: in a streak, no open before this
+  std::string streakName_;   // the device name last opened: the one a streak is about
 };
 
 }  // namespace

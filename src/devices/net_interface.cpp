@@ -54,6 +54,8 @@ bool NetInterface::open(const char* deviceName) {
   if (address.empty() || address.size() > 511) return false;
   close();
   lost_ = false;
+  lostReason_ = "";
+  coalescing_ = false;
   socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (socket_ < 0) {
     std::printf("Client: socket() - Error at socket(): %ld\n", static_cast<long>(errno));
@@ -93,29 +95,52 @@ bool NetInterface::getString(int index, char* dest, int size) {
   return true;
 }
 
+void NetInterface::markLost(const char* reason) {
+  lost_ = true;
+  lostReason_ = reason;
+}
+
+bool NetInterface::setCoalescing(bool on) {
+  int bytes = on ? wakeBytes_ : 1;
+  if (setsockopt(socket_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) != 0) return false;
+  coalescing_ = on;
+  return true;
+}
+
 bool NetInterface::receive(void* dest, int& size, int* count) {
   if (count) *count = 0;
   if (socket_ < 0 || !dest || size <= 0) {
-    lost_ = socket_ < 0;
+    if (socket_ < 0) markLost("not connected");
     return false;
   }
+  if (coalescing_ && wakeBytes_ <= 1) setCoalescing(false);
   pollfd p{socket_, POLLIN, 0};
-  int r = poll(&p, 1, kNetPollMs);
+  int r = poll(&p, 1, coalescing_ ? kNetCoalesceMs : kNetPollMs);
   if (r < 0 && errno != EINTR) {
-    lost_ = true;
+    markLost("the connection failed");
     return false;
   }
-  if (r <= 0) {
+  // Coalescing and the wait ended short of the wake amount: take what came.
+  if (r == 0 && !coalescing_) {
     auto silent = std::chrono::steady_clock::now() - lastData_;
-    if (silent > std::chrono::milliseconds(kNetSilenceLimitMs)) lost_ = true;
+    if (silent > std::chrono::milliseconds(kNetSilenceLimitMs)) markLost("no data for 2 s");
     return false;
   }
-  ssize_t n = recv(socket_, dest, static_cast<size_t>(size), 0);
-  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
-  if (n <= 0) {
-    lost_ = true;  // closed by the receiver, or failed
+  ssize_t n = r < 0 ? -1 : recv(socket_, dest, static_cast<size_t>(size), MSG_DONTWAIT);
+  if (n < 0 && (r < 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+    // Nothing arrived during a coalescing wait: the stream paused; wake on the first byte again.
+    if (coalescing_ && r == 0) setCoalescing(false);
     return false;
   }
+  if (n == 0) {
+    markLost("the receiver closed the connection");
+    return false;
+  }
+  if (n < 0) {
+    markLost("the connection failed");
+    return false;
+  }
+  if (!coalescing_ && wakeBytes_ > 1) setCoalescing(true);
   lastData_ = std::chrono::steady_clock::now();
   if (count) *count = static_cast<int>(n);
   return true;

@@ -7,9 +7,20 @@
 namespace hv {
 
 void SampleFeed::Start(const WaveFormat& format) {
+  EndOverrunStreak();
   format_ = format;
   announce_ = true;
   carry_ = 0;
+}
+
+void SampleFeed::EndOverrunStreak() {
+  if (!overrunStreak_) return;
+  overrunStreak_ = false;
+  uint32_t block = format_.blockAlign ? format_.blockAlign : 2;
+  DiagPrint("Conduit1 overrun ended: %llu bytes (%llu frames) from the receiver were lost\n",
+            static_cast<unsigned long long>(streakLost_), static_cast<unsigned long long>(streakLost_ / block));
+  streakLost_ = 0;
+  keptUp_ = 0;
 }
 
 void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary, bool dropping) {
@@ -31,17 +42,31 @@ void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary
       conduit_->AnnounceFormat(format_);
       announce_ = false;
     }
+    // The conduit measures its space with the block size its next write will
+    // use (the announced one), so the offer is whole frames of this format.
     int64_t space = 0;
     conduit_->Space(&space);
     uint32_t offer = space < whole ? static_cast<uint32_t>(space - space % block) : whole;
     uint32_t accepted = 0;
     if (offer) conduit_->Write(offer, staging_.data(), &accepted);
     written += accepted;
-    dropped += whole - accepted;
-    // The chain fell behind the receiver: said once per streak of losses.
-    if (accepted < whole && !overrunStreak_)
-      DiagPrint("Conduit1 overrun: samples from the receiver were lost\n");
-    overrunStreak_ = accepted < whole;
+    uint32_t lost = whole - accepted;
+    dropped += lost;
+    if (lost) {
+      // The chain fell behind the receiver: said once per streak of losses.
+      if (!overrunStreak_) {
+        DiagPrint("Conduit1 overrun: samples from the receiver are being lost\n");
+        overrunStreak_ = true;
+        ++overrunStreaks;
+      }
+      streakLost_ += lost;
+      overrunLost += lost;
+      keptUp_ = 0;
+    } else if (overrunStreak_) {
+      keptUp_ += accepted;
+      uint64_t second = format_.avgBytesPerSec ? format_.avgBytesPerSec : 500000;
+      if (keptUp_ >= second) EndOverrunStreak();
+    }
   }
   if (rest) std::memmove(staging_.data(), staging_.data() + whole, rest);
   carry_ = rest;

@@ -6,6 +6,12 @@
 // network passes bytes as they arrive; a USB transfer may come up short), so
 // the feed keeps the stream frame-aligned: it writes or drops whole frames only
 // and carries a split frame's leading bytes over to the next delivery.
+//
+// A full conduit1 loses samples. The loss is reported once per streak on the
+// diagnostic output, and again when the streak ends, with the bytes lost: a
+// streak ends once a second of the stream has been taken in full after the
+// last loss (or when the stream ends), so a chain that keeps up only now and
+// then does not turn every delivery into a report.
 // Runs on the acquisition thread.
 #pragma once
 
@@ -22,6 +28,7 @@ class SampleFeed {
   explicit SampleFeed(Conduit* conduit) : conduit_(conduit) {}
 
   // A new stream: its format (announced before the next write) and no carry.
+  // An overrun streak of the previous stream is reported as ended.
   void Start(const WaveFormat& format);
   // Announces the format again before the next write (after playback).
   void RequestAnnounce() { announce_ = true; }
@@ -32,9 +39,16 @@ class SampleFeed {
   // the announce flag; `offsetBinary` converts USB samples.
   void Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary, bool dropping);
 
+  // The stream stopped (receiver lost or closed): an overrun streak in
+  // progress is reported as ended with its count.
+  void EndOverrunStreak();
+  bool InOverrunStreak() const { return overrunStreak_; }
+
   // Counters for tests and diagnostics.
-  uint64_t written = 0;   // bytes accepted by the conduit
-  uint64_t dropped = 0;   // bytes dropped (playback or a full conduit)
+  uint64_t written = 0;    // bytes accepted by the conduit
+  uint64_t dropped = 0;    // bytes dropped (playback or a full conduit)
+  uint64_t overrunLost = 0;     // bytes lost to a full conduit
+  uint64_t overrunStreaks = 0;  // streaks of such losses begun
 
  private:
   Conduit* conduit_;
@@ -42,7 +56,9 @@ class SampleFeed {
   bool announce_ = true;
   std::vector<uint8_t> staging_;
   uint32_t carry_ = 0;  // leading bytes of a split frame at the start of staging_
-  bool overrunStreak_ = false;  // the last delivery did not fit (reported once per streak)
+  bool overrunStreak_ = false;  // losses since the streak's first report
+  uint64_t streakLost_ = 0;     // bytes lost in the current streak
+  uint64_t keptUp_ = 0;         // bytes taken in full since the streak's last loss
 };
 
 }  // namespace hv

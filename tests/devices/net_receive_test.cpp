@@ -1,0 +1,112 @@
+// How the network interface gathers the stream: everything waiting in one
+// receive, a wake-up for a useful amount while the stream flows, never a
+// sample held longer than the coalescing bound, and a quiet wait once the
+// stream pauses. The peer is a socket in this test on 127.0.4.4.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "core/station_state.h"
+#include "devices/net_interface.h"
+
+namespace hv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class NetReceive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(kNetReceiverPort);
+    inet_pton(AF_INET, "127.0.4.4", &a.sin_addr);
+    ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener_, 1), 0);
+    g_run.store(true);
+    testing::internal::CaptureStdout();
+    bool opened = net_.open("IP127.0.4.4");
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(opened);
+    peer_ = accept(listener_, nullptr, nullptr);
+    ASSERT_GE(peer_, 0);
+  }
+  void TearDown() override {
+    net_.close();
+    if (peer_ >= 0) close(peer_);
+    close(listener_);
+  }
+  void Send(size_t n) {
+    std::vector<uint8_t> bytes(n);
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(sent_++);
+    ASSERT_EQ(write(peer_, bytes.data(), n), static_cast<ssize_t>(n));
+  }
+  // One receive: the bytes it returned (checked to continue the stream) and how long it took.
+  int Receive(double* ms = nullptr) {
+    int size = static_cast<int>(buffer_.size()), count = 0;
+    auto t0 = Clock::now();
+    net_.receive(buffer_.data(), size, &count);
+    if (ms) *ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    for (int i = 0; i < count; ++i) EXPECT_EQ(buffer_[i], static_cast<uint8_t>(received_++));
+    return count;
+  }
+
+  NetInterface net_;
+  int listener_ = -1, peer_ = -1;
+  std::vector<uint8_t> buffer_ = std::vector<uint8_t>(65536);
+  size_t sent_ = 0, received_ = 0;
+};
+
+TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanTheBound) {
+  net_.setWakeBytes(4000);
+  Send(3);
+  EXPECT_EQ(Receive(), 3);  // the stream starts: the first byte wakes it
+  Send(30000);
+  usleep(20000);
+  EXPECT_EQ(Receive(), 30000);  // all that waited, in one receive
+  // Flowing: less than the wake amount comes out after the coalescing bound, not later.
+  Send(100);
+  double ms = 0;
+  EXPECT_EQ(Receive(&ms), 100);
+  EXPECT_GE(ms, kNetCoalesceMs - 2);
+  EXPECT_LT(ms, kNetPollMs - 10);
+  Send(4000);
+  EXPECT_EQ(Receive(&ms), 4000);
+  // Nothing comes: the stream paused; the interface then waits a whole poll
+  // interval per receive, not the short coalescing one.
+  EXPECT_EQ(Receive(&ms), 0);
+  EXPECT_EQ(Receive(&ms), 0);
+  EXPECT_GE(ms, kNetPollMs - 10);
+  EXPECT_FALSE(net_.lost());
+  // And the first byte after the pause wakes it at once.
+  Send(1);
+  EXPECT_EQ(Receive(&ms), 1);
+  EXPECT_LT(ms, kNetPollMs / 2);
+  EXPECT_EQ(received_, sent_);
+}
+
+TEST_F(NetReceive, HangUpWhileCoalescingIsLossWithItsReason) {
+  net_.setWakeBytes(4000);
+  Send(10);
+  EXPECT_EQ(Receive(), 10);
+  Send(50);
+  close(peer_);
+  peer_ = -1;
+  int total = 0;
+  for (int i = 0; i < 5 && !net_.lost(); ++i) total += Receive();
+  EXPECT_EQ(total, 50);  // what came before the end is delivered first
+  EXPECT_TRUE(net_.lost());
+  EXPECT_STREQ(net_.lostReason(), "the receiver closed the connection");
+}
+
+}  // namespace
+}  // namespace hv

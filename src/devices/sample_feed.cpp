@@ -1,10 +1,21 @@
 #include "devices/sample_feed.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "core/runtime.h"
 
 namespace hv {
+
+namespace {
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+SampleFeed::SampleFeed(Conduit* conduit) : conduit_(conduit), now_(SteadySeconds) {}
 
 void SampleFeed::Start(const WaveFormat& format) {
   EndOverrunStreak();
@@ -20,7 +31,6 @@ void SampleFeed::EndOverrunStreak() {
   DiagPrint("Conduit1 overrun ended: %llu bytes (%llu frames) from the receiver were lost\n",
             static_cast<unsigned long long>(streakLost_), static_cast<unsigned long long>(streakLost_ / block));
   streakLost_ = 0;
-  keptUp_ = 0;
 }
 
 void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary, bool dropping) {
@@ -61,11 +71,9 @@ void SampleFeed::Deliver(const uint8_t* bytes, uint32_t count, bool offsetBinary
       }
       streakLost_ += lost;
       overrunLost += lost;
-      keptUp_ = 0;
-    } else if (overrunStreak_) {
-      keptUp_ += accepted;
-      uint64_t second = format_.avgBytesPerSec ? format_.avgBytesPerSec : 500000;
-      if (keptUp_ >= second) EndOverrunStreak();
+      lastLoss_ = now_();
+    } else if (overrunStreak_ && now_() - lastLoss_ >= kOverrunQuietSeconds) {
+      EndOverrunStreak();
     }
   }
   if (rest) std::memmove(staging_.data(), staging_.data() + whole, rest);

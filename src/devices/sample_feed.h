@@ -9,9 +9,10 @@
 //
 // A full conduit1 loses samples. The loss is reported once per streak on the
 // diagnostic output, and again when the streak ends, with the bytes lost: a
-// streak ends once a second of the stream has been taken in full after the
+// streak ends with the first delivery taken in full a second or more after the
 // last loss (or when the stream ends), so a chain that keeps up only now and
-// then does not turn every delivery into a report.
+// then, or a reader that empties the conduit in one go now and then, does not
+// turn every delivery into a report.
 // Runs on the acquisition thread.
 #pragma once
 
@@ -25,7 +26,11 @@ namespace hv {
 
 class SampleFeed {
  public:
-  explicit SampleFeed(Conduit* conduit) : conduit_(conduit) {}
+  static constexpr double kOverrunQuietSeconds = 1.0;
+
+  explicit SampleFeed(Conduit* conduit);
+  // The clock of overrun streaks (seconds, steady); tests drive their own.
+  void SetClock(double (*now)()) { now_ = now; }
 
   // A new stream: its format (announced before the next write) and no carry.
   // An overrun streak of the previous stream is reported as ended.
@@ -58,7 +63,8 @@ class SampleFeed {
   uint32_t carry_ = 0;  // leading bytes of a split frame at the start of staging_
   bool overrunStreak_ = false;  // losses since the streak's first report
   uint64_t streakLost_ = 0;     // bytes lost in the current streak
-  uint64_t keptUp_ = 0;         // bytes taken in full since the streak's last loss
+  double lastLoss_ = 0;         // when the streak last lost bytes
+  double (*now_)();
 };
 
 }  // namespace hv

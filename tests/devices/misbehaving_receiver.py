@@ -19,6 +19,7 @@ address, mode = sys.argv[1], sys.argv[2]
 seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 1.5
 
 listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 listener.bind((address, 5041))
 listener.listen(8)
 print("listening", flush=True)

@@ -67,14 +67,18 @@ TEST(SampleFeedFormatChange, MoreChannelsAnnouncedNearlyFullHandOverWholeFrames)
   }
 }
 
+double g_now = 0;
+double FakeNow() { return g_now; }
+
 // A chain that keeps up only now and then: one report when the losses begin,
-// one when a second of the stream has been taken in full again, with the count
-// of bytes lost; a later run of losses is a new streak.
+// one when a delivery is taken in full a second after the last loss, with the
+// count of bytes lost; a later run of losses is a new streak.
 TEST(SampleFeedOverrun, ReportedOncePerStreakWithTheBytesLostWhenItEnds) {
-  WaveFormat format = MakeWaveFormat(4000, 1, 2, 16);  // a second of the stream: 8000 bytes
+  WaveFormat format = MakeWaveFormat(4000, 1, 2, 16);
   Conduit conduit;
   ASSERT_EQ(conduit.Create(4096, &format), kStatusOk);  // holds 4094 bytes at most
   SampleFeed feed(&conduit);
+  feed.SetClock(FakeNow);
   feed.Start(format);
   test::Drained drained;
   std::vector<uint8_t> block(1000, 0);
@@ -83,9 +87,11 @@ TEST(SampleFeedOverrun, ReportedOncePerStreakWithTheBytesLostWhenItEnds) {
   };
 
   testing::internal::CaptureStderr();
+  g_now = 100;
   deliver(4);
   EXPECT_FALSE(feed.InOverrunStreak());
   for (int round = 0; round < 50; ++round) {  // the chain catches up now and then
+    g_now += 0.3;
     test::DrainConduit(conduit, drained);
     deliver(4);  // taken in full
     deliver(1);  // 94 bytes taken, 906 lost
@@ -93,16 +99,18 @@ TEST(SampleFeedOverrun, ReportedOncePerStreakWithTheBytesLostWhenItEnds) {
   EXPECT_TRUE(feed.InOverrunStreak());
   const uint64_t lost = feed.overrunLost;
   EXPECT_EQ(lost, 50u * 906u);
+  g_now += 0.99;
   test::DrainConduit(conduit, drained);
-  deliver(4);  // half a second taken in full: the streak goes on
+  deliver(4);  // taken in full, but within a second of the last loss: the streak goes on
   EXPECT_TRUE(feed.InOverrunStreak());
+  g_now += 0.02;
   test::DrainConduit(conduit, drained);
-  deliver(4);  // a whole second: it ends
+  deliver(1);  // a second after it: the streak ends
   EXPECT_FALSE(feed.InOverrunStreak());
   std::string first = testing::internal::GetCapturedStderr();
   EXPECT_EQ(Count(first, "Conduit1 overrun"), 2u) << first;
   EXPECT_EQ(Count(first, "Conduit1 overrun ended: " + std::to_string(lost) + " bytes ("), 1u) << first;
-  EXPECT_EQ(feed.written + feed.dropped, 4000u + 50u * 5000u + 8000u);
+  EXPECT_EQ(feed.written + feed.dropped, 4000u + 50u * 5000u + 5000u);
   EXPECT_EQ(feed.dropped, lost);
 
   // A new streak, ended by the end of the stream (the receiver was lost).

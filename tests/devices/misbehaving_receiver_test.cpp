@@ -18,6 +18,7 @@
 #include "recording/recording_files.h"
 #include "station_child.h"
 #include "support/files.h"
+#include "support/simulator.h"
 
 namespace hv {
 namespace {
@@ -46,6 +47,8 @@ class MisbehavingReceiver : public ::testing::Test {
   }
   std::unique_ptr<Child> StartReceiver(const std::string& address, const std::string& mode,
                                        const std::string& seconds = "1.5") {
+    // The station must hear this script, not something left listening there.
+    EXPECT_FALSE(testutil::SomethingListensOn(address)) << "something already listens on " << address;
     auto r = std::make_unique<Child>(
         std::vector<std::string>{"/usr/bin/python3", HALVANE_TEST_DIR "/misbehaving_receiver.py", address, mode, seconds},
         dir / ("receiver-" + mode));
@@ -81,10 +84,10 @@ class MisbehavingReceiver : public ::testing::Test {
     EXPECT_GE(longest, least) << testutil::ReadText(station.out);
   }
   std::unique_ptr<Child> StartSim(const std::string& address) {
-    auto sim = std::make_unique<Child>(std::vector<std::string>{HALVANE_SIM_BIN, "--bind", address, "--signal", "counter"},
-                                       dir / "sim.out");
-    EXPECT_TRUE(sim->WaitFor("listening", 3000)) << "the simulator did not start";
-    return sim;
+    std::string error;
+    pid_t pid = testutil::StartSimulator(HALVANE_SIM_BIN, address, {"--signal", "counter"}, dir / "sim.out", &error);
+    EXPECT_GT(pid, 0) << error;
+    return std::make_unique<Child>(pid, dir / "sim.out");
   }
 
   TempFolder dir;

@@ -21,6 +21,8 @@ namespace hv {
 struct Child {
   Child(std::vector<std::string> argv, std::string outPath, std::string errPath = "")
       : out(std::move(outPath)), err(std::move(errPath)), pid(testutil::Spawn(std::move(argv), out, err)) {}
+  // One already started (pid) writing to `outPath`.
+  Child(pid_t started, std::string outPath) : out(std::move(outPath)), pid(started) {}
   ~Child() {
     if (pid > 0) kill(pid, SIGKILL), testutil::Wait(pid, 5);
   }

@@ -74,7 +74,7 @@ files=$(ls "$rec" | grep -E '^station_D[0-9]{8}T[0-9]{6}m[0-9]{3}\.wav$')
 for f in $files; do
   python3 "$HERE/../field/counter_check.py" "$rec/$f" >"$WORK/check" || fail "$f is not the sent sequence"
   samples=$(awk '{ s += $3 } END { print s + 0 }' "$WORK/check")
-  [ "$samples" -gt 500000 ] || fail "$f holds only $samples samples"
+  [ "$samples" -ge 250000 ] || fail "$f holds only $samples samples (less than 1 s of the 3 s recorded)"
   [ "$(wc -l <"$WORK/check")" -eq 1 ] || fail "$f is not one unbroken stretch: $(cat "$WORK/check")"
 done
 [ -s "$STATE/halvane/config/registry.json" ] || fail "settings not saved in the unit's config folder"

@@ -4,8 +4,8 @@
 // run: a bare loop of 1024-byte receives over the same connection, the least
 // any network reader must spend.
 //
-// Live: the same stream paced as a receiver sends it (a block every 2 ms, as
-// the simulator does), 10 s of it: the acquisition thread's share of one core
+// Live: the same stream paced as a receiver sends it (what is due every 1 ms,
+// as small segments as the simulator sends), 10 s of it: the acquisition thread's share of one core
 // and its wake-ups a second, beside the reference of a reader that polls and
 // takes 1024 bytes at a time into the same feed (the former way).
 #include <arpa/inet.h>
@@ -51,7 +51,7 @@ double ThreadCpuSeconds(pthread_t thread) {
 // fast as it reads. Runs on its own thread.
 class Sender {
  public:
-  // `paced`: at kLiveBytesPerSecond, what is due every 2 ms; otherwise as fast as it is read.
+  // `paced`: at kLiveBytesPerSecond, what is due every 1 ms; otherwise as fast as it is read.
   explicit Sender(uint64_t bytes, bool paced = false) : paced_(paced) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     int yes = 1;
@@ -81,7 +81,7 @@ class Sender {
     while (sent < bytes) {
       size_t n = std::min<uint64_t>(bytes - sent, chunk.size() * 2);
       if (paced_) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         uint64_t due = static_cast<uint64_t>(elapsed * kLiveBytesPerSecond) & ~uint64_t{1};
         if (due <= sent) continue;

@@ -3,22 +3,39 @@
 // call to standard output, or JSON lines with --json. A summary per file goes
 // to standard error as text, or to standard output as a JSON line with --json.
 // On a terminal a progress line shows on standard error.
+//
+// --picture DIR writes DIR/NAME.png for each recording NAME.wav: its
+// spectrogram with a box around each call found (start to end, lowest to
+// highest frequency); --picture-width sets its width in pixels.
+// --low-khz sets the lowest frequency searched for calls.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "calls/call_file.h"
+#include "calls/call_picture.h"
 #include "calls/call_report.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* kUsage = "usage: halvane-calls [--json] FILE|FOLDER...\n";
+const char* kUsage =
+    "usage: halvane-calls [--json] [--low-khz KHZ] [--picture DIR [--picture-width PIXELS]] FILE|FOLDER...\n";
+
+// A number from an option's value within [low, high]; false when it is none.
+bool OptionNumber(const char* text, double low, double high, double* out) {
+  char* end = nullptr;
+  double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v >= low && v <= high)) return false;
+  *out = v;
+  return true;
+}
 
 bool IsRecording(const fs::path& p) {
   std::string ext = p.extension().string();
@@ -54,15 +71,28 @@ bool CollectFiles(const std::vector<std::string>& args, std::vector<std::string>
 
 int main(int argc, char** argv) {
   bool json = false;
+  std::string pictureDir;
+  hv::SonoOptions pictureOptions;
+  hv::CallDetectorSettings settings;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    double value = 0;
     if (a == "--json") json = true;
+    else if (a == "--picture" && hasValue) pictureDir = argv[++i];
+    else if (a == "--picture-width" && hasValue && OptionNumber(argv[i + 1], 256, 16384, &value)) {
+      pictureOptions.width = int(value);
+      ++i;
+    } else if (a == "--low-khz" && hasValue && OptionNumber(argv[i + 1], 0, 250, &value)) {
+      settings.lowHz = float(value * 1000.0);
+      ++i;
+    }
     else if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (a.size() > 1 && a[0] == '-' && a != "--") {
-      std::fprintf(stderr, "halvane-calls: bad option %s\n%s", a.c_str(), kUsage);
+      std::fprintf(stderr, "halvane-calls: bad option or value %s\n%s", a.c_str(), kUsage);
       return 2;
     } else if (a == "--") {
       for (++i; i < argc; ++i) args.push_back(argv[i]);
@@ -89,7 +119,7 @@ int main(int argc, char** argv) {
     };
     hv::FileCalls result;
     std::string error;
-    bool read = hv::DetectFileCalls(path, hv::CallDetectorSettings{}, &result, &error, progress);
+    bool read = hv::DetectFileCalls(path, settings, &result, &error, progress);
     if (terminal) std::fputs("\r\033[K", stderr);
     if (!read) {
       std::fprintf(stderr, "halvane-calls: %s: %s\n", path.c_str(), error.c_str());
@@ -99,6 +129,13 @@ int main(int argc, char** argv) {
     for (const hv::CallMeasure& c : result.calls) {
       std::string line = json ? hv::CallJsonLine(path, c) : hv::CallCsvRow(path, c);
       std::printf("%s\n", line.c_str());
+    }
+    if (!pictureDir.empty()) {
+      const std::string png = (fs::path(pictureDir) / fs::path(path).stem()).string() + ".png";
+      if (!hv::WriteCallPicture(path, result.calls, png, pictureOptions, &error)) {
+        std::fprintf(stderr, "halvane-calls: %s: %s\n", png.c_str(), error.c_str());
+        ok = false;
+      }
     }
     std::string summary = hv::SummaryLine(result, json);
     std::fprintf(json ? stdout : stderr, "%s\n", summary.c_str());

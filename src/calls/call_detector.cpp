@@ -20,6 +20,16 @@ constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above st
 // steady tone spreads either side of its frequency.
 constexpr float kHalfLobeBins = 0.95f;
 constexpr float kEdgeDb = 15.0f;    // frames this close to the call's peak give its frequencies
+// Joining pieces: a track beginning this soon after a call ended, within
+// kJoinKHz of where the call's sweep leads, continues it.
+constexpr double kJoinMs = 2.5;
+constexpr float kJoinKHz = 4.0f;
+// Within this long after a call, a track kEchoDb weaker whose frequencies lie
+// inside the call's is its echo.
+constexpr double kEchoMs = 6.0;
+constexpr float kEchoDb = 6.0f;
+constexpr float kInsideKHz = 3.0f;
+constexpr float kHarmonicShare = 0.12f;  // a peak frequency within 12% of 2x or 1/2x: a harmonic
 
 float Ratio(float db) { return std::pow(10.0f, db / 10.0f); }
 }  // namespace
@@ -65,6 +75,8 @@ void CallDetector::Push(const float* samples, size_t count) {
 
 void CallDetector::Finish() {
   if (open_) CloseCall();
+  if (held_) calls_.push_back(heldPiece_.call);
+  held_ = false;
 }
 
 std::vector<CallMeasure> CallDetector::Take() {
@@ -119,6 +131,7 @@ CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float 
 void CallDetector::AnalyseFrame(const float* window) {
   fft_.PowerSpectrum(window, kWindow, power_, kBins);
   const uint64_t frame = frameCount_++;
+  ReleaseHeld(frame);
   if (frame < kWarmFrames) {
     UpdateFloor();
     return;
@@ -271,7 +284,71 @@ void CallDetector::CloseCall() {
   call.fCharHz = lastSolid->lowHz;
   call.fPeakHz = track[peak].hz;
   call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;
-  calls_.push_back(call);
+
+  Piece piece;
+  piece.call = call;
+  piece.startHz = firstSolid->hz;
+  piece.endHz = lastSolid->hz;
+  piece.peakPower = track[peak].power;
+  // The sweep's slope over the last few solid frames.
+  const TrackPoint* from = lastSolid;
+  for (int k = 0; k < 4 && from > firstSolid; ++k) --from;
+  if (lastSolid->frame > from->frame)
+    piece.endSlope = float((lastSolid->hz - from->hz) / (FrameTime(lastSolid->frame) - FrameTime(from->frame)));
+  Settle(piece);
+}
+
+// Joins a finished track to the call held back before it, or holds it as a
+// new call and reports the one held.
+void CallDetector::Settle(const Piece& piece) {
+  if (!held_) {
+    heldPiece_ = piece;
+    held_ = true;
+    return;
+  }
+  Piece& h = heldPiece_;
+  const double gapS = piece.call.startS - h.call.endS;
+  const float weakerDb = 10.0f * std::log10(h.peakPower / piece.peakPower);
+  const float inside = kInsideKHz * 1000.0f;
+  const bool within = piece.call.fMinHz >= h.call.fMinHz - inside && piece.call.fMaxHz <= h.call.fMaxHz + inside;
+  const float predicted = h.endHz + h.endSlope * float(std::max(gapS, 0.0));
+  const float ratio = piece.call.fPeakHz / std::max(h.call.fPeakHz, 1.0f);
+  const bool harmonic = std::abs(ratio - 2.0f) < 2.0f * kHarmonicShare || std::abs(ratio - 0.5f) < 0.5f * kHarmonicShare;
+  // A noisy slope may miss where a steady call goes on: its last frequency counts too.
+  const float offHz = std::min(std::abs(piece.startHz - predicted), std::abs(piece.startHz - h.endHz));
+  if (gapS * 1000.0 <= kJoinMs && offHz <= kJoinKHz * 1000.0f) {
+    // The same call going on after a faint stretch.
+    h.call.endS = piece.call.endS;
+    h.call.fMaxHz = std::max(h.call.fMaxHz, piece.call.fMaxHz);
+    h.call.fMinHz = std::min(h.call.fMinHz, piece.call.fMinHz);
+    h.call.fCharHz = piece.call.fCharHz;
+    h.endHz = piece.endHz;
+    h.endSlope = piece.endSlope;
+    if (piece.peakPower > h.peakPower) {
+      h.call.fPeakHz = piece.call.fPeakHz;
+      h.call.peakDb = piece.call.peakDb;
+      h.peakPower = piece.peakPower;
+    }
+  } else if (gapS * 1000.0 <= kJoinMs && harmonic) {
+    // A harmonic and its fundamental: one call, measured on the stronger.
+    if (piece.peakPower > h.peakPower) h = piece;
+  } else if (gapS * 1000.0 <= kEchoMs && weakerDb >= kEchoDb && within) {
+    // An echo: not counted.
+  } else {
+    calls_.push_back(h.call);
+    h = piece;
+  }
+}
+
+// Reports the call held back once nothing after it can still join it: no
+// track begun within kEchoMs of its end is open, and that time has passed.
+void CallDetector::ReleaseHeld(uint64_t frame) {
+  if (!held_) return;
+  const double until = heldPiece_.call.endS + kEchoMs / 1000.0;
+  if (FrameTime(frame) <= until) return;
+  if (open_ && FrameTime(track_.front().frame) <= until) return;
+  calls_.push_back(heldPiece_.call);
+  held_ = false;
 }
 
 }  // namespace hv

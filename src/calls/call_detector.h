@@ -15,6 +15,13 @@
 // was not mostly broadband (clicks, rain drops), and was shorter than
 // maxDurationMs (a steady insect tone is not a call).
 //
+// A call's pieces are put together before it is reported: a track that begins
+// within a few frames of the end of the call before it, where that call's
+// sweep leads, continues it (a faint call breaks up); a weaker track within
+// a few milliseconds whose frequencies lie inside the call's (its echo) or
+// near twice or half of them (a harmonic) is part of it and no new call.
+// So a call is reported a few milliseconds after it ends.
+//
 // Owned by one thread; not thread-safe.
 #pragma once
 
@@ -33,7 +40,7 @@ struct CallDetectorSettings {
   float minDurationMs = 0.75f;    // first to last frame of the call
   float maxDurationMs = 150.0f;   // longer ones are steady noise
   float maxGapMs = 0.5f;          // quieter stretches bridged inside a call
-  float lowHz = 12000.0f;         // the band searched (clipped to the Nyquist frequency)
+  float lowHz = 15000.0f;         // the band searched (clipped to the Nyquist frequency); below are insects
   float highHz = 250000.0f;
   float maxSweepKHzPerMs = 60.0f; // fastest downward sweep followed
   float broadbandShare = 0.4f;    // a frame with this share of the band busy is broadband
@@ -82,7 +89,16 @@ class CallDetector {
   TrackPoint MakePoint(uint64_t frame, int bin, float ratio, bool broadband) const;
   void UpdateFloor();
   void StartCall(uint64_t frame, int bin, float ratio, bool broadband);
+  // A call with what is needed to join its pieces.
+  struct Piece {
+    CallMeasure call;
+    float startHz = 0, endHz = 0;  // the track's frequency at its first and last solid frame
+    float endSlope = 0;            // Hz per s over its last solid frames
+    float peakPower = 0;
+  };
   void CloseCall();
+  void Settle(const Piece& piece);
+  void ReleaseHeld(uint64_t frame);
   bool RecentlyWeak(uint64_t frame) const;
   float BinHz(int bin, const float* power) const;
   double FrameTime(uint64_t frame) const;
@@ -109,6 +125,8 @@ class CallDetector {
   int gap_ = 0;
   std::vector<TrackPoint> track_;
   std::vector<CallMeasure> calls_;
+  bool held_ = false;  // a call kept back until its echoes and pieces have passed
+  Piece heldPiece_;
 };
 
 }  // namespace hv

@@ -37,6 +37,8 @@ struct Score {
   int truth = 0, found = 0, split = 0, extra = 0;
   int timeOff = 0, freqOff = 0, charOff = 0;
   double worstTimeMs = 0, worstFreqKHz = 0;
+  // Mean signed errors of the found calls (detected - true): start, end in ms, Fmax, Fmin in kHz.
+  double startMs = 0, endMs = 0, fMaxKHz = 0, fMinKHz = 0;
 };
 
 Score Compare(const std::vector<TrueCall>& truth, const std::vector<CallMeasure>& found, double seconds) {
@@ -59,6 +61,10 @@ Score Compare(const std::vector<TrueCall>& truth, const std::vector<CallMeasure>
     if (matches > 1) ++s.split;
     double dt = std::max(std::abs(best->startS - t.startS), std::abs(best->endS - t.endS)) * 1000;
     double df = std::max(std::abs(best->fMaxHz - t.FMaxHz()), std::abs(best->fMinHz - t.FMinHz())) / 1000;
+    s.startMs += (best->startS - t.startS) * 1000 / double(truth.size());
+    s.endMs += (best->endS - t.endS) * 1000 / double(truth.size());
+    s.fMaxKHz += (best->fMaxHz - t.FMaxHz()) / 1000 / double(truth.size());
+    s.fMinKHz += (best->fMinHz - t.FMinHz()) / 1000 / double(truth.size());
     s.worstTimeMs = std::max(s.worstTimeMs, dt);
     s.worstFreqKHz = std::max(s.worstFreqKHz, df);
     s.timeOff += dt > 1.0;
@@ -82,9 +88,10 @@ TEST(CallDetector, FindsAndMeasuresSimulatedCalls) {
       const double seconds = 8.0;
       Score s = Compare(scene.truth(), Detect(&scene, rate, seconds), seconds);
       std::printf("%6d Hz %4.0f dB: %d calls, %d found, %d split, %d extra, %d time off (worst %.2f ms), "
-                  "%d freq off (worst %.2f kHz), %d fchar off\n",
+                  "%d freq off (worst %.2f kHz), %d fchar off; mean errors start %+.2f end %+.2f ms, "
+                  "fmax %+.2f fmin %+.2f kHz\n",
                   rate, snr, s.truth, s.found, s.split, s.extra, s.timeOff, s.worstTimeMs, s.freqOff,
-                  s.worstFreqKHz, s.charOff);
+                  s.worstFreqKHz, s.charOff, s.startMs, s.endMs, s.fMaxKHz, s.fMinKHz);
       ASSERT_GT(s.truth, 50);
       EXPECT_GE(s.found * 100, s.truth * 95);
       EXPECT_LE(s.extra, 2);

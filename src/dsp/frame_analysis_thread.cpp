@@ -1,6 +1,7 @@
 // The spectrum thread: cuts the conditioned stream of conduit5 into 256-sample
 // windows, one every 64 samples, and writes one 272-byte spectrum frame per
 // window to conduit6 (the display) and, in Auto Snap mode, to conduit7.
+#include <algorithm>
 #include <cstring>
 
 #include "app/worker_routines.h"
@@ -36,6 +37,20 @@ struct SpectrumWork {
   SpectrumAnalyser analyser;
 };
 
+// Analyses `frames` windows from the buffer's start (in the snapshot band of
+// the current settings) and hands the frames on to the display and, in Auto
+// Snap mode, to the snapshot recorder.
+void WriteFrames(SpectrumWork* work, int frames, float nyquist) {
+  SnapshotBand band = SnapshotBandBins(g_settings.SnapFilterLowFreq.load(std::memory_order_relaxed),
+                                       g_settings.SnapFilterHighFreq.load(std::memory_order_relaxed), nyquist);
+  const float levelOffset = g_receiverLevelOffset.load(std::memory_order_relaxed);
+  work->analyser.MakeFrames(work->samples, frames, band, levelOffset, work->frames);
+  const uint32_t size = static_cast<uint32_t>(frames) * kSpectrumFrameBytes;
+  WriteWhileRunning(conduit6, work->frames, size);
+  if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap)
+    WriteWhileRunning(conduit7, work->frames, size);
+}
+
 }  // namespace
 
 // Runs on the spectrum worker thread until the run flag falls.
@@ -63,6 +78,17 @@ int SpectrumThread(void*) {
     uint32_t got = 0;
     uint32_t status = conduit5.Read(kReadSamples * 4, bytes + fillBytes, &got);
     if (status == kStatusNotInitialized) {
+      // The old stream's samples not yet in a frame go out now, in frames of the
+      // old format whose windows are filled up with silence, so that no frame of
+      // the new stream holds an old sample. A last part shorter than a hop
+      // (under 64 samples) cannot make a frame and is dropped.
+      const int left = static_cast<int>(fillBytes / 4);  // under one window and a hop
+      const int tail = std::min(left / kFrameHop, (kBufferSamples - kWindow) / kFrameHop);
+      if (tail > 0) {
+        std::fill(work->samples + left, work->samples + (tail - 1) * kFrameHop + kWindow, 0.0f);
+        WriteFrames(work, tail, nyquist);
+      }
+      fillBytes = 0;
       WaveFormat* f = conduit5.TakeFormat();
       if (f) {
         nyquist = static_cast<float>(f->sampleRate) / 2.0f;
@@ -81,12 +107,7 @@ int SpectrumThread(void*) {
     fillBytes += got;
     const int available = static_cast<int>(fillBytes / 4);
 
-    // 3. Snapshot band.
-    SnapshotBand band = SnapshotBandBins(g_settings.SnapFilterLowFreq.load(std::memory_order_relaxed),
-                                         g_settings.SnapFilterHighFreq.load(std::memory_order_relaxed), nyquist);
-    const float levelOffset = g_receiverLevelOffset.load(std::memory_order_relaxed);
-
-    // 4. Frames while the window fits, one per 64 samples.
+    // 3. Frames while the window fits, one per 64 samples.
     int frames = 0;
     int g = 0;
     if (available > kWindow) {
@@ -94,16 +115,9 @@ int SpectrumThread(void*) {
       frames = 1;
       while (frames < kMaxFrames && frames * kFrameHop + kWindow < available) ++frames;
       g = frames * kFrameHop;
-      work->analyser.MakeFrames(work->samples, frames, band, levelOffset, work->frames);
+      WriteFrames(work, frames, nyquist);
     }
-    // 5. Hand them on.
-    if (frames > 0) {
-      uint32_t size = static_cast<uint32_t>(frames) * kSpectrumFrameBytes;
-      WriteWhileRunning(conduit6, work->frames, size);
-      if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap)
-        WriteWhileRunning(conduit7, work->frames, size);
-    }
-    // 6. The next cycle starts at the first window not analysed.
+    // 4. The next cycle starts at the first window not analysed.
     consumed = g;
     YieldThread();
   }

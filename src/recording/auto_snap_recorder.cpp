@@ -1,5 +1,6 @@
 #include "recording/auto_snap_recorder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -26,7 +27,15 @@ int TimeStandard() { return g_settings.TimeStandard.load(std::memory_order_relax
 
 AutoSnapRecorder::AutoSnapRecorder(Conduit* input)
     : input_(input), streamRate_(g_deviceSampleRate.load(std::memory_order_relaxed)) {
+  StartWindow();
+}
+
+// The window starts with kLookAhead placeholders: the stream's first frames are
+// tested as decision frames at once, and a snapshot they trigger starts with
+// the first frame of the stream (its look-behind is shorter, never older).
+void AutoSnapRecorder::StartWindow() {
   std::memset(window_, 0, sizeof window_);
+  held_ = placeholders_ = kLookAhead;
 }
 
 bool AutoSnapRecorder::Triggered(const SpectrumFrame& d) {
@@ -63,21 +72,36 @@ bool AutoSnapRecorder::Pass() {
   uint32_t status =
       input_->Read(uint32_t(kReadFrames * sizeof(SpectrumFrame)), reinterpret_cast<uint8_t*>(&window_[held_]), &got);
   if (status == kStatusNotInitialized) {
-    if (const WaveFormat* f = input_->TakeFormat())
-      if (f->sampleRate != 0 && double(f->sampleRate) != streamRate_) streamRate_ = f->sampleRate;
+    if (const WaveFormat* f = input_->TakeFormat()) StreamChanged(*f);
     return false;
   }
   if (status != kStatusOk || got == 0) return false;
   held_ += int(got / sizeof(SpectrumFrame));
   int i = 0;
   for (; i + kLookAhead < held_; ++i) {
-    Step(window_[i], window_[i + kLookAhead]);
+    Step(i < placeholders_ ? nullptr : &window_[i], window_[i + kLookAhead]);
     logClock_ -= 64;
   }
+  placeholders_ = std::max(0, placeholders_ - i);
   // Frames not yet consumed move to the front.
   std::memmove(window_, window_ + i, size_t(held_ - i) * sizeof(SpectrumFrame));
   held_ -= i;
   return true;
+}
+
+// Every frame read before the announcement is of the old stream. A snapshot in
+// progress takes the held frames' samples it still wants and is finished at the
+// change, so it holds the old stream only; the window then starts afresh, so
+// the look-behind of the next trigger reaches back to the change at most.
+void AutoSnapRecorder::StreamChanged(const WaveFormat& format) {
+  for (int i = placeholders_; i < held_ && state_ == kSnapRecording; ++i) RecordingStep(&window_[i], nullptr);
+  if (state_ == kSnapRecording) {
+    ending_ = "Status : Finished...";
+    SetState(kSnapClosing);
+  }
+  if (state_ == kSnapClosing) ClosingStep();
+  StartWindow();
+  if (format.sampleRate != 0) streamRate_ = format.sampleRate;
 }
 
 void AutoSnapRecorder::Idle() {
@@ -101,16 +125,16 @@ void AutoSnapRecorder::Idle() {
   }
 }
 
-void AutoSnapRecorder::Step(const SpectrumFrame& audio, const SpectrumFrame& decision) {
+void AutoSnapRecorder::Step(const SpectrumFrame* audio, const SpectrumFrame& decision) {
   switch (state_) {
     case kSnapIdle:
       IdleStep(&decision);
       // A snapshot opened on this frame starts with this (look-behind) frame's
       // samples, so it holds 1024 samples from before the triggering frame.
-      if (state_ == kSnapRecording) RecordingStep(audio, decision);
+      if (state_ == kSnapRecording) RecordingStep(audio, &decision);
       break;
     case kSnapRecording:
-      RecordingStep(audio, decision);
+      RecordingStep(audio, &decision);
       break;
     case kSnapClosing:
       ClosingStep();
@@ -203,21 +227,21 @@ bool AutoSnapRecorder::FlushBuffer(bool closing) {
   return ok;
 }
 
-void AutoSnapRecorder::RecordingStep(const SpectrumFrame& audio, const SpectrumFrame& decision) {
-  const int64_t n = remaining_ < 64 ? (remaining_ > 0 ? remaining_ : 0) : 64;
+void AutoSnapRecorder::RecordingStep(const SpectrumFrame* audio, const SpectrumFrame* decision) {
+  const int64_t n = !audio ? 0 : remaining_ < 64 ? (remaining_ > 0 ? remaining_ : 0) : 64;
   bool failed = state_ == kSnapFailed;
   if (int64_t(fill_) + 2 * n > int64_t(sizeof out_) && !FlushBuffer(false)) {
     Fail("could not write it", File()->SystemError(), true);
     failed = true;
   }
   for (int64_t k = 0; k < n; ++k) {
-    PutLe16(out_ + fill_, uint16_t(ConvertSample(audio.samples[k])));
+    PutLe16(out_ + fill_, uint16_t(ConvertSample(audio->samples[k])));
     fill_ += 2;
   }
   remaining_ -= n;
   idleCountdown_ -= n;
   const bool idleOn = IdleTimeoutOn();
-  if (idleOn && Triggered(decision)) {
+  if (idleOn && decision && Triggered(*decision)) {
     const float idleSeconds = float(g_settings.SnapIdleTimeoutMS.load(std::memory_order_relaxed)) / 1000.0f;
     idleCountdown_ = int64_t(std::floor(idleSeconds * streamRate_));
   }

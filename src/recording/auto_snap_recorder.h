@@ -1,7 +1,9 @@
 // The Auto Snap recorder: tests every analysis frame of conduit7 against the
 // spectral trigger and records snapshots that start 16 frames (1024 samples)
-// before the triggering frame, for the snapshot duration or until the idle
-// timeout. It also writes the daily log's record-status lines.
+// before the triggering frame (never before the stream's start or its last
+// change of format), for the snapshot duration or until the idle timeout. A
+// change of the stream's format finishes a snapshot in progress. It also
+// writes the daily log's record-status lines.
 //
 // Analysis frames (272 bytes, 68 little-endian float32 words): word 0 peak
 // bin, 1 peak level (dB), 2 noise floor (dB), 3 harmonic ratio (dB), 4..67 the
@@ -47,9 +49,14 @@ class AutoSnapRecorder {
   static int16_t ConvertSample(float x);
 
  private:
-  void Step(const SpectrumFrame& audio, const SpectrumFrame& decision);
+  // `audio` is null for a placeholder frame (before the stream's first frame).
+  void Step(const SpectrumFrame* audio, const SpectrumFrame& decision);
   void IdleStep(const SpectrumFrame* decision);
-  void RecordingStep(const SpectrumFrame& audio, const SpectrumFrame& decision);
+  // `decision` is null for frames whose look-ahead frame will never come (the
+  // stream changed): they cannot restart the idle countdown.
+  void RecordingStep(const SpectrumFrame* audio, const SpectrumFrame* decision);
+  void StreamChanged(const WaveFormat& format);
+  void StartWindow();
   void ClosingStep();
   bool OpenSnapshot();
   bool FlushBuffer(bool closing);
@@ -61,6 +68,7 @@ class AutoSnapRecorder {
   Conduit* input_;
   SpectrumFrame window_[kWindowFrames];
   int held_ = 0;
+  int placeholders_ = 0;  // leading window frames that stand before the stream
   double streamRate_;
   uint8_t out_[1024];
   uint32_t fill_ = 0;

@@ -180,6 +180,33 @@ TEST_F(SpectrumThreadTest, FramesCarryConsecutiveHops) {
   EXPECT_EQ(conduit7.Read(sizeof(scratch), scratch, &got), kStatusNotInitialized);  // only the mark
 }
 
+// At a change of the stream, the old samples not yet in a frame go out in
+// frames before the announcement (a part shorter than a hop is dropped), and
+// the first frame after it starts with the new stream's first sample.
+TEST_F(SpectrumThreadTest, NoFrameHoldsSamplesOfTwoStreams) {
+  g_settings.MenuRecordMode = kModeAutoSnap;
+  Start(SpectrumThread);
+  std::vector<float> x(2048);
+  for (int i = 0; i < 300; ++i) x[i] = static_cast<float>(i);
+  ASSERT_TRUE(WriteWhileRunning(conduit5, x.data(), 300 * 4));
+  conduit5.AnnounceFormat(MakeWaveFormat(500000, 1, 4, 32));
+  for (int i = 0; i < 2048; ++i) x[i] = static_cast<float>(10000 + i);
+  ASSERT_TRUE(WriteWhileRunning(conduit5, x.data(), 2048 * 4));
+  for (Conduit* c : {&conduit6, &conduit7}) {
+    // 300 samples: one frame in the first cycle, then 192 more in three at the change.
+    std::vector<SpectrumFrame> old(4), fresh(28);
+    ASSERT_TRUE(ReadExactly(*c, old.data(), 4 * kSpectrumFrameBytes));
+    for (int k = 0; k < 4; ++k)
+      for (int i = 0; i < 64; ++i) ASSERT_EQ(old[k].samples[i], static_cast<float>(64 * k + i)) << k;
+    WaveFormat f;
+    ASSERT_TRUE(WaitFormat(*c, &f));
+    EXPECT_EQ(f, MakeWaveFormat(500000, 1, 272, 2176));
+    ASSERT_TRUE(ReadExactly(*c, fresh.data(), 28 * kSpectrumFrameBytes));
+    for (int k = 0; k < 28; ++k)
+      for (int i = 0; i < 64; ++i) ASSERT_EQ(fresh[k].samples[i], static_cast<float>(10000 + 64 * k + i)) << k;
+  }
+}
+
 TEST_F(SpectrumThreadTest, SilenceKeepsFramesFlowing) {
   Start(SpectrumThread);
   std::vector<float> zeros(4096, 0.0f);

@@ -1,8 +1,13 @@
 #include "recording/auto_snap_recorder.h"
 
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "core/file_ops.h"
+#include "playback/guano_chunk.h"
 #include "recording/recorder_fixture.h"
 #include "support/process.h"
 
@@ -29,7 +34,7 @@ class AutoSnapTest : public RecorderTest {
       f.harmonicRatio = 10.0f;
       for (int t : triggers)
         if (t == frame_) f.peakLevel = 30.0f;
-      for (int k = 0; k < 64; ++k) f.samples[k] = float((int64_t(frame_) * 64 + k) % 20000);
+      for (int k = 0; k < 64; ++k) f.samples[k] = float(base_ + (int64_t(frame_ - streamStart_) * 64 + k) % period_);
       uint32_t accepted = 0;
       conduit_.Write(sizeof f, &f, &accepted);
       ASSERT_EQ(accepted, sizeof f);
@@ -41,9 +46,17 @@ class AutoSnapTest : public RecorderTest {
     std::vector<std::string> logs = Files("_log.txt");
     return logs.empty() ? "" : testutil::ReadText(logs[0]);
   }
+  // A new stream from the next frame on: its samples count from `base` up, modulo `period`.
+  void NewStream(const WaveFormat& format, int base, int period) {
+    ASSERT_EQ(conduit_.AnnounceFormat(format), kStatusOk);
+    streamStart_ = frame_;
+    base_ = base;
+    period_ = period;
+  }
   WaveFormat format_;
   Conduit conduit_;
   int frame_ = 0;
+  int streamStart_ = 0, base_ = 0, period_ = 20000;
 };
 
 TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
@@ -90,6 +103,74 @@ TEST_F(AutoSnapTest, SnapshotAfterAStreamChangeTakesTheNewFormat) {
   EXPECT_EQ(rec.format.sampleRate, 50000u);
   AttributeParts a = ParseAttribute(rec.AttributeText());
   EXPECT_EQ(std::tuple(a.r, a.k, Field(a.body, "DEV")), std::tuple(50000, 500, std::optional<std::string>("HX306")));
+}
+
+// A change of the stream during a snapshot finishes it at the change, and a
+// call just after the change starts a snapshot with the new stream's first
+// frame: each file holds one stream, and its header, attribute and GUANO say
+// which. The old stream counts 0..19999, the new one from 21000 up.
+TEST_F(AutoSnapTest, StreamChangeMidSnapshotKeepsEachFileToOneFormat) {
+  struct Case {
+    int trigger;  // frame of the call after the change
+    int first;    // new stream's frame the second snapshot starts with
+  };
+  for (Case c : {Case{3, 0}, Case{15, 0}, Case{16, 0}, Case{40, 24}}) {
+    SCOPED_TRACE(c.trigger);
+    for (const std::string& f : Files(".wav")) std::filesystem::remove(f);
+    frame_ = streamStart_ = base_ = 0;
+    period_ = 20000;
+    g_productText.Set("HX302");
+    conduit_.Create(272 * 4000, &format_);
+    AutoSnapRecorder r(&conduit_);
+    g_recordOn.store(true);
+    Send(r, 100, {60});  // the snapshot starts at frame 44
+    ASSERT_EQ(r.State(), kSnapRecording);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the next snapshot's name is a later one
+    g_productText.Set("HX306");
+    NewStream(MakeWaveFormat(500000, 1, 272, 2176), 21000, 10000);
+    Send(r, 900, {100 + c.trigger});  // 50000 samples at 500 kHz are 782 frames
+    EXPECT_EQ(r.State(), kSnapIdle);
+    EXPECT_EQ(StatusLine(), "Status : Finished...");
+    EXPECT_TRUE(Files(".tmp_wav").empty());
+    std::vector<std::string> files = Files(".wav");
+    ASSERT_EQ(files.size(), 2u);
+
+    struct Expect {
+      size_t samples;
+      uint16_t first;
+      uint32_t rate;
+      std::string device;
+    };
+    const Expect want[2] = {{56 * 64, 44 * 64, 250000, "HX302"},  // frames 44..99: up to the change, all of them
+                            {50000, uint16_t(21000 + c.first * 64), 500000, "HX306"}};
+    for (int k = 0; k < 2; ++k) {
+      SCOPED_TRACE(k);
+      FormatWithAttribute rec;
+      std::vector<uint16_t> s = WaveSamples(files[k], &rec);
+      ASSERT_EQ(s.size(), want[k].samples);
+      EXPECT_EQ(s.front(), want[k].first);
+      const uint16_t low = k == 0 ? 0 : 21000, high = k == 0 ? 20000 : 31000;
+      for (size_t i = 0; i < s.size(); ++i) {
+        ASSERT_TRUE(s[i] >= low && s[i] < high) << i << ": " << s[i];
+        if (i > 0) ASSERT_EQ(s[i], low + (s[i - 1] - low + 1) % (high - low)) << i;
+      }
+      EXPECT_EQ(rec.format.sampleRate, want[k].rate / 10);
+      AttributeParts a = ParseAttribute(rec.AttributeText());
+      ASSERT_TRUE(a.ok);
+      EXPECT_EQ(std::tuple(a.r, a.e, a.k, Field(a.body, "DEV")),
+                std::tuple(int64_t(want[k].rate / 10), 10, int64_t(want[k].rate / 1000),
+                           std::optional<std::string>(want[k].device)));
+      std::string guano;
+      ASSERT_TRUE(ReadGuanoText(files[k], &guano));
+      EXPECT_NE(guano.find("Samplerate: " + std::to_string(want[k].rate) + "\n"), std::string::npos) << guano;
+      EXPECT_NE(guano.find("Model: " + want[k].device + "\n"), std::string::npos) << guano;
+      char length[32];
+      std::snprintf(length, sizeof length, "Length: %.6f\n", double(want[k].samples) / want[k].rate);
+      EXPECT_NE(guano.find(length), std::string::npos) << length << guano;
+    }
+    g_recordOn.store(false);
+    r.Idle();
+  }
 }
 
 TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {

@@ -20,6 +20,7 @@ constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above st
 // steady tone spreads either side of its frequency.
 constexpr float kHalfLobeBins = 0.95f;
 constexpr float kEdgeDb = 15.0f;    // frames this close to the call's peak give its frequencies
+constexpr float kEndFactor = 4.0f;  // 6 dB: a window half over a call's end
 // Joining pieces: a track beginning this soon after a call ended, within
 // kJoinKHz of where the call's sweep leads, continues it.
 constexpr double kJoinMs = 2.5;
@@ -100,7 +101,8 @@ float CallDetector::BinHz(int bin, const float* power) const {
 // The track's point of this frame: the bin's refined frequency and the
 // frequencies where the spectrum around it falls 6 dB below it, less the
 // window's own spread.
-CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float ratio, bool broadband) const {
+CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float ratio, bool broadband,
+                                                const float* power_) const {
   const float binHz = float(rate_ / kWindow);
   const float half = power_[bin] / 2.0f;
   auto edge = [&](int step) {
@@ -181,7 +183,7 @@ void CallDetector::AnalyseFrame(const float* window) {
     } else if (RecentlyWeak(frame)) {
       CloseCall();  // only noise-like frames for too long: the call has ended
     } else if (bestRatio > holdRatio_) {
-      track_.push_back(MakePoint(frame, best, bestRatio, broadband));
+      track_.push_back(MakePoint(frame, best, bestRatio, broadband, power_));
       prevBin_ = gap_ == 0 ? trackBin_ : best - (best - trackBin_) / (gap_ + 1);
       trackBin_ = best;
       gap_ = 0;
@@ -201,6 +203,7 @@ void CallDetector::AnalyseFrame(const float* window) {
     }
     if (bestRatio > startRatio_) StartCall(frame, best, bestRatio, broadband);
   }
+  std::copy(power_, power_ + kBins, history_[frame % kHistory]);
   UpdateFloor();
 }
 
@@ -220,7 +223,32 @@ void CallDetector::StartCall(uint64_t frame, int bin, float ratio, bool broadban
   trackBin_ = bin;
   prevBin_ = -1;
   track_.clear();
-  track_.push_back(MakePoint(frame, bin, ratio, broadband));
+  track_.push_back(MakePoint(frame, bin, ratio, broadband, power_));
+  TraceBack(frame);
+}
+
+// Follows a call just started back through the frames before it while it
+// stands holdDb above the floor: a faint call crosses startDb a little after
+// it has begun. Sweeps come from above, so the search reaches up as far as
+// the fastest sweep and a few bins down.
+void CallDetector::TraceBack(uint64_t frame) {
+  int bin = trackBin_;
+  std::vector<TrackPoint> before;
+  for (int k = 1; k < kHistory; ++k) {
+    const uint64_t f = frame - uint64_t(k);
+    if (frame < uint64_t(k) + kWarmFrames || f <= lastTrackFrame_) break;
+    const float* power = history_[f % kHistory];
+    int best = -1;
+    float bestRatio = holdRatio_;
+    for (int m = std::max(lowBin_, bin - upBins_); m <= std::min(highBin_, bin + downBins_); ++m) {
+      const float r = power[m] / floor_[m];
+      if (r > bestRatio) bestRatio = r, best = m;
+    }
+    if (best < 0) break;
+    before.push_back(MakePoint(f, best, bestRatio, false, power));
+    bin = best;
+  }
+  track_.insert(track_.begin(), before.rbegin(), before.rend());
 }
 
 void CallDetector::UpdateFloor() {
@@ -245,6 +273,7 @@ void CallDetector::CloseCall() {
   gap_ = 0;
   std::vector<TrackPoint> track;
   track.swap(track_);
+  if (!track.empty()) lastTrackFrame_ = track.back().frame;
   if (track.size() < 2) return;
   const uint64_t first = track.front().frame, last = track.back().frame;
   if (int(last - first) < minFrames_ - 1) return;
@@ -263,24 +292,43 @@ void CallDetector::CloseCall() {
   if (strongFrames < kStrongFrames) return;
   if (broadbandFrames * 3 > int(track.size())) return;  // clicks and drops
 
-  // The call's extent and frequencies come from its solid frames: startDb
-  // above the floor and within kEdgeDb of its strongest frame.
+  // The call's frequencies come from its solid frames: startDb above the
+  // floor and within kEdgeDb of its strongest frame.
   const float edge = track[peak].power / Ratio(kEdgeDb);
   const TrackPoint* firstSolid = nullptr;
   const TrackPoint* lastSolid = nullptr;
   CallMeasure call;
   call.fMaxHz = 0;
   call.fMinHz = float(rate_);
+  std::vector<float> solidExcess;
   for (const TrackPoint& p : track) {
     if (p.power < edge || p.excess < startRatio_) continue;
     if (!firstSolid) firstSolid = &p;
     lastSolid = &p;
     call.fMaxHz = std::max(call.fMaxHz, p.highHz);
     call.fMinHz = std::min(call.fMinHz, p.lowHz);
+    solidExcess.push_back(p.excess);
   }
   if (!firstSolid || int(lastSolid->frame - firstSolid->frame) < minFrames_ - 1) return;
-  call.startS = FrameTime(firstSolid->frame);
-  call.endS = FrameTime(lastSolid->frame);
+  // Its start and end: the outermost frames that, with their neighbours on
+  // the track, stand holdDb above the floor and within 6 dB of the call's
+  // typical level. A faint call's frames scatter around startDb, so its solid
+  // frames alone would cut its ends short; a window half over the call's end
+  // stands 6 dB below the call.
+  std::nth_element(solidExcess.begin(), solidExcess.begin() + long(solidExcess.size() / 2), solidExcess.end());
+  const float plateau = solidExcess[solidExcess.size() / 2];
+  const float endRatio = std::max(holdRatio_, plateau / kEndFactor);
+  auto heldUp = [&](size_t i) {
+    const size_t a = i > 0 ? i - 1 : i, b = std::min(i + 1, track.size() - 1);
+    float sum = 0;
+    for (size_t k = a; k <= b; ++k) sum += track[k].excess;
+    return track[i].excess >= holdRatio_ && sum / float(b - a + 1) >= endRatio;
+  };
+  size_t firstEnd = size_t(firstSolid - track.data()), lastEnd = size_t(lastSolid - track.data());
+  while (firstEnd > 0 && heldUp(firstEnd - 1)) --firstEnd;
+  while (lastEnd + 1 < track.size() && heldUp(lastEnd + 1)) ++lastEnd;
+  call.startS = FrameTime(track[firstEnd].frame);
+  call.endS = FrameTime(track[lastEnd].frame);
   call.fCharHz = lastSolid->lowHz;
   call.fPeakHz = track[peak].hz;
   call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;

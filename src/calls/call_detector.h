@@ -86,7 +86,8 @@ class CallDetector {
     bool broadband;
   };
   void AnalyseFrame(const float* window);
-  TrackPoint MakePoint(uint64_t frame, int bin, float ratio, bool broadband) const;
+  TrackPoint MakePoint(uint64_t frame, int bin, float ratio, bool broadband, const float* power) const;
+  void TraceBack(uint64_t frame);
   void UpdateFloor();
   void StartCall(uint64_t frame, int bin, float ratio, bool broadband);
   // A call with what is needed to join its pieces.
@@ -117,6 +118,11 @@ class CallDetector {
   float mean_[128] = {};   // mean noise power per bin
   float floor_[128] = {};  // mean_ averaged over neighbouring bins
   uint64_t frameCount_ = 0;
+  // The last frames' spectra, to follow a call that has just started back to
+  // its faint beginning.
+  static constexpr int kHistory = 6;
+  float history_[kHistory][SpectrumSFFT::kSize / 2] = {};
+  uint64_t lastTrackFrame_ = 0;  // the last frame of the track closed last
 
   bool open_ = false;
   int trackBin_ = 0;

@@ -96,8 +96,9 @@ TEST(CallDetector, FindsAndMeasuresSimulatedCalls) {
       EXPECT_GE(s.found * 100, s.truth * 95);
       EXPECT_LE(s.extra, 2);
       if (snr < 20) {
-        // Faint calls are found, but long ones may come in pieces.
-        EXPECT_LE(s.split * 3, s.truth);
+        // Faint calls are found whole; their ends are measured less well.
+        EXPECT_LE(s.split * 10, s.truth);
+        EXPECT_LE(s.timeOff * 3, s.truth);
         continue;
       }
       EXPECT_LE(s.split, 2);

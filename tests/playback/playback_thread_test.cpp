@@ -227,7 +227,8 @@ void ExpectPlayedToItsEnd(const std::string& path, uint32_t rate, uint64_t dataB
   double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   double seconds = static_cast<double>(dataBytes) / 2 / rate;
   EXPECT_GT(took * speed, seconds * 0.9);
-  EXPECT_LT(took * speed, seconds * 1.5 + 0.5);
+  // A loaded machine may start the thread late: up to 0.25 s of wall time on top.
+  EXPECT_LT(took, (seconds * 1.5) / speed + 0.25);
   ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == dataBytes; }, 2));
   EXPECT_EQ(std::tuple(rig.Announcements()[0].rate, rig.Announcements()[0].channels, g_playbackDeviceText.Get()),
             std::tuple(rate, 1, device));

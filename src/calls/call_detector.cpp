@@ -360,11 +360,17 @@ void CallDetector::Settle(const Piece& piece) {
   const float inside = kInsideKHz * 1000.0f;
   const bool within = piece.call.fMinHz >= h.call.fMinHz - inside && piece.call.fMaxHz <= h.call.fMaxHz + inside;
   const float predicted = h.endHz + h.endSlope * float(std::max(gapS, 0.0));
-  const float ratio = piece.call.fPeakHz / std::max(h.call.fPeakHz, 1.0f);
-  const bool harmonic = std::abs(ratio - 2.0f) < 2.0f * kHarmonicShare || std::abs(ratio - 0.5f) < 0.5f * kHarmonicShare;
+  // Twice or half the frequency where the call was going, or of its peak.
+  auto octave = [](float ratio) {
+    return std::abs(ratio - 2.0f) < 2.0f * kHarmonicShare || std::abs(ratio - 0.5f) < 0.5f * kHarmonicShare;
+  };
+  const bool harmonic = octave(piece.startHz / std::max(predicted, 1.0f)) ||
+                        octave(piece.call.fPeakHz / std::max(h.call.fPeakHz, 1.0f));
   // A noisy slope may miss where a steady call goes on: its last frequency counts too.
   const float offHz = std::min(std::abs(piece.startHz - predicted), std::abs(piece.startHz - h.endHz));
-  if (gapS * 1000.0 <= kJoinMs && offHz <= kJoinKHz * 1000.0f) {
+  if (gapS * 1000.0 <= kEchoMs && weakerDb >= kEchoDb && within) {
+    // An echo, or its tail after the call: not counted, and the call keeps its end.
+  } else if (gapS * 1000.0 <= kJoinMs && offHz <= kJoinKHz * 1000.0f) {
     // The same call going on after a faint stretch.
     h.call.endS = piece.call.endS;
     h.call.fMaxHz = std::max(h.call.fMaxHz, piece.call.fMaxHz);
@@ -378,10 +384,12 @@ void CallDetector::Settle(const Piece& piece) {
       h.peakPower = piece.peakPower;
     }
   } else if (gapS * 1000.0 <= kJoinMs && harmonic) {
-    // A harmonic and its fundamental: one call, measured on the stronger.
-    if (piece.peakPower > h.peakPower) h = piece;
-  } else if (gapS * 1000.0 <= kEchoMs && weakerDb >= kEchoDb && within) {
-    // An echo: not counted.
+    // A harmonic and its fundamental: one call over both, its frequencies
+    // those of the fundamental.
+    const double start = h.call.startS, end = std::max(h.call.endS, piece.call.endS);
+    if (piece.call.fPeakHz < h.call.fPeakHz) h = piece;
+    h.call.startS = start;
+    h.call.endS = end;
   } else {
     calls_.push_back(h.call);
     h = piece;

@@ -210,3 +210,68 @@ TEST(CallDetector, IgnoresSteadyTones) {
 
 }  // namespace
 }  // namespace hv
+
+namespace hv {
+namespace {
+
+// One call each, whatever comes with it: a weaker echo 3.5 ms later, a weaker
+// echo of a long constant-frequency call overlapping its end, a second
+// harmonic lasting 1.5 ms longer than the call, a faint call with a 1 ms
+// dropout. Then two equally loud calls at
+// one frequency 3 ms apart: two bats, two calls.
+TEST(CallDetector, CountsEchoesHarmonicsAndPiecesAsTheirCall) {
+  Synth s(1.0);
+  s.Sweep(0.100, 0.103, 60000, 30000, 3000);
+  s.Sweep(0.1035, 0.1065, 60000, 30000, 500);
+  s.Sweep(0.200, 0.220, 80000, 80000, 3000);
+  s.Sweep(0.2025, 0.2225, 80000, 80000, 500);
+  s.Sweep(0.300, 0.304, 40000, 25000, 3000);
+  s.Sweep(0.300, 0.3055, 80000, 38750, 1500);
+  s.Sweep(0.400, 0.406, 50000, 50000, 350);
+  s.Sweep(0.407, 0.413, 50000, 50000, 350);
+  s.Sweep(0.600, 0.605, 50000, 50000, 2000);
+  s.Sweep(0.608, 0.613, 50000, 50000, 2000);
+  auto calls = s.Detect();
+  struct Want {
+    double start, end, fmax, fmin;
+  } want[] = {{0.100, 0.103, 60e3, 30e3}, {0.200, 0.220, 80e3, 80e3}, {0.300, 0.3055, 40e3, 25e3},
+              {0.400, 0.413, 50e3, 50e3}, {0.600, 0.605, 50e3, 50e3}, {0.608, 0.613, 50e3, 50e3}};
+  ASSERT_EQ(calls.size(), std::size(want));
+  for (size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(calls[i].startS, want[i].start, 1e-3);
+    EXPECT_NEAR(calls[i].endS, want[i].end, 1e-3);
+    EXPECT_NEAR(calls[i].fMaxHz, want[i].fmax, 3000);
+    EXPECT_NEAR(calls[i].fMinHz, want[i].fmin, 3000);
+  }
+}
+
+// Energy below the band searched is no call: 15 kHz by default, lower when set.
+TEST(CallDetector, SearchesFromTheLowerBandLimit) {
+  Synth s(0.4);
+  s.Sweep(0.100, 0.110, 12000, 12000, 3000);
+  s.Sweep(0.200, 0.205, 40000, 30000, 3000);
+  EXPECT_EQ(s.Detect().size(), 1u);
+  CallDetectorSettings low;
+  low.lowHz = 8000;
+  CallDetector d(250000, low);
+  d.Push(s.x.data(), s.x.size());
+  d.Finish();
+  ASSERT_EQ(d.calls().size(), 2u);
+  EXPECT_NEAR(d.calls()[0].fPeakHz, 12000, 1000);
+}
+
+// Calls are reported once nothing can join them any more, not only at the end.
+TEST(CallDetector, ReportsACallSoonAfterItEnds) {
+  Synth s(0.3);
+  s.Sweep(0.100, 0.104, 60000, 40000, 3000);
+  CallDetector d(250000);
+  d.Push(s.x.data(), size_t(0.125 * 250000));
+  ASSERT_EQ(d.calls().size(), 1u);
+  d.Push(s.x.data() + size_t(0.125 * 250000), s.x.size() - size_t(0.125 * 250000));
+  d.Finish();
+  EXPECT_EQ(d.calls().size(), 1u);
+}
+
+}  // namespace
+}  // namespace hv

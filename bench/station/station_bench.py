@@ -1,87 +1,247 @@
 #!/usr/bin/env python3
-"""Whole-station cost: CPU seconds per minute of input and peak RSS, headless,
-with the audio (null back end) and the spectral trace on, beside the wall-clock
-time of the same run (the reference: one core fully busy would cost 60 CPU
-seconds per minute).
+"""Whole-station cost under the loads a field station meets, in one run.
 
-  250000 samples/s: a simulated receiver on loopback feeding the station.
-  500000 samples/s: the station replaying a 500 kHz recording in a loop.
-  idle:             no receiver at all (the power a field computer pays to wait).
-  power save:       the timer's power saver between two programs (receiver released).
+Each load runs the real station headless (audio on, null back end) and samples
+/proc over the measuring window:
+  CPU      share of one core, whole process and per thread (schedstat run time,
+           else utime + stime)
+  wakes/s  voluntary context switches per second (a thread that blocked and was
+           woken), summed over the threads
+  RSS      peak resident set (VmHWM)
+The reference printed beside each figure is the chain bench's cost of the same
+input on this machine in the same run: what the signal processing alone costs
+on one thread (conditioning, spectrum frames, trace, tuning path).
 
-Usage: station_bench.py BUILD_DIR TESTDATA_DIR [SECONDS]
-Without myomys-500k.wav in TESTDATA_DIR the replay is of a 500 kHz file the
-test-file writer makes (counting samples instead of calls).
+Loads:
+  250 kHz live     halvane-sim --signal calls on loopback, over the network receiver
+  500 kHz replay   a 500 kHz recording replayed in a loop (a synthetic one of bat-like
+                   sweeps when the shared test data is absent)
+  idle             no receiver at all (the acquisition retries once a second)
+  4 x 500 kHz      four stations side by side, each replaying the 500 kHz file;
+                   their outputs are searched for overrun reports
+
+The machine may be shared: the load average is printed with every figure, and
+per-thread CPU is the steadier figure under load.
+
+Usage: station_bench.py BUILD_DIR [--seconds N] [--testdata DIR] [--only NAME...]
 """
-import atexit
+import argparse
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import math
+import random
 
-build, testdata = sys.argv[1], sys.argv[2]
-seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 20.0
-halvane = os.path.join(build, "apps/halvane/halvane")
-sim = os.path.join(build, "apps/halvane-sim/halvane-sim")
-tick = os.sysconf("SC_CLK_TCK")
-replay = os.path.join(testdata, "myomys-500k.wav")
-if not os.path.isfile(replay):
-    made = tempfile.mkdtemp(prefix="halvane-bench-files-")
-    atexit.register(shutil.rmtree, made, True)
-    subprocess.run([os.path.join(build, "tests/support/halvane-test-files"), made, "5"], check=True,
-                   stdout=subprocess.DEVNULL)
-    replay = os.path.join(made, "plain-500k.wav")
-    print(f"(no {testdata}/myomys-500k.wav: replaying {replay})")
+TICK = os.sysconf("SC_CLK_TCK")
+ADDRESS_BASE = "127.0.7."  # this bench's own loopback addresses
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / tick
+def read(path):
+    try:
+        with open(path) as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def thread_sample(pid):
+    """{tid: (name, cpu_seconds, voluntary_switches)} for every thread of pid."""
+    out = {}
+    try:
+        tids = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return out
+    for tid in tids:
+        stat = read(f"/proc/{pid}/task/{tid}/stat")
+        status = read(f"/proc/{pid}/task/{tid}/status")
+        if not stat or not status:
+            continue
+        name = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat.rsplit(")", 1)[1].split()
+        cpu = (int(fields[11]) + int(fields[12])) / TICK
+        sched = read(f"/proc/{pid}/task/{tid}/schedstat").split()
+        if sched:
+            cpu = int(sched[0]) / 1e9  # nanoseconds on a CPU: finer than clock ticks
+        m = re.search(r"^voluntary_ctxt_switches:\s+(\d+)", status, re.M)
+        out[tid] = (name, cpu, int(m.group(1)) if m else 0)
+    return out
 
 
 def peak_rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1]) / 1024.0
-    return 0.0
+    m = re.search(r"^VmHWM:\s+(\d+)", read(f"/proc/{pid}/status"), re.M)
+    return int(m.group(1)) / 1024.0 if m else 0.0
 
 
-def run(label, extra, with_sim, settle=2.0):
-    work = tempfile.mkdtemp(prefix="halvane-bench-")
-    env = dict(os.environ, HALVANE_INSTANCE_DIR=os.path.join(work, "inst"))
-    sim_proc = None
-    if with_sim:
-        sim_proc = subprocess.Popen([sim, "--bind", "127.0.0.88", "--signal", "calls"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.3)
-    args = [halvane, "--headless", "--config", os.path.join(work, "cfg"), "--audio", "null",
-            "--run-for", str(seconds + settle + 1)] + extra
-    station = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(settle)  # start-up and the first receiver connection
-    c0, t0 = cpu_seconds(station.pid), time.monotonic()
+def load_average():
+    return read("/proc/loadavg").split()[0]
+
+
+class Measured:
+    def __init__(self):
+        self.cpu = 0.0          # share of one core, %
+        self.wakes = 0.0        # per second
+        self.rss = 0.0          # MB (largest of the processes)
+        self.threads = {}       # name -> (% of a core, wakes/s)
+        self.load = ""
+
+
+def measure(pids, seconds):
+    """Samples the processes over `seconds`; per-thread figures are summed by name."""
+    before = {pid: thread_sample(pid) for pid in pids}
+    t0 = time.monotonic()
+    load0 = load_average()
     time.sleep(seconds)
-    c1, t1 = cpu_seconds(station.pid), time.monotonic()
-    rss = peak_rss_mb(station.pid)
-    station.wait()
-    if sim_proc:
-        sim_proc.terminate()
-        sim_proc.wait()
-    per_minute = (c1 - c0) / (t1 - t0) * 60.0
-    print(f"{label:28s} {per_minute:7.2f} CPU s per minute of input "
-          f"({per_minute / 60.0 * 100.0:5.1f}% of one core; reference 60 s = 100%)  peak RSS {rss:6.1f} MB")
+    after = {pid: thread_sample(pid) for pid in pids}
+    dt = time.monotonic() - t0
+    m = Measured()
+    m.load = f"{load0}-{load_average()}"
+    for pid in pids:
+        for tid, (name, cpu1, vol1) in after[pid].items():
+            _, cpu0, vol0 = before[pid].get(tid, (name, 0.0, 0))
+            share = (cpu1 - cpu0) / dt * 100.0
+            wakes = (vol1 - vol0) / dt
+            m.cpu += share
+            m.wakes += wakes
+            c, w = m.threads.get(name, (0.0, 0.0))
+            m.threads[name] = (c + share, w + wakes)
+        m.rss = max(m.rss, peak_rss_mb(pid))
+    return m
 
 
-run("250000 samples/s (network)", ["--device", "IP127.0.0.88", "--show", "trace"], True)
-run("500000 samples/s (replay)", ["--device", "IP127.0.0.89", "--show", "trace", "--play", replay, "--loop"],
-    False)
-run("idle (no receiver)", ["--device", "IP127.0.0.90"], False)
-# A program far from now: the power saver takes over after its pause of a few seconds.
-later = time.gmtime(time.time() + 6 * 3600)
-window = [time.strftime("%H:%M:%S", later), time.strftime("%H:%M:%S", time.gmtime(time.time() + 7 * 3600))]
-run("power save", ["--device", "IP127.0.0.91", "--set", "TimeStandard=0", "--set", "PowerSaverEnable=1",
-                   "--set", "Program1Enable=1", "--set", "Pgm1StartTime=" + window[0],
-                   "--set", "Pgm1StopTime=" + window[1]], False, settle=6.0)
+def chain_reference(build):
+    """CPU % of one core that the chain bench needs per second of input, by rate."""
+    exe = os.path.join(build, "bench/dsp/bench_signal_chain")
+    if not os.path.exists(exe):
+        return {}
+    text = subprocess.run([exe], capture_output=True, text=True).stdout
+    ref = {}
+    for rate, ms in re.findall(r"Whole chain at (\d+) samples/s: ([\d.]+) ms CPU", text):
+        ref[int(rate)] = float(ms) / 10.0  # ms per second of input -> % of a core
+    return ref
+
+
+def write_synthetic_500k(path, seconds=10):
+    """16-bit mono WAV at 500 kHz: downward sweeps every 50 ms over noise."""
+    rate = 500000
+    rng = random.Random(7)
+    frames = bytearray()
+    phase = 0.0
+    for i in range(rate * seconds):
+        t = (i / rate) % 0.05
+        f = 90000.0 - 1.2e7 * t if t < 0.005 else 0.0
+        phase += 2 * math.pi * f / rate
+        v = (7000.0 * math.sin(phase) if t < 0.005 else 0.0) + rng.gauss(0.0, 150.0)
+        frames += struct.pack("<h", max(-32768, min(32767, int(v))))
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(frames)) + b"WAVE")
+        f.write(b"fmt " + struct.pack("<IHHIIHH", 16, 1, 1, rate, rate * 2, 2, 16))
+        f.write(b"data" + struct.pack("<I", len(frames)) + frames)
+
+
+class Station:
+    def __init__(self, build, work, name, extra, instance_dir):
+        self.out = os.path.join(work, name + ".out")
+        env = dict(os.environ, HALVANE_INSTANCE_DIR=instance_dir)
+        args = [os.path.join(build, "apps/halvane/halvane"), "--headless", "--config",
+                os.path.join(work, name + "-cfg"), "--audio", "null"] + extra
+        self.proc = subprocess.Popen(args, env=env, stdout=open(self.out, "w"), stderr=subprocess.STDOUT)
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+    def output(self):
+        return read(self.out)
+
+
+def run_load(build, label, station_args, seconds, settle, sims=()):
+    work = tempfile.mkdtemp(prefix="halvane-bench-")
+    sim_procs = [subprocess.Popen([os.path.join(build, "apps/halvane-sim/halvane-sim"), "--bind", a,
+                                   "--signal", "calls"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                 for a in sims]
+    if sim_procs:
+        time.sleep(0.3)
+    stations = [Station(build, work, f"s{i}", extra, os.path.join(work, "inst"))
+                for i, extra in enumerate(station_args)]
+    try:
+        time.sleep(settle)
+        m = measure([s.proc.pid for s in stations], seconds)
+        for s in stations:
+            if s.proc.poll() is not None:
+                raise SystemExit(f"{label}: a station ended early:\n{s.output()[-2000:]}")
+    finally:
+        for s in stations:
+            s.stop()
+        for p in sim_procs:
+            p.terminate()
+            p.wait()
+    outputs = [s.output() for s in stations]
+    shutil.rmtree(work, ignore_errors=True)
+    return m, outputs
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("build")
+    ap.add_argument("--seconds", type=float, default=10.0)
+    ap.add_argument("--testdata", default=None)
+    ap.add_argument("--only", nargs="*", default=None)
+    a = ap.parse_args()
+    build = os.path.abspath(a.build)
+    here = os.path.dirname(os.path.abspath(__file__))
+    testdata = a.testdata or os.path.join(here, "../../../shared/testdata/recordings")
+    if not os.path.isdir(testdata):
+        testdata = "/work/shared/testdata/recordings"
+    file500 = os.path.join(testdata, "myomys-500k.wav")
+    scratch = tempfile.mkdtemp(prefix="halvane-bench-data-")
+    if not os.path.exists(file500):
+        file500 = os.path.join(scratch, "synthetic-500k.wav")
+        write_synthetic_500k(file500)
+
+    print(f"load average at start {load_average()}; chain bench reference running...", flush=True)
+    ref = chain_reference(build)
+
+    def play(i):
+        return ["--device", "IP" + ADDRESS_BASE + str(200 + i), "--play", file500, "--loop"]
+
+    loads = [
+        ("250k-live", "250000 samples/s live", [["--device", "IP" + ADDRESS_BASE + "101"]], 3.0, [ADDRESS_BASE + "101"],
+         ref.get(250000), 3.0),
+        ("500k-replay", "500000 samples/s replay", [play(0)], 3.0, [], ref.get(500000), 5.0),
+        ("idle", "idle, no receiver", [["--device", "IP" + ADDRESS_BASE + "102"]], 3.0, [], 0.0, 0.2),
+        ("4x500k", "4 stations x 500000 replay", [play(i) for i in range(4)], 5.0, [],
+         4 * ref[500000] if 500000 in ref else None, 25.0),
+    ]
+    rows = []
+    for key, label, args, settle, sims, reference, target in loads:
+        if a.only and key not in a.only:
+            continue
+        m, outputs = run_load(build, label, args, a.seconds, settle, sims)
+        overruns = sum(len(re.findall(r"overrun", o, re.I)) for o in outputs)
+        rows.append((label, m, reference, target, overruns))
+        print(f"\n{label}  (load average {m.load})")
+        for name, (c, w) in sorted(m.threads.items(), key=lambda kv: -kv[1][0]):
+            if c >= 0.005 or w >= 0.5:
+                print(f"    {name:16s} {c:6.2f}% of a core  {w:8.1f} wakes/s")
+
+    print("\n| load | whole station (% of one core) | wakes/s | peak RSS MB | reference: chain bench, same input "
+          "(% of one core) | target | load average |")
+    print("|---|---|---|---|---|---|---|")
+    for label, m, reference, target, overruns in rows:
+        r = f"{reference:.2f}" if reference is not None else "-"
+        extra = f"; {overruns} overrun lines" if label.startswith("4 ") else ""
+        print(f"| {label} | {m.cpu:.2f} | {m.wakes:.0f} | {m.rss:.1f} | {r} | <= {target:g}{extra} | {m.load} |")
+    shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,5 +1,7 @@
 #include "audio/clock_device.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -23,9 +25,9 @@ class ClockBuffer : public LoopingBuffer {
 };
 
 constexpr auto kTick = std::chrono::milliseconds(5);
-// While nothing plays the clock only keeps time: a slower tick spares an idle
-// station 200 wake-ups a second. A start of play is noticed within one idle tick.
-constexpr auto kIdleTick = std::chrono::milliseconds(50);
+// While nothing plays the clock sleeps: Play wakes it (PlayStarted) and the idle
+// time is skipped, not played. The bound only guards against a missed wake-up.
+constexpr auto kIdleTick = std::chrono::seconds(5);
 
 // Files this process has written: a device set up again after a failure
 // continues its file instead of starting it afresh.
@@ -109,10 +111,20 @@ void ClockDevice::Consume(uint32_t bytes) {
 
 void ClockDevice::Advance(uint32_t bytes) { Consume(bytes); }
 
+// Runs on the thread that calls Play.
+void ClockDevice::PlayStarted() {
+  {
+    std::lock_guard<std::mutex> guard(clockLock_);
+    playStarted_ = true;
+  }
+  clockWake_.notify_all();
+}
+
 // Runs on the device's clock thread: every few milliseconds plays the bytes the
 // elapsed time calls for. After a stall longer than one buffer it skips ahead
 // instead of racing through the backlog (a real device would have underrun too).
 void ClockDevice::ClockLoop() {
+  pthread_setname_np(pthread_self(), "sound-clock");
   using clock = std::chrono::steady_clock;
   auto start = clock::now();
   uint64_t framesDone = 0;
@@ -124,7 +136,11 @@ void ClockDevice::ClockLoop() {
       std::lock_guard<std::mutex> guard(bufferLock_);
       if (buffer_) buffer_->GetStatus(&playing, nullptr);
     }
-    clockWake_.wait_for(lock, playing ? kTick : kIdleTick);
+    if (playing)
+      clockWake_.wait_for(lock, kTick);
+    else
+      clockWake_.wait_for(lock, kIdleTick, [this] { return stopClock_ || playStarted_; });
+    playStarted_ = false;
     if (stopClock_) break;
     lock.unlock();
     uint32_t rate = 44100, block = 2, size = 8192;
@@ -138,6 +154,7 @@ void ClockDevice::ClockLoop() {
     }
     auto now = clock::now();
     uint64_t due = static_cast<uint64_t>(std::chrono::duration<double>(now - start).count() * rate);
+    if (!playing) framesDone = due;  // a stopped buffer plays nothing: the idle time is skipped
     uint64_t frames = due > framesDone ? due - framesDone : 0;
     uint64_t maxFrames = size / block;
     if (frames > maxFrames) {

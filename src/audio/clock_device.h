@@ -42,6 +42,7 @@ class ClockDevice : public SoundDevice, private BufferHost {
 
  private:
   bool Reacquire() override { return !unavailable_.load(std::memory_order_relaxed); }
+  void PlayStarted() override;
   void ClockLoop();
   void Consume(uint32_t bytes);
   void StopClock();
@@ -59,6 +60,7 @@ class ClockDevice : public SoundDevice, private BufferHost {
   std::mutex clockLock_;
   std::condition_variable clockWake_;
   bool stopClock_ = false;
+  bool playStarted_ = false;  // guarded by clockLock_
 };
 
 }  // namespace hv

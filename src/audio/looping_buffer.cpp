@@ -53,6 +53,7 @@ SoundStatus LoopingBuffer::Unlock(uint8_t*, uint32_t, uint8_t*, uint32_t) {
 SoundStatus LoopingBuffer::Play() {
   if (lost_.load(std::memory_order_acquire)) return kSoundBufferLost;
   playing_.store(true, std::memory_order_relaxed);
+  if (host_) host_->PlayStarted();
   return kSoundOk;
 }
 

@@ -21,6 +21,8 @@ class BufferHost {
   virtual ~BufferHost() = default;
   // True when the output is available again.
   virtual bool Reacquire() = 0;
+  // Play was called (a back end whose consumer sleeps while stopped wakes it).
+  virtual void PlayStarted() {}
 };
 
 class LoopingBuffer : public SoundBuffer {

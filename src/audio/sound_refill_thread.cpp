@@ -8,12 +8,12 @@
 
 namespace hv {
 
-// Runs on the sound refill thread until the run flag falls. The wait is bounded
-// (100 ms) so the thread sees the run flag fall; this thread has no message
-// queue of its own, so only the event and the time-out wake it.
+// Runs on the sound refill thread until the run flag falls. Only the event
+// wakes it: the device's notification points, and the run flag's fall (which
+// signals the event). The bound only guards against a wake-up that never comes.
 int SoundRefillThread(void*) {
   while (IsRunning()) {
-    if (!g_soundEvent.Wait(100)) continue;
+    if (!g_soundEvent.Wait(kReaderIdleWaitMs)) continue;
     if (!IsRunning()) break;
     LockGuard lock(g_soundLock);
     if (!lock.held()) continue;  // skip this refill

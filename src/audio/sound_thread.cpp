@@ -41,7 +41,7 @@ int SoundThread(void*) {
     }
     if (got == 0) {
       // Less than a block waiting: wait until a whole block is there.
-      conduit2.WaitReadable(kReaderWaitMs, kBlockBytes);
+      conduit2.WaitReadable(kReaderIdleWaitMs, kBlockBytes);
       continue;
     }
     output.ProcessBlock(block, got / sizeof(float));

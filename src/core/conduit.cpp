@@ -1,22 +1,58 @@
 #include "core/conduit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace hv {
 
+namespace {
+
+// Every created conduit, for WakeAllReaders. Never destroyed: the global
+// conduits outlive static destruction order.
+std::mutex& RegistryLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+std::vector<Conduit*>& Registry() {
+  static std::vector<Conduit*>* conduits = new std::vector<Conduit*>;
+  return *conduits;
+}
+
+}  // namespace
+
 Conduit::~Conduit() {
+  if (buffer_) {
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    auto& all = Registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  }
   delete pending_;
   std::free(buffer_);
+}
+
+void Conduit::WakeAllReaders() {
+  std::lock_guard<std::mutex> lock(RegistryLock());
+  for (Conduit* c : Registry()) c->Wake();
 }
 
 uint32_t Conduit::Create(uint32_t capacity, WaveFormat* format) {
   if (capacity == 0 || !format) return kStatusBadArgument;
   std::lock_guard<std::mutex> lock(formatLock_);
+  if (!buffer_) {
+    std::lock_guard<std::mutex> registry(RegistryLock());
+    Registry().push_back(this);
+  }
   std::free(buffer_);
   buffer_ = static_cast<uint8_t*>(std::calloc(1, capacity));
-  if (!buffer_) return kStatusFail;
+  if (!buffer_) {
+    std::lock_guard<std::mutex> registry(RegistryLock());
+    auto& all = Registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    return kStatusFail;
+  }
   capacity_ = capacity;
   current_ = format;
   currentBlock_.store(format->blockAlign, std::memory_order_relaxed);
@@ -193,14 +229,14 @@ void Conduit::WaitReadable(int milliseconds, uint32_t bytes) {
   if (bytes == 0) bytes = 1;
   if (bytes > most) bytes = most;
   std::unique_lock<std::mutex> lock(wakeLock_);
-  const uint64_t seen = wakeCount_;
   readerWants_.store(bytes, std::memory_order_seq_cst);
   auto ready = [&] {
     uint32_t write = writePos_.load(std::memory_order_seq_cst);
-    return wakeCount_ != seen || Distance(readPos_.load(std::memory_order_relaxed), write) >= bytes ||
+    return wakeCount_ != wakeSeen_ || Distance(readPos_.load(std::memory_order_relaxed), write) >= bytes ||
            mark_.load(std::memory_order_acquire) >= 0;
   };
   wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
+  wakeSeen_ = wakeCount_;
   readerWants_.store(0, std::memory_order_relaxed);
 }
 

@@ -9,7 +9,8 @@
 // copy of the block size kept in an atomic, updated under that lock).
 // A reader may wait for data (WaitReadable): it says how many bytes it needs,
 // and the writer wakes it only once that many are waiting, so an idle or
-// slowly filling conduit costs its reader no polling.
+// slowly filling conduit costs its reader no polling. A station change (the
+// run flag falling, a switch; core/station_change.h) ends every reader's wait.
 #pragma once
 
 #include <atomic>
@@ -26,9 +27,13 @@ constexpr uint32_t kStatusFail = 0x80004005;
 constexpr uint32_t kStatusBadArgument = 0x80070057;
 constexpr uint32_t kStatusNotInitialized = 0x800401F0;  // CO_E_NOTINITIALIZED
 
-// Longest wait of a worker reading a conduit before it looks at its other
-// duties (switches, the run flag); writers and announcements end it sooner.
+// Wait of a reader that also keeps duties of its own in time (a recording open
+// while no data comes); writers, announcements and station changes end it sooner.
 constexpr int kReaderWaitMs = 50;
+// Wait of a reader with nothing to do but read: data, a format announcement, a
+// station change or Wake end it. The bound only guards against a wake-up that
+// never comes; it is no polling period.
+constexpr int kReaderIdleWaitMs = 5000;
 
 class Conduit {
  public:
@@ -79,10 +84,14 @@ class Conduit {
   // Reader: waits up to `milliseconds` until at least `bytes` bytes or a format
   // mark are waiting, or someone calls Wake. Without `bytes`, as many as the
   // read that last came back empty asked for (at least one). Returns at once
-  // when that is already so. Spurious returns are harmless.
+  // when that is already so, and when Wake was called since the reader's last
+  // wait ended (a change made while the reader was busy is never slept
+  // through). Spurious returns are harmless.
   void WaitReadable(int milliseconds, uint32_t bytes = 0);
-  // Ends a reader's wait (announcements and shutdown call it).
+  // Ends a reader's wait, or its next one (announcements, station changes).
   void Wake();
+  // Wakes the reader of every created conduit (a station change).
+  static void WakeAllReaders();
 
  private:
   uint32_t Distance(uint32_t from, uint32_t to) const {
@@ -106,6 +115,7 @@ class Conduit {
   std::mutex wakeLock_;
   std::condition_variable wake_;
   uint64_t wakeCount_ = 0;                  // guarded by wakeLock_; counts Wake calls
+  uint64_t wakeSeen_ = 0;                   // guarded by wakeLock_; the count when the last wait ended
   std::atomic<uint32_t> readerWants_{0};    // bytes a waiting reader needs, 0 if none waits
   std::atomic<uint32_t> lastAsked_{1};      // reader's own: the count of its last unserved read
 };

@@ -11,6 +11,12 @@ bool QuitRequested();
 // Clears the request (tests that run the spine more than once).
 void ClearQuitRequest();
 
+// A main loop that sleeps registers how to wake it; every quit request then
+// calls it (also one made in a signal handler: a small relay thread, blocked
+// on a semaphore the handler posts, makes the call outside the handler).
+using QuitWaker = void (*)();
+void AddQuitWaker(QuitWaker wake);
+
 // Registered once at start-up; run on the main thread, in order of
 // registration, before the run flag falls. Each must be bounded in time.
 using ShutdownPreparation = void (*)();

@@ -82,7 +82,8 @@ bool SleepWhileRunning(double seconds) {
   while (IsRunning()) {
     auto left = end - clock::now();
     if (left <= clock::duration::zero()) return true;
-    std::this_thread::sleep_for(std::min<clock::duration>(left, std::chrono::milliseconds(50)));
+    // Ends early on any station change; the loop sleeps on unless the run flag fell.
+    WaitForStationChange(StationChangeCount(), std::chrono::duration<double>(left).count());
   }
   return false;
 }

@@ -46,8 +46,9 @@ void ReleaseThread(ThreadRecord* record);
 void YieldThread();
 // Sleeps seconds x 1000 ms, truncated toward zero (0.001, 0.1, 1 and 15 s in use).
 void SleepSeconds(double seconds);
-// Sleeps up to `seconds` in short slices, returning early (false) when the
-// run flag falls. Long pauses of worker threads use it so shutdown never waits.
+// Sleeps `seconds`, returning early (false) when the run flag falls (woken by
+// its fall, not by polling). Long pauses of worker threads use it so shutdown
+// never waits.
 bool SleepWhileRunning(double seconds);
 
 struct MutexRecord {

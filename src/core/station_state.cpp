@@ -4,7 +4,7 @@
 
 namespace hv {
 
-std::atomic<bool> g_run{true};
+NotifyingAtomic<bool> g_run{true};
 
 MutexRecord* g_displayLock = nullptr;
 MutexRecord* g_streamTimeLock = nullptr;
@@ -28,9 +28,9 @@ std::atomic<float> g_deviceSampleRate{250000.0f};
 std::atomic<int> g_deviceChannels{1};
 std::atomic<float> g_receiverLevelOffset{19.0f};
 
-std::atomic<bool> g_powerSave{false};
-std::atomic<bool> g_playbackActive{false};
-std::atomic<bool> g_recordOn{false};
+NotifyingAtomic<bool> g_powerSave{false};
+NotifyingAtomic<bool> g_playbackActive{false};
+NotifyingAtomic<bool> g_recordOn{false};
 std::atomic<bool> g_traceShown{false};
 std::atomic<bool> g_fileCompensated{false};
 

@@ -12,6 +12,7 @@
 
 #include "core/conduit.h"
 #include "core/runtime.h"
+#include "core/station_change.h"
 
 namespace hv {
 
@@ -34,8 +35,9 @@ class SharedText {
   std::string text_;
 };
 
-// Run flag: true from start until the main thread begins shutdown.
-extern std::atomic<bool> g_run;
+// Run flag: true from start until the main thread begins shutdown. Its fall is
+// a station change: every waiting worker wakes at once.
+extern NotifyingAtomic<bool> g_run;
 inline bool IsRunning() { return g_run.load(std::memory_order_relaxed); }
 
 // The five process-wide locks; no thread ever holds two at once.
@@ -68,9 +70,10 @@ extern std::atomic<int> g_deviceChannels;       // 1 until identified
 extern std::atomic<float> g_receiverLevelOffset;  // dB, 19 or 14
 
 // Switches shared across subsystems.
-extern std::atomic<bool> g_powerSave;        // power saver releases the receiver
-extern std::atomic<bool> g_playbackActive;   // a file is being replayed into conduit1
-extern std::atomic<bool> g_recordOn;         // the Record switch
+// Idle workers wait on these (station changes): every change wakes them.
+extern NotifyingAtomic<bool> g_powerSave;        // power saver releases the receiver
+extern NotifyingAtomic<bool> g_playbackActive;   // a file is being replayed into conduit1
+extern NotifyingAtomic<bool> g_recordOn;         // the Record switch
 extern std::atomic<bool> g_traceShown;       // Spectral Trace window shown
 extern std::atomic<bool> g_fileCompensated;  // the replayed file was recorded compensated
 

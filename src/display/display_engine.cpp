@@ -122,7 +122,7 @@ bool DisplayEngine::readRecords(bool waitForData) {
     }
     mouse_.run();
     if (!waitForData || !IsRunning()) return false;
-    source_->WaitReadable(kReaderWaitMs, kReadRecords * kFrameBytes);
+    source_->WaitReadable(kReaderIdleWaitMs, kReadRecords * kFrameBytes);
   }
 }
 

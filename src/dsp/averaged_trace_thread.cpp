@@ -40,7 +40,7 @@ int SpectralTraceThread(void*) {
       continue;
     }
     if (status != kStatusOk || got == 0) {
-      conduit4.WaitReadable(kReaderWaitMs, kBlockBytes - fill);
+      conduit4.WaitReadable(kReaderIdleWaitMs, kBlockBytes - fill);
       continue;
     }
     fill += got;

@@ -133,7 +133,7 @@ int ConditioningThread(void*) {
     }
     const uint32_t count = got / bytesPerFrame;
     if (count == 0) {
-      conduit1.WaitReadable(kReaderWaitMs, kInputBytes);
+      conduit1.WaitReadable(kReaderIdleWaitMs, kInputBytes);
       continue;
     }
 

@@ -101,7 +101,7 @@ int SpectrumThread(void*) {
       got = 0;
     }
     if (got == 0) {
-      conduit5.WaitReadable(kReaderWaitMs, kReadSamples * 4);
+      conduit5.WaitReadable(kReaderIdleWaitMs, kReadSamples * 4);
       continue;
     }
     fillBytes += got;

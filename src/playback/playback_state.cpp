@@ -54,6 +54,7 @@ void PlaybackModeOff() {
     s_offRequested = true;
   else
     FinishModeOff();
+  NotifyStationChange();  // the idle playback thread finishes the request
 }
 
 void SetSelectedStreamTime(const StreamTime& t) {

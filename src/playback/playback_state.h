@@ -24,7 +24,8 @@ namespace hv {
 enum PlaybackCommand : int { kPlaybackStop = 0, kPlaybackPlay = 1, kPlaybackPause = 2 };
 
 struct PlaybackState {
-  std::atomic<int> command{kPlaybackStop};
+  // The idle playback thread waits for changes of the command (station changes).
+  NotifyingAtomic<int> command{kPlaybackStop};
   SharedText filePath;                 // the selected file; empty when none
   std::atomic<bool> loop{false};
   std::atomic<int> timeBase{0};        // TimeBase: 0 = 1:1, 1 = 1:2, 2 = 1:N

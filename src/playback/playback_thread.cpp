@@ -27,9 +27,10 @@ namespace hv {
 namespace {
 
 constexpr uint32_t kReadBytes = 1024;
-// Pause between passes while nothing is replayed: short enough that a Play
-// click is followed at once, long enough that an idle station does not poll.
-constexpr double kIdlePassSeconds = 0.02;
+// Longest pause between passes while nothing is replayed. A Play click, a new
+// file or the end of the playback mode (station changes) end it at once; the
+// bound only guards against a wake-up that never comes.
+constexpr double kIdlePassSeconds = 5.0;
 
 // The state of one replay and the passes of the thread's loop. Runs on the
 // playback thread only.
@@ -69,19 +70,21 @@ class Replayer {
 };
 
 void Replayer::Pass() {
+  // Read before the state is looked at: a change made meanwhile ends the idle wait.
+  const uint64_t seen = StationChangeCount();
   // Not writing here: a pending request to leave the playback mode completes.
   if (!PlaybackThreadIdlePoint()) {
     CloseFile();
-    SleepSeconds(kIdlePassSeconds);
+    WaitForStationChange(seen, kIdlePassSeconds);
     return;
   }
   switch (g_playback.command.load(std::memory_order_relaxed)) {
     case kPlaybackStop:
       CloseFile();
-      SleepSeconds(kIdlePassSeconds);
+      WaitForStationChange(seen, kIdlePassSeconds);
       return;
     case kPlaybackPause:
-      SleepSeconds(kIdlePassSeconds);
+      WaitForStationChange(seen, kIdlePassSeconds);
       // Hold the clock at the replayed time so that the replay resumes where it stopped.
       if (file_.IsOpen()) clock_.HoldAt(static_cast<double>(bytesReplayed_ / block_) / rate_);
       return;
@@ -90,7 +93,7 @@ void Replayer::Pass() {
   }
   std::string path = g_playback.filePath.Get();
   if (path.empty()) {
-    SleepSeconds(kIdlePassSeconds);
+    WaitForStationChange(seen, kIdlePassSeconds);
     return;
   }
   if (!file_.IsOpen() || path != path_) {

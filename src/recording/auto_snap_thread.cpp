@@ -15,7 +15,12 @@ int AutoSnapThread(void*) {
       continue;
     }
     recorder.Idle();
-    conduit7.WaitReadable(kReaderWaitMs, AutoSnapRecorder::kReadFrames * sizeof(SpectrumFrame));
+    // At rest only frames, the Record switch or the mode (station changes) can
+    // move the recorder; an open snapshot keeps the short wait.
+    const int state = g_autoSnapState.load(std::memory_order_relaxed);
+    const bool atRest = state == kSnapIdle || state == kSnapFailed;
+    conduit7.WaitReadable(atRest ? kReaderIdleWaitMs : kReaderWaitMs,
+                          AutoSnapRecorder::kReadFrames * sizeof(SpectrumFrame));
   }
   recorder.Abandon();  // an open snapshot keeps its temporary name
   return 0;

@@ -10,7 +10,12 @@ namespace hv {
 int StreamRecordingThread(void*) {
   StreamRecorder recorder(&conduit3);
   while (IsRunning()) {
-    if (!recorder.Pass()) conduit3.WaitReadable(kReaderWaitMs, StreamRecorder::kChunkBytes);
+    if (recorder.Pass()) continue;
+    // At rest only data, the Record switch or the mode (station changes) can
+    // move the recorder; an open recording keeps the short wait.
+    const int state = g_streamRecorderState.load(std::memory_order_relaxed);
+    const bool atRest = state == kStreamIdle || state == kStreamFailed;
+    conduit3.WaitReadable(atRest ? kReaderIdleWaitMs : kReaderWaitMs, StreamRecorder::kChunkBytes);
   }
   recorder.Abandon();  // an open recording keeps its temporary name
   return 0;

@@ -101,17 +101,36 @@ void WaitSlice(double seconds) {
                    [&] { return !tk.queue.empty() || tk.pendingQuits > 0 || hv::QuitRequested(); });
 }
 
-// The loop shared by XsMessageLoop and XsRunModal. The quit request is polled
-// every 20 ms at most, so a signal or --run-for ends the loop promptly.
+// Wakes the loop for a quit request (runs on the quit relay thread).
+void WakeForQuit() {
+  Toolkit& tk = Tk();
+  {
+    std::lock_guard<std::mutex> g(tk.lock);
+  }
+  tk.wake.notify_all();
+  if (BackendHooks* hooks = g_hooks.load(std::memory_order_acquire)) hooks->Wake();
+}
+
+// Longest sleep of an idle loop; posted events, quit requests (also from a
+// signal) and the screen's events end it sooner.
+constexpr double kIdleSliceSeconds = 5.0;
+
+// The loop shared by XsMessageLoop and XsRunModal. It sleeps until an event, a
+// quit request or the end of `maxSeconds`; it does not poll.
 void RunLoop(double maxSeconds) {
   ClaimMainThread();
+  hv::AddQuitWaker(WakeForQuit);
   auto start = std::chrono::steady_clock::now();
   for (;;) {
     DrainQueue();
     if (TakeQuit() || hv::QuitRequested()) break;
-    if (maxSeconds >= 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(maxSeconds))
-      break;
-    WaitSlice(0.02);
+    double slice = kIdleSliceSeconds;
+    if (maxSeconds >= 0) {
+      double left = maxSeconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (left <= 0) break;
+      if (left < slice) slice = left;
+    }
+    WaitSlice(slice);
   }
 }
 

@@ -91,9 +91,13 @@ int FileTransferHandler(XsWindow* w, int event, int* data) {
       break;
     case kXsButton:
       switch (data[0]) {
-        case kEnable: g_settings.FileTransferEnable.store(XsCheckGet(w, kEnable), std::memory_order_relaxed); break;
+        case kEnable:
+          g_settings.FileTransferEnable.store(XsCheckGet(w, kEnable), std::memory_order_relaxed);
+          NotifyStationChange();  // the transfer thread waits for it while inactive
+          break;
         case kDuringIdle:
           g_settings.FileTransferDuringIdle.store(XsCheckGet(w, kDuringIdle), std::memory_order_relaxed);
+          NotifyStationChange();
           break;
         case kLoginAs:
           g_settings.FileTransferLoginEnable.store(XsCheckGet(w, kLoginAs), std::memory_order_relaxed);

@@ -188,6 +188,7 @@ void ApplyRecordSetupGroups(int mode) {
 void SetRecordMode(int mode) {
   mode = ShownRecordMode(mode);
   g_settings.MenuRecordMode.store(mode, std::memory_order_relaxed);
+  NotifyStationChange();  // the recorders wait for it while at rest
   for (int i = 0; i < 4; ++i)
     i == mode - 1 ? XsMenuCheck(g_mainWindow, kModeMenuIds[i]) : XsMenuUncheck(g_mainWindow, kModeMenuIds[i]);
   XsControlSetText(g_mainWindow, 315, kModeTexts[mode - 1]);

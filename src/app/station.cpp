@@ -178,6 +178,7 @@ int RunStation(const StationOptions& options) {
   //    lines then go to standard output). The application windows follow.
   XsToolkitInit(!options.headless);
   if (XsGetBackend() == kXsBackendHeadless) g_headless.store(true, std::memory_order_relaxed);
+  g_drawingSeen.store(!g_headless.load(std::memory_order_relaxed), std::memory_order_relaxed);
   CreateWindowSet();
   for (int menuId : options.showWindows) ShowToolWindow(menuId);
 

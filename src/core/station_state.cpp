@@ -32,6 +32,7 @@ NotifyingAtomic<bool> g_powerSave{false};
 NotifyingAtomic<bool> g_playbackActive{false};
 NotifyingAtomic<bool> g_recordOn{false};
 std::atomic<bool> g_traceShown{false};
+std::atomic<bool> g_drawingSeen{true};
 std::atomic<bool> g_fileCompensated{false};
 
 std::atomic<float> g_tuneOffset{0.0f};

@@ -75,6 +75,11 @@ extern NotifyingAtomic<bool> g_powerSave;        // power saver releases the rec
 extern NotifyingAtomic<bool> g_playbackActive;   // a file is being replayed into conduit1
 extern NotifyingAtomic<bool> g_recordOn;         // the Record switch
 extern std::atomic<bool> g_traceShown;       // Spectral Trace window shown
+// The windows are on a screen where someone can see them. Off when the station
+// runs headless: then nothing is drawn (the spectrum thread feeds the display
+// no frames, the conditioning thread feeds the spectral trace nothing); the
+// analysis, the audio and the recorders go on as ever.
+extern std::atomic<bool> g_drawingSeen;
 extern std::atomic<bool> g_fileCompensated;  // the replayed file was recorded compensated
 
 // Tuning shared by the conditioning thread, the display thread and the windows.

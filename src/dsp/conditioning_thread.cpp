@@ -1,6 +1,6 @@
 // The conditioning thread: the single reader of conduit1. It removes the DC
 // offset, applies the chosen response filter and fans the block out: float
-// samples to conduit4 (while the Spectral Trace window is shown) and conduit5,
+// samples to conduit4 (while the Spectral Trace window is shown on a screen) and conduit5,
 // the 16-bit block to Conduit3 in the Continuous and Buffered Snap modes, and,
 // while audio is on, through the tuning path to conduit2 (and, in Audio record
 // mode, as 16-bit samples at 44100/s to Conduit3). It also keeps the tuning
@@ -143,7 +143,8 @@ int ConditioningThread(void*) {
     work->conditioner.Process(work->input, count, bytesPerFrame, filter, work->output);
 
     // Fan-out, in order; each write waits for room while the run flag stands.
-    if (g_traceShown.load(std::memory_order_relaxed)) WriteWhileRunning(conduit4, work->output, count * 4);
+    if (g_traceShown.load(std::memory_order_relaxed) && g_drawingSeen.load(std::memory_order_relaxed))
+      WriteWhileRunning(conduit4, work->output, count * 4);
     WriteWhileRunning(conduit5, work->output, count * 4);
     const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
     if (mode == kModeContinuous || mode == kModeBufferedSnap) {

@@ -97,7 +97,9 @@ void SpectrumAnalyser::Analyse(const float* samples, const SnapshotBand& band, f
 }
 
 // Floor: dilate by one bin (max of 3), erode by three (min of 7), then average
-// over 15; neighbours outside 0..127 are skipped.
+// over 15; neighbours outside 0..127 are skipped. The minimum of 7 is taken as
+// two overlapping minima of 4, and the sum of 15 from sums of 2, 4 and 8
+// neighbours shared between bins: the same minima, the sums in another order.
 void SpectrumAnalyser::UpdateFloor() {
   constexpr float inf = std::numeric_limits<float>::infinity();
   // Smoothed spectrum with one -inf on each side (skipped by the max).
@@ -110,20 +112,35 @@ void SpectrumAnalyser::UpdateFloor() {
   for (int i = kFrameBins; i < kFrameBins + 4; ++i) d[i] = inf;
   float* e = erodedPad_ + 8;  // zeros around it (the mean counts only real bins)
   for (int i = -8; i < 0; ++i) e[i] = 0.0f;
-  for (int i = kFrameBins; i < kFrameBins + 8; ++i) e[i] = 0.0f;
+  for (int i = kFrameBins; i < kFrameBins + 16; ++i) e[i] = 0.0f;
 #if defined(__SSE2__)
   for (int m = 0; m < kFrameBins; m += 4) {
     __m128 v = _mm_max_ps(_mm_max_ps(_mm_loadu_ps(s + m - 1), _mm_load_ps(s + m)), _mm_loadu_ps(s + m + 1));
     _mm_store_ps(d + m, v);
   }
-  for (int m = 0; m < kFrameBins; m += 4) {
-    __m128 v = _mm_loadu_ps(d + m - 3);
-    for (int k = -2; k <= 3; ++k) v = _mm_min_ps(v, _mm_loadu_ps(d + m + k));
-    _mm_store_ps(e + m, v);
+  // min4[i] = min of d[i .. i+3] for i = -3 .. 127 (stored at i + 4).
+  float* min4 = pairPad_[0] + 4;
+  for (int i = -4; i < kFrameBins; i += 4) {
+    __m128 a = _mm_min_ps(_mm_loadu_ps(d + i), _mm_loadu_ps(d + i + 1));
+    __m128 b = _mm_min_ps(_mm_loadu_ps(d + i + 2), _mm_loadu_ps(d + i + 3));
+    _mm_storeu_ps(min4 + i, _mm_min_ps(a, b));
   }
+  for (int m = 0; m < kFrameBins; m += 4)
+    _mm_store_ps(e + m, _mm_min_ps(_mm_loadu_ps(min4 + m - 3), _mm_loadu_ps(min4 + m)));
+  // sum2[i] = e[i] + e[i+1], sum4[i] = sum2[i] + sum2[i+2], sum8[i] = sum4[i] + sum4[i+4]
+  // for i from -8; the 15 bins m-7 .. m+7 are sum8[m-7] + sum4[m+1] + sum2[m+5] + e[m+7].
+  float* sum2 = pairPad_[0] + 8;
+  float* sum4 = pairPad_[1] + 8;
+  float* sum8 = pairPad_[2] + 8;
+  for (int i = -8; i < kFrameBins + 6; i += 4)
+    _mm_storeu_ps(sum2 + i, _mm_add_ps(_mm_loadu_ps(e + i), _mm_loadu_ps(e + i + 1)));
+  for (int i = -8; i < kFrameBins + 2; i += 4)
+    _mm_storeu_ps(sum4 + i, _mm_add_ps(_mm_loadu_ps(sum2 + i), _mm_loadu_ps(sum2 + i + 2)));
+  for (int i = -8; i < kFrameBins - 6; i += 4)
+    _mm_storeu_ps(sum8 + i, _mm_add_ps(_mm_loadu_ps(sum4 + i), _mm_loadu_ps(sum4 + i + 4)));
   for (int m = 0; m < kFrameBins; m += 4) {
-    __m128 sum = _mm_setzero_ps();
-    for (int k = -7; k <= 7; ++k) sum = _mm_add_ps(sum, _mm_loadu_ps(e + m + k));
+    __m128 sum = _mm_add_ps(_mm_add_ps(_mm_loadu_ps(sum8 + m - 7), _mm_loadu_ps(sum4 + m + 1)),
+                            _mm_add_ps(_mm_loadu_ps(sum2 + m + 5), _mm_loadu_ps(e + m + 7)));
     _mm_store_ps(floor_ + m, _mm_mul_ps(sum, _mm_load_ps(inverseCount_ + m)));
   }
 #else
@@ -170,9 +187,9 @@ void SpectrumAnalyser::ClassifyBins(int peakBin, uint8_t* classOf) {
 
 // Each sum starts at -100 dB and takes (level - floor) of its bins in order with
 // DbPowerSum; ratio = DbPowerSum(peak, harmonic) - outside. Up to eight frames
-// run in two groups of four vector lanes. A lane whose bin belongs to another
-// sum adds minus infinity, which DbPowerSum returns unchanged, so every lane
-// does exactly the scalar operations of DbPowerSum on its own bins.
+// run in two groups of four vector lanes. Each lane picks the sum its bin
+// belongs to, adds the bin with DbPowerSum's operations and puts the sum back,
+// so every lane does exactly the scalar operations on its own bins.
 void SpectrumAnalyser::HarmonicRatios(const float* const* excess, const int* peakBins, int count,
                                       float* ratios) {
   constexpr int kLanes = 8;
@@ -183,26 +200,49 @@ void SpectrumAnalyser::HarmonicRatios(const float* const* excess, const int* pea
 #if defined(__SSE2__)
   const __m128 three = _mm_set1_ps(3.0f), fifth = _mm_set1_ps(0.2f), zero = _mm_setzero_ps();
   const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-  const __m128 minusInf = _mm_set1_ps(-std::numeric_limits<float>::infinity());
   auto sumStep = [&](__m128 a, __m128 b) {
     __m128 d = _mm_sub_ps(three, _mm_mul_ps(fifth, _mm_and_ps(_mm_sub_ps(a, b), absMask)));
     __m128 m = _mm_max_ps(a, b);
     __m128 positive = _mm_cmpgt_ps(d, zero);
     return _mm_or_ps(_mm_and_ps(positive, _mm_add_ps(m, d)), _mm_andnot_ps(positive, m));
   };
+  auto select = [](__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); };
   __m128 sums[2][3];
   for (auto& group : sums)
     for (auto& v : group) v = _mm_set1_ps(kSumStart);
-  for (int w = 1; w < kFrameBins; ++w) {
+  const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2);
+  auto addBin = [&](__m128* s, __m128 v, __m128i cls) {
+    __m128 in1 = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, one));
+    __m128 in2 = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, two));
+    __m128 in0 = _mm_andnot_ps(_mm_or_ps(in1, in2), _mm_castsi128_ps(_mm_set1_epi32(-1)));
+    __m128 next = sumStep(select(in1, s[1], select(in2, s[2], s[0])), v);
+    s[0] = select(in0, next, s[0]);
+    s[1] = select(in1, next, s[1]);
+    s[2] = select(in2, next, s[2]);
+  };
+  // Bins 1..127: four at a time from the four rows of a group, transposed into
+  // one vector per bin (bins 1..124), then the last three one by one.
+  int w = 1;
+  for (; w + 4 <= kFrameBins; w += 4) {
+    for (int g = 0; g < 2; ++g) {
+      const int l = 4 * g;
+      __m128 b0 = _mm_loadu_ps(rows[l] + w), b1 = _mm_loadu_ps(rows[l + 1] + w);
+      __m128 b2 = _mm_loadu_ps(rows[l + 2] + w), b3 = _mm_loadu_ps(rows[l + 3] + w);
+      _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
+      const __m128 bins[4] = {b0, b1, b2, b3};
+      for (int k = 0; k < 4; ++k) {
+        __m128i cls = _mm_setr_epi32(classOf[l][w + k], classOf[l + 1][w + k], classOf[l + 2][w + k],
+                                     classOf[l + 3][w + k]);
+        addBin(sums[g], bins[k], cls);
+      }
+    }
+  }
+  for (; w < kFrameBins; ++w) {
     for (int g = 0; g < 2; ++g) {
       const int l = 4 * g;
       __m128 v = _mm_setr_ps(rows[l][w], rows[l + 1][w], rows[l + 2][w], rows[l + 3][w]);
       __m128i cls = _mm_setr_epi32(classOf[l][w], classOf[l + 1][w], classOf[l + 2][w], classOf[l + 3][w]);
-      for (int c = 0; c < 3; ++c) {
-        __m128 take = _mm_castsi128_ps(_mm_cmpeq_epi32(cls, _mm_set1_epi32(c)));
-        __m128 input = _mm_or_ps(_mm_and_ps(take, v), _mm_andnot_ps(take, minusInf));
-        sums[g][c] = sumStep(sums[g][c], input);
-      }
+      addBin(sums[g], v, cls);
     }
   }
   alignas(16) float out[2][3][4];

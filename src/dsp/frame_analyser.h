@@ -57,7 +57,8 @@ class SpectrumAnalyser {
   // Padded working arrays of the floor computation.
   alignas(16) float smoothedPad_[kFrameBins + 8];
   alignas(16) float dilatedPad_[kFrameBins + 8];
-  alignas(16) float erodedPad_[kFrameBins + 16];
+  alignas(16) float erodedPad_[kFrameBins + 24];
+  alignas(16) float pairPad_[3][kFrameBins + 24];  // partial minima and sums of the floor
   alignas(16) float floor_[kFrameBins];
   alignas(16) float inverseCount_[kFrameBins];
   alignas(16) float excess_[kMaxBatch][kFrameBins];

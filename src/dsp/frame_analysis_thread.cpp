@@ -1,6 +1,7 @@
 // The spectrum thread: cuts the conditioned stream of conduit5 into 256-sample
 // windows, one every 64 samples, and writes one 272-byte spectrum frame per
-// window to conduit6 (the display) and, in Auto Snap mode, to conduit7.
+// window to conduit6 (the display, while a screen shows it) and, in Auto Snap
+// mode, to conduit7.
 #include <algorithm>
 #include <cstring>
 
@@ -46,7 +47,7 @@ void WriteFrames(SpectrumWork* work, int frames, float nyquist) {
   const float levelOffset = g_receiverLevelOffset.load(std::memory_order_relaxed);
   work->analyser.MakeFrames(work->samples, frames, band, levelOffset, work->frames);
   const uint32_t size = static_cast<uint32_t>(frames) * kSpectrumFrameBytes;
-  WriteWhileRunning(conduit6, work->frames, size);
+  if (g_drawingSeen.load(std::memory_order_relaxed)) WriteWhileRunning(conduit6, work->frames, size);
   if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap)
     WriteWhileRunning(conduit7, work->frames, size);
 }

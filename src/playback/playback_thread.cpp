@@ -31,6 +31,12 @@ constexpr uint32_t kReadBytes = 1024;
 // file or the end of the playback mode (station changes) end it at once; the
 // bound only guards against a wake-up that never comes.
 constexpr double kIdlePassSeconds = 5.0;
+// Pacing step: a replay that is ahead of its clock sleeps this long at a time,
+// then hands on every read that has come due meanwhile in one burst. The
+// stream never runs ahead of the clock; it reaches conduit1 at most this much
+// late, in a few writes instead of one per millisecond (a 500 kHz replay would
+// otherwise wake the playback and conditioning threads a thousand times a second).
+constexpr double kPaceSeconds = 0.004;
 
 // The state of one replay and the passes of the thread's loop. Runs on the
 // playback thread only.
@@ -232,7 +238,7 @@ void Replayer::PlayStep() {
   // Pace against the monotonic clock; never run ahead of it.
   while (t > clock_.Elapsed()) {
     if (!IsPlaying()) return;
-    SleepSeconds(0.001);
+    SleepSeconds(kPaceSeconds);
   }
   uint32_t bytes = 0;
   if (file_.Read(buffer_ + carried_, &bytes) != 0) {

@@ -19,6 +19,8 @@ Loads:
   idle             no receiver at all (the acquisition retries once a second)
   4 x 500 kHz      four stations side by side, each replaying the 500 kHz file;
                    their outputs are searched for overrun reports
+  latency          latency_bench (built beside this script): a call's arrival on
+                   the socket to its spectrogram column and to the sound output
 
 The machine may be shared: the load average is printed with every figure, and
 per-thread CPU is the steadier figure under load.
@@ -240,6 +242,12 @@ def main():
         r = f"{reference:.2f}" if reference is not None else "-"
         extra = f"; {overruns} overrun lines" if label.startswith("4 ") else ""
         print(f"| {label} | {m.cpu:.2f} | {m.wakes:.0f} | {m.rss:.1f} | {r} | <= {target:g}{extra} | {m.load} |")
+    latency = os.path.join(build, "bench/station/latency_bench")
+    if os.path.exists(latency) and (not a.only or "latency" in a.only):
+        print(f"\nlatency (load average {load_average()}):")
+        out = subprocess.run([latency, "20"], capture_output=True, text=True).stdout
+        for line in out.splitlines():
+            print("  " + line)
     shutil.rmtree(scratch, ignore_errors=True)
 
 

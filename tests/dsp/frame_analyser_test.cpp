@@ -2,6 +2,7 @@
 // harmonic ratio walk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -202,6 +203,56 @@ TEST(SpectrumAnalyser, FloorFollowsTheSmoothedSpectrum) {
   EXPECT_LT(a.noiseFloor()[50], a.levels()[50] - 40.0f);
   // Floor at an edge bin averages only existing neighbours.
   EXPECT_GT(a.noiseFloor()[127], -200.0f);
+}
+
+// The floor of every bin, edges included, against a plain double-precision
+// dilate (3) / erode (7) / mean (15) of the smoothed spectrum, over noise
+// frames and a tone that leaves steep edges in the spectrum.
+TEST(SpectrumAnalyser, FloorIsTheDilatedErodedMeanOfTheSmoothedSpectrum) {
+  SpectrumAnalyser a;
+  SpectrumFrame f;
+  for (int i = 0; i < 12; ++i) {
+    std::vector<float> s = i % 3 == 2 ? Tone(37.0 + i, 4000.0, 256, 30.0, 20 + i) : Tone(0.0, 0.0, 256, 30.0, 20 + i);
+    a.MakeFrame(s.data(), SnapshotBand{1, 127}, 19.0f, &f);
+    const float* sm = a.smoothed();
+    double dilated[128], eroded[128];
+    for (int m = 0; m < 128; ++m) {
+      double v = sm[m];
+      if (m > 0) v = std::max(v, double(sm[m - 1]));
+      if (m < 127) v = std::max(v, double(sm[m + 1]));
+      dilated[m] = v;
+    }
+    for (int m = 0; m < 128; ++m) {
+      double v = INFINITY;
+      for (int k = std::max(0, m - 3); k <= std::min(127, m + 3); ++k) v = std::min(v, dilated[k]);
+      eroded[m] = v;
+    }
+    for (int m = 0; m < 128; ++m) {
+      double sum = 0.0;
+      int lo = std::max(0, m - 7), hi = std::min(127, m + 7);
+      for (int k = lo; k <= hi; ++k) sum += eroded[k];
+      ASSERT_NEAR(a.noiseFloor()[m], sum / (hi - lo + 1), 1e-3) << "frame " << i << " bin " << m;
+    }
+  }
+}
+
+// The error of the fast logarithm depends on the mantissa alone (the exponent
+// adds a whole number of octaves), so every one of the 2^23 mantissas, at the
+// exponents of the smallest and largest powers in use, bounds it for all inputs.
+TEST(PowerToDb, EveryMantissaIsWithinAHundredthOfADecibel) {
+  const int exponents[] = {-66, -20, 0, 30, 60};  // 1e-20 (silence) .. 1e18 (full scale, 512-point FFT)
+  std::vector<float> p(1 << 23), db(1 << 23);
+  double worst = 0.0;
+  for (int e : exponents) {
+    for (uint32_t m = 0; m < (1u << 23); ++m) p[m] = std::ldexp(1.0f + float(m) / float(1 << 23), e);
+    PowerToDb(p.data(), static_cast<int>(p.size()), 0.0f, db.data());
+    for (uint32_t m = 0; m < (1u << 23); ++m) {
+      double ref = 10.0 * std::log10(double(p[m] + 1e-20f));
+      worst = std::max(worst, std::fabs(db[m] - ref));
+    }
+  }
+  EXPECT_LT(worst, 0.01);
+  EXPECT_LT(worst, 1e-4);  // what the series actually achieves, rounding of the levels included
 }
 
 TEST(PowerToDb, AgreesWithTheLogarithmOverTheWholeRange) {

@@ -17,6 +17,7 @@ Loads:
   500 kHz replay   a 500 kHz recording replayed in a loop (a synthetic one of bat-like
                    sweeps when the shared test data is absent)
   idle             no receiver at all (the acquisition retries once a second)
+  power save       a timer program hours away: the power saver has released the receiver
   4 x 500 kHz      four stations side by side, each replaying the 500 kHz file;
                    their outputs are searched for overrun reports
   latency          latency_bench (built beside this script): a call's arrival on
@@ -212,6 +213,9 @@ def main():
     print(f"load average at start {load_average()}; chain bench reference running...", flush=True)
     ref = chain_reference(build)
 
+    def clock_in(hours):
+        return time.strftime("%H:%M:%S", time.gmtime(time.time() + hours * 3600))
+
     def play(i):
         return ["--device", "IP" + ADDRESS_BASE + str(200 + i), "--play", file500, "--loop"]
 
@@ -222,6 +226,12 @@ def main():
         ("idle", "idle, no receiver", [["--device", "IP" + ADDRESS_BASE + "102"]], 3.0, [], 0.0, 0.2),
         ("4x500k", "4 stations x 500000 replay", [play(i) for i in range(4)], 5.0, [],
          4 * ref[500000] if 500000 in ref else None, 25.0),
+        # A timer program far from now: the power saver releases the receiver after a few seconds.
+        ("powersave", "power save between programs", [["--device", "IP" + ADDRESS_BASE + "103",
+                                                       "--set", "TimeStandard=0", "--set", "PowerSaverEnable=1",
+                                                       "--set", "Program1Enable=1",
+                                                       "--set", "Pgm1StartTime=" + clock_in(6),
+                                                       "--set", "Pgm1StopTime=" + clock_in(7)]], 8.0, [], 0.0, 0.2),
     ]
     rows = []
     for key, label, args, settle, sims, reference, target in loads:

@@ -43,7 +43,12 @@ bool SocketWatchdog::Fired() {
 void SocketWatchdog::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stop_) {
-    wake_.wait_for(lock, std::chrono::milliseconds(50));
+    // Disarmed it sleeps until armed again or stopped (both notify); armed it
+    // looks every 50 ms, for the deadline and, when asked, the run flag.
+    if (armed_)
+      wake_.wait_for(lock, std::chrono::milliseconds(50));
+    else
+      wake_.wait(lock);
     if (!armed_) continue;
     if (std::chrono::steady_clock::now() < deadline_ && (IsRunning() || !endWithRunFlag_)) continue;
     if (controlFd_ >= 0) shutdown(controlFd_, SHUT_RDWR);

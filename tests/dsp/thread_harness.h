@@ -24,6 +24,7 @@ class WorkerHarness : public ::testing::Test {
     g_playbackActive = false;
     g_fileCompensated = false;
     g_traceShown = false;
+    g_drawingSeen = true;
     g_tuneOffset = 0.0f;
     g_receiverLevelOffset = 19.0f;
     g_deviceSampleRate = 250000.0f;

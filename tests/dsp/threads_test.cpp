@@ -58,6 +58,14 @@ TEST_F(ConditioningThreadTest, FansOutConditionedBlocks) {
   std::vector<int16_t> written(512);
   ASSERT_TRUE(ReadExactly(conduit3, written.data(), 1024));
   for (int i = 0; i < 512; ++i) EXPECT_EQ(written[i], WriteBackSample(filtered[i]));
+
+  // Headless (no screen to see the trace): the trace gets nothing, the analysis and the recording go on.
+  g_drawingSeen = false;
+  ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), 1024));
+  ASSERT_TRUE(ReadExactly(conduit5, spectrum.data(), 2048));
+  ASSERT_TRUE(ReadExactly(conduit3, written.data(), 1024));
+  Settle();
+  EXPECT_EQ(conduit4.Available(), 0u);
 }
 
 TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
@@ -205,6 +213,18 @@ TEST_F(SpectrumThreadTest, NoFrameHoldsSamplesOfTwoStreams) {
     for (int k = 0; k < 28; ++k)
       for (int i = 0; i < 64; ++i) ASSERT_EQ(fresh[k].samples[i], static_cast<float>(10000 + 64 * k + i)) << k;
   }
+}
+
+TEST_F(SpectrumThreadTest, HeadlessFeedsTheRecorderButNotTheDisplay) {
+  g_settings.MenuRecordMode = kModeAutoSnap;
+  g_drawingSeen = false;
+  Start(SpectrumThread);
+  std::vector<float> x(2048, 1.0f);
+  ASSERT_TRUE(WriteWhileRunning(conduit5, x.data(), 2048 * 4));
+  std::vector<SpectrumFrame> snap(28);
+  ASSERT_TRUE(ReadExactly(conduit7, snap.data(), 28 * kSpectrumFrameBytes));
+  Settle();
+  EXPECT_EQ(conduit6.Available(), 0u);
 }
 
 TEST_F(SpectrumThreadTest, SilenceKeepsFramesFlowing) {

@@ -26,7 +26,10 @@ Loads:
 The machine may be shared: the load average is printed with every figure, and
 per-thread CPU is the steadier figure under load.
 
-Usage: station_bench.py BUILD_DIR [--seconds N] [--testdata DIR] [--only NAME...]
+Usage: station_bench.py BUILD_DIR [TESTDATA_DIR] [--seconds N] [--only NAME...]
+TESTDATA_DIR holds the real recordings (default $HALVANE_TESTDATA, else
+../shared/testdata/recordings); without myomys-500k.wav there the replays are of
+a made 500 kHz file of bat-like sweeps.
 """
 import argparse
 import os
@@ -195,15 +198,13 @@ def run_load(build, label, station_args, seconds, settle, sims=()):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
+    ap.add_argument("testdata", nargs="?", default=None)
     ap.add_argument("--seconds", type=float, default=10.0)
-    ap.add_argument("--testdata", default=None)
     ap.add_argument("--only", nargs="*", default=None)
     a = ap.parse_args()
     build = os.path.abspath(a.build)
     here = os.path.dirname(os.path.abspath(__file__))
-    testdata = a.testdata or os.path.join(here, "../../../shared/testdata/recordings")
-    if not os.path.isdir(testdata):
-        testdata = "/work/shared/testdata/recordings"
+    testdata = a.testdata or os.environ.get("HALVANE_TESTDATA") or os.path.join(here, "../../../shared/testdata/recordings")
     file500 = os.path.join(testdata, "myomys-500k.wav")
     scratch = tempfile.mkdtemp(prefix="halvane-bench-data-")
     if not os.path.exists(file500):

@@ -13,6 +13,7 @@
 #include "conduit_drain.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "station_child.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "support/simulator.h"
@@ -22,34 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// A child process writing its standard output to a file; killed and reaped
-// when it is still running as the test ends.
-struct Child {
-  Child(std::vector<std::string> argv, std::string outPath)
-      : out(std::move(outPath)), pid(testutil::Spawn(std::move(argv), out)) {}
-  Child(pid_t started, std::string outPath) : out(std::move(outPath)), pid(started) {}
-  ~Child() {
-    if (pid > 0) kill(pid, SIGKILL), testutil::Wait(pid, 5);
-  }
-  // The exit status within `seconds`; -1 when it overstayed or a signal ended it.
-  int Exit(double seconds) { return testutil::Wait(std::exchange(pid, -1), seconds); }
-  size_t Count(const std::string& text) const {
-    std::string all = testutil::ReadText(out);
-    size_t n = 0;
-    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
-    return n;
-  }
-  // Waits up to `ms` until `text` has been written more than `seen` times.
-  bool WaitFor(const std::string& text, int ms, size_t seen = 0) const {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    for (; Count(text) <= seen; std::this_thread::sleep_for(10ms))
-      if (Clock::now() > end) return false;
-    return true;
-  }
-  std::string out;
-  pid_t pid;
-};
 
 // The simulator on `address`, listening; null (with the reason reported as a
 // failure) when it cannot be the one the station hears.

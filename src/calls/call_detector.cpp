@@ -20,6 +20,7 @@ constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above st
 // steady tone spreads either side of its frequency.
 constexpr float kHalfLobeBins = 0.95f;
 constexpr float kEdgeDb = 15.0f;    // frames this close to the call's peak give its frequencies
+constexpr float kBroadbandDb = 12.0f;  // how close to a frame's strongest bin a broadband frame's bins stand
 constexpr float kEndFactor = 4.0f;  // 6 dB: a window half over a call's end
 // Joining pieces: a track beginning this soon after a call ended, within
 // kJoinKHz of where the call's sweep leads, continues it.
@@ -139,8 +140,14 @@ void CallDetector::AnalyseFrame(const float* window) {
     return;
   }
 
+  // Broadband: a share of the band holdDb above the floor and near the
+  // frame's strongest bin. A click is flat; a loud steep sweep smears over
+  // tens of kHz within one window but falls off away from its middle.
+  float strongest = 0;
+  for (int m = lowBin_; m <= highBin_; ++m) strongest = std::max(strongest, power_[m]);
+  const float near = strongest / Ratio(kBroadbandDb);
   int busy = 0;
-  for (int m = lowBin_; m <= highBin_; ++m) busy += power_[m] > floor_[m] * holdRatio_;
+  for (int m = lowBin_; m <= highBin_; ++m) busy += power_[m] > floor_[m] * holdRatio_ && power_[m] > near;
   const bool broadband = busy >= settings_.broadbandShare * float(highBin_ - lowBin_ + 1);
 
   if (open_) {

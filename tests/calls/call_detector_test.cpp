@@ -275,3 +275,21 @@ TEST(CallDetector, ReportsACallSoonAfterItEnds) {
 
 }  // namespace
 }  // namespace hv
+
+namespace hv {
+namespace {
+
+// A loud steep sweep smears over tens of kHz in one window and lights up much
+// of the band: still a call, not a click. Clicks between calls stay no calls.
+TEST(CallDetector, TellsLoudSteepSweepsFromClicks) {
+  Synth s(0.4);
+  s.Sweep(0.100, 0.1012, 110000, 20000, 30000);
+  for (double t : {0.15, 0.2, 0.25}) s.x[size_t(t * 250000)] += 20000;
+  auto calls = s.Detect();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_NEAR(calls[0].startS, 0.100, 1e-3);
+  EXPECT_GE(calls[0].fMaxHz, 90000);
+}
+
+}  // namespace
+}  // namespace hv

@@ -153,12 +153,18 @@ void AutoSnapRecorder::IdleStep(const SpectrumFrame* decision) {
     return;
   }
   if (on != lastSwitch_) {
-    if (mode == kModeAutoSnap)
-      AppendDailyLog("record status: ", NameTime(RecordingStartTime(), TimeStandard()), on ? "STARTED" : "STOPPED");
+    if (mode == kModeAutoSnap) {
+      const StreamTime now = RecordingStartTime();
+      AppendDailyLog("record status: ", NameTime(now, TimeStandard()), on ? "STARTED" : "STOPPED");
+      if (on) ObserveHour(StreamSeconds(now));
+    }
+    if (!on) CloseHour();
     lastSwitch_ = on;
   } else if (decision && logClock_ < 0) {
     if (on && mode == kModeAutoSnap) {
-      AppendDailyLog("record status: ", NameTime(RecordingStartTime(), TimeStandard()), "ACTIVE");
+      const StreamTime now = RecordingStartTime();
+      AppendDailyLog("record status: ", NameTime(now, TimeStandard()), "ACTIVE");
+      ObserveHour(StreamSeconds(now));
       logClock_ += 60 * int64_t(streamRate_);
     } else {
       logClock_ += int64_t(streamRate_);
@@ -180,6 +186,7 @@ bool AutoSnapRecorder::OpenSnapshot() {
   record.format = MakeWaveFormat(headerRate, 1, 2, 16);
   AttributeInputs inputs = GatherAttributeInputs(headerRate, expansion, streamRate_, RecordingStartTime());
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
+  File()->SetGuanoExtra("");
   failureReported_ = false;
   // The attribute's UTC field follows the start time the free name shows.
   const FreeNameResult opened = OpenUnderFreeName(
@@ -202,6 +209,10 @@ bool AutoSnapRecorder::OpenSnapshot() {
          error, false);
     return false;
   }
+  snapshotStart_ = opened.start;
+  snapshotName_ = opened.names.display;
+  counting_ = g_settings.CallDetection.load(std::memory_order_relaxed);
+  if (counting_) calls_.Start(streamRate_, g_receiverLevelOffset.load(std::memory_order_relaxed));
   SetRecordStatusLine("Status : RECORDING");
   SetRecordFileLine(opened.names.display);
   AppendDailyLog("recording file:", NameTime(opened.start, TimeStandard()), opened.names.display.c_str());
@@ -234,10 +245,15 @@ void AutoSnapRecorder::RecordingStep(const SpectrumFrame* audio, const SpectrumF
     Fail("could not write it", File()->SystemError(), true);
     failed = true;
   }
+  float written[64];
   for (int64_t k = 0; k < n; ++k) {
-    PutLe16(out_ + fill_, uint16_t(ConvertSample(audio->samples[k])));
+    const int16_t v = ConvertSample(audio->samples[k]);
+    PutLe16(out_ + fill_, uint16_t(v));
     fill_ += 2;
+    written[k] = v;
   }
+  // The detector hears what the file holds, so a file's calls found later are the same.
+  if (counting_ && n > 0) calls_.Push(written, size_t(n));
   remaining_ -= n;
   idleCountdown_ -= n;
   const bool idleOn = IdleTimeoutOn();
@@ -257,6 +273,11 @@ void AutoSnapRecorder::RecordingStep(const SpectrumFrame* audio, const SpectrumF
 }
 
 void AutoSnapRecorder::ClosingStep() {
+  SnapshotCallCount found;
+  if (counting_) {
+    found = calls_.Finish();
+    File()->SetGuanoExtra(found.GuanoLines());
+  }
   const bool flushed = FlushBuffer(true);
   const bool closed = File()->Close() == kFileOk;
   if (!flushed || !closed) {
@@ -264,6 +285,17 @@ void AutoSnapRecorder::ClosingStep() {
     if (!closed) DiagPrint("ERROR: Failed closing wave file\n");
     Fail(flushed ? "could not close it" : "could not write it", File()->SystemError(), true);
     return;
+  }
+  if (counting_) {
+    // The calls were heard whether or not the file gets its final name.
+    AppendDailyLog("recording calls:", NameTime(snapshotStart_, TimeStandard()),
+                   found.LogDetail(snapshotName_).c_str());
+    hours_.SetTimeStandard(TimeStandard(), snapshotStart_.biasMinutes);
+    HourlyCallTally::Line done;
+    for (const CallMeasure& c : found.calls)
+      if (hours_.AddCall(StreamSeconds(snapshotStart_) + c.startS, StreamSeconds(snapshotStart_) + c.endS, &done))
+        LogHour(done);
+    counting_ = false;
   }
   int error = 0;
   if (RenameRecording(temporary_, final_, true, &error)) {
@@ -279,6 +311,26 @@ void AutoSnapRecorder::ClosingStep() {
 void AutoSnapRecorder::Abandon() {
   if (File()->IsOpen()) File()->Close();
   SetState(kSnapIdle);
+  CloseHour();
+}
+
+void AutoSnapRecorder::ObserveHour(double now) {
+  if (!g_settings.CallDetection.load(std::memory_order_relaxed)) {
+    CloseHour();
+    return;
+  }
+  hours_.SetTimeStandard(TimeStandard(), RecordingStartTime().biasMinutes);
+  HourlyCallTally::Line done;
+  if (hours_.Observe(now, &done)) LogHour(done);
+}
+
+void AutoSnapRecorder::CloseHour() {
+  HourlyCallTally::Line done;
+  if (hours_.Close(&done)) LogHour(done);
+}
+
+void AutoSnapRecorder::LogHour(const HourlyCallTally::Line& line) {
+  AppendDailyLog("calls in hour:", line.hour, line.Detail().c_str());
 }
 
 }  // namespace hv

@@ -3,7 +3,8 @@
 // before the triggering frame (never before the stream's start or its last
 // change of format), for the snapshot duration or until the idle timeout. A
 // change of the stream's format finishes a snapshot in progress. It also
-// writes the daily log's record-status lines.
+// writes the daily log's record-status lines and, with CallDetection on, the
+// calls found in each snapshot (GUANO and daily log) and per hour.
 //
 // Analysis frames (272 bytes, 68 little-endian float32 words): word 0 peak
 // bin, 1 peak level (dB), 2 noise floor (dB), 3 harmonic ratio (dB), 4..67 the
@@ -18,6 +19,7 @@
 #include "recording/free_recording_name.h"
 #include "recording/format_record.h"
 #include "recording/record_control.h"
+#include "recording/snapshot_calls.h"
 #include "recording/wave_file.h"
 #include "recording/wavpack_file.h"
 
@@ -57,6 +59,12 @@ class AutoSnapRecorder {
   void RecordingStep(const SpectrumFrame* audio, const SpectrumFrame* decision);
   void StreamChanged(const WaveFormat& format);
   void StartWindow();
+  // Calls: the finished snapshot's into its GUANO and the daily log; the hour's
+  // tally observed at `now` (seconds) and written when its hour is over.
+  void FinishCalls();
+  void ObserveHour(double now);
+  void CloseHour();
+  void LogHour(const HourlyCallTally::Line& line);
   void ClosingStep();
   bool OpenSnapshot();
   bool FlushBuffer(bool closing);
@@ -84,6 +92,11 @@ class AutoSnapRecorder {
   bool failureReported_ = false;
   bool lastSwitch_ = false;
   int64_t logClock_ = 0;
+  bool counting_ = false;  // the snapshot in progress feeds the call detector
+  SnapshotCalls calls_;
+  HourlyCallTally hours_;
+  StreamTime snapshotStart_;
+  std::string snapshotName_;
 };
 
 }  // namespace hv

@@ -72,12 +72,16 @@ class RecordingFile {
   virtual uint64_t DataBytes() const = 0;
   // Write: whether Close adds GUANO metadata (off unless a recorder asks for it).
   void SetGuanoMetadata(bool on) { guanoMetadata_ = on; }
+  // Write: further GUANO lines ("Key: value\n" each, see GuanoField) that
+  // Close adds to the text; set before Close.
+  void SetGuanoExtra(const std::string& lines) { guanoExtra_ = lines; }
   // The system's error number of the last failed open, write or close (0 when
   // the failure had none, such as a bad argument).
   int SystemError() const { return systemError_; }
 
  protected:
   bool guanoMetadata_ = false;
+  std::string guanoExtra_;
   int systemError_ = 0;
 };
 

@@ -89,7 +89,13 @@ std::string AttributeComment(const std::string& body) {
   return comment == "<no comment>" ? std::string() : comment;
 }
 
-std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames) {
+std::string GuanoField(const char* key, const std::string& value) {
+  std::string line;
+  AddLine(&line, key, value);
+  return line;
+}
+
+std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames, const std::string& extra) {
   SonoAttribute parser;
   int64_t r = record.format.sampleRate, e = 1, k = 0;
   std::string body;
@@ -134,7 +140,7 @@ std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames)
   if (!comment.empty()) AddLine(&out, "Note", comment);
   AddLine(&out, "Firmware Version", HALVANE_VERSION);
   if (!attribute.empty()) AddLine(&out, "Halvane|Attribute", Trim(attribute));
-  return out;
+  return out + extra;
 }
 
 }  // namespace hv

@@ -15,6 +15,8 @@
 //   Note              the comment
 //   Firmware Version  the program version
 //   Halvane|Attribute the whole attribute record text
+//   then any further fields the recorder adds (an Auto Snap snapshot's
+//   Halvane|Calls and Halvane|Call Peak kHz)
 // Values never hold line breaks: a break inside a comment becomes a space.
 #pragma once
 
@@ -31,7 +33,11 @@ namespace hv {
 // placeholder that Record Setup shows for an empty comment.
 std::string AttributeComment(const std::string& body);
 
-// The GUANO text for a recording with `record` and `frames` sample frames.
-std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames);
+// The GUANO text for a recording with `record` and `frames` sample frames,
+// followed by `extra` (lines made by GuanoField).
+std::string ComposeGuanoText(const FormatWithAttribute& record, uint64_t frames, const std::string& extra = "");
+
+// One "key: value\n" line; control characters in the value become spaces.
+std::string GuanoField(const char* key, const std::string& value);
 
 }  // namespace hv

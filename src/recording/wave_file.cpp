@@ -203,7 +203,7 @@ uint32_t WaveFile::Close() {
 
 bool WaveFile::WriteGuanoChunk() {
   const uint32_t block = writeRecord_.format.blockAlign ? writeRecord_.format.blockAlign : 1;
-  const std::string text = ComposeGuanoText(writeRecord_, dataBytes_ / block);
+  const std::string text = ComposeGuanoText(writeRecord_, dataBytes_ / block, guanoExtra_);
   uint8_t head[8];
   std::memcpy(head, "guan", 4);
   PutLe32(head + 4, static_cast<uint32_t>(text.size()));

@@ -152,7 +152,7 @@ uint32_t WavPackFile::Close() {
   if (ok && record_.format.extraSize > 0)
     tagged = WavpackAppendTagItem(context_, "SONO_ATTR", record_.attribute, record_.format.extraSize) != 0;
   if (ok && guanoMetadata_) {
-    const std::string text = ComposeGuanoText(record_, uint64_t(WavpackGetSampleIndex(context_)));
+    const std::string text = ComposeGuanoText(record_, uint64_t(WavpackGetSampleIndex(context_)), guanoExtra_);
     if (WavpackAppendTagItem(context_, "GUANO", text.data(), int(text.size()))) tagged = true;
   }
   if (tagged && !WavpackWriteTag(context_)) record_.format.extraSize = 0;  // the tag is dropped; the audio stays valid

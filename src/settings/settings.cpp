@@ -85,6 +85,7 @@ std::vector<Entry>& SettingsTable() {
       {"SonoMarker2Frequency", Kind::Marker, &g_settings.SonoMarker2Frequency, 0, 100000, 0, 250},
       {"GuanoMetadata", Kind::Switch, &g_settings.GuanoMetadata, 0, kAny, 0, 1},
       {"SnapshotPictures", Kind::Switch, &g_settings.SnapshotPictures, 0, kAny, 0, 0},
+      {"CallDetection", Kind::Switch, &g_settings.CallDetection, 0, kAny, 0, 1},
       {"TuneFrequency", Kind::Float, &g_settings.TuneFrequency, 0, 10000000, 0, 40000},
       {"PowerSaverEnable", Kind::Switch, &g_settings.PowerSaverEnable, 0, kAny, 0, 1},
       {"Program1Enable", Kind::Switch, &g_settings.Program1Enable, 0, kAny, 0, 0},

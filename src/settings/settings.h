@@ -44,6 +44,7 @@ struct Settings {
   std::atomic<float> SonoMarker2Frequency{25000.0f};
   std::atomic<bool> GuanoMetadata{true};     // recordings carry GUANO metadata
   std::atomic<bool> SnapshotPictures{false};  // a spectrogram picture beside each snapshot
+  std::atomic<bool> CallDetection{true};     // snapshots' calls counted into GUANO and the daily log
   std::atomic<float> TuneFrequency{40000.0f};
   std::atomic<bool> PowerSaverEnable{true};
   std::atomic<bool> Program1Enable{false};

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "guano/guano_files.h"
@@ -14,6 +16,7 @@
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "recording/guano_writer.h"
+#include "recording/snapshot_calls.h"
 #include "recording/recording_files.h"
 #include "recording/wavpack_file.h"
 
@@ -143,6 +146,52 @@ TEST(GuanoWavPack, TagCarriesGuanoBesideAttribute) {
   EXPECT_EQ(reader.FrameCount(), 30001);
   EXPECT_EQ(ReadAllSamples(reader), samples);
   ExpectMatchesRecord(StrictGuano(reader.GuanoText()), record, 30001);
+}
+
+// A snapshot's call fields, added at closing, keep both files' GUANO strict.
+TEST(GuanoCalls, CallFieldsParseStrictlyInWavAndWavPack) {
+  TempFolder dir;
+  const FormatWithAttribute record = GuanoTestRecord();
+  const auto samples = hv::NoiseSamples(25000);
+  hv::SnapshotCallCount count;
+  for (float khz : {52.0f, 45.26f, 47.0f, 80.0f}) {
+    hv::CallMeasure c;
+    c.fPeakHz = khz * 1000;
+    count.calls.push_back(c);
+  }
+  count.medianPeakKHz = 52.0f;
+  struct Case {
+    std::string extra, calls, peak;
+  };
+  for (const Case& c : {Case{count.GuanoLines(), "4", "52.0"}, Case{hv::SnapshotCallCount().GuanoLines(), "0", ""},
+                        Case{hv::GuanoField("Halvane|Calls", "3\nTE: 99"), "3 TE: 99", ""}}) {
+    SCOPED_TRACE(c.extra);
+    for (int wavPack : {0, 1}) {
+      const std::string path = dir / (wavPack ? "calls.wv" : "calls.wav");
+      std::filesystem::remove(path);
+      std::unique_ptr<RecordingFile> f(wavPack ? static_cast<RecordingFile*>(new hv::WavPackFile) : new hv::WaveFile);
+      FormatWithAttribute r = record;
+      f->SetGuanoMetadata(true);
+      f->SetGuanoExtra(c.extra);
+      ASSERT_EQ(f->Open(path.c_str(), &r, RecordingFile::kWrite), hv::kFileOk);
+      uint32_t taken = 0;
+      ASSERT_EQ(f->Write(uint32_t(samples.size()), samples.data(), &taken), hv::kFileOk);
+      ASSERT_EQ(f->Close(), hv::kFileOk);
+      std::string text;
+      if (wavPack) {
+        hv::WavPackFile reader;
+        FormatWithAttribute back;
+        ASSERT_EQ(reader.Open(path.c_str(), &back, RecordingFile::kRead), hv::kFileOk);
+        text = reader.GuanoText();
+      } else {
+        ASSERT_TRUE(hv::ReadGuanoText(path, &text));
+      }
+      auto g = StrictGuano(text);
+      ExpectMatchesRecord(g, record, 25000);
+      EXPECT_EQ(g.count("Halvane|Calls") ? g.at("Halvane|Calls") : "(none)", c.calls);
+      EXPECT_EQ(g.count("Halvane|Call Peak") ? g.at("Halvane|Call Peak") : "", c.peak);
+    }
+  }
 }
 
 TEST(GuanoText, ValuesStayOnTheirLineAndOddRecordsStillCompose) {

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
+#include "call_scene.h"
+#include "calls/call_file.h"
 #include "core/file_ops.h"
 #include "playback/guano_chunk.h"
 #include "recording/recorder_fixture.h"
@@ -34,7 +37,10 @@ class AutoSnapTest : public RecorderTest {
       f.harmonicRatio = 10.0f;
       for (int t : triggers)
         if (t == frame_) f.peakLevel = 30.0f;
-      for (int k = 0; k < 64; ++k) f.samples[k] = float(base_ + (int64_t(frame_ - streamStart_) * 64 + k) % period_);
+      for (int k = 0; k < 64; ++k) {
+        const int64_t n = int64_t(frame_ - streamStart_) * 64 + k;
+        f.samples[k] = signal_ ? signal_(n) : float(base_ + n % period_);
+      }
       uint32_t accepted = 0;
       conduit_.Write(sizeof f, &f, &accepted);
       ASSERT_EQ(accepted, sizeof f);
@@ -57,6 +63,7 @@ class AutoSnapTest : public RecorderTest {
   Conduit conduit_;
   int frame_ = 0;
   int streamStart_ = 0, base_ = 0, period_ = 20000;
+  std::function<float(int64_t)> signal_;  // the stream's samples, when not the counter
 };
 
 TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
@@ -171,6 +178,132 @@ TEST_F(AutoSnapTest, StreamChangeMidSnapshotKeepsEachFileToOneFormat) {
     g_recordOn.store(false);
     r.Idle();
   }
+}
+
+// Snapshots of the simulator's calls carry their count and median peak
+// frequency in GUANO and the daily log, the same as the calls found in the
+// finished file; the hour's calls and passes are logged when a call of the
+// next hour comes and when recording stops; CallDetection off leaves all of
+// it out. The clock stands still at the times set.
+TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
+  g_settings.SnapDurationMS.store(2500);
+  sim::SceneOptions options;
+  options.rate = 250000;
+  options.snrDb = 20;
+  sim::CallScene scene(options);
+  std::vector<int16_t> x(12 * 250000);
+  scene.Fill(x.data(), x.size());
+  signal_ = [&](int64_t n) { return float(x[size_t(n) % x.size()]); };
+  auto at = [](std::time_t t) {
+    StreamTime s;
+    s.utcSeconds = t;
+    SetReplayedStreamTime(s);
+  };
+  constexpr std::time_t kLate = 1706745590;  // 2024-01-31 23:59:50 UTC
+  AutoSnapRecorder r(&conduit_);
+  g_recordOn.store(true);
+  at(kLate);
+  int first[2];
+  Send(r, 20, {19});  // the snapshot starts with frame 3
+  first[0] = 3;
+  Send(r, 9800);      // 625000 samples are 9766 frames
+  at(kLate + 40);     // 00:00:30 the next day
+  first[1] = frame_ + 25 - 16;
+  Send(r, 30, {frame_ + 25});
+  Send(r, 9800);
+  ASSERT_EQ(r.State(), kSnapIdle);
+  std::vector<std::string> files = Files(".wav");
+  ASSERT_EQ(files.size(), 2u);
+  int calls[2], passes[2];
+  for (int k = 0; k < 2; ++k) {
+    SCOPED_TRACE(k);
+    FileCalls found;
+    std::string error;
+    ASSERT_TRUE(DetectFileCalls(files[k], {}, &found, &error)) << error;
+    EXPECT_NEAR(found.seconds, 2.5, 1e-6);
+    calls[k] = int(found.calls.size());
+    passes[k] = CountPasses(found.calls);
+    // The scene's calls that lie wholly inside the snapshot.
+    const double from = first[k] * 64 / 250000.0;
+    int truth = 0;
+    for (const sim::TrueCall& c : scene.truth()) truth += c.startS >= from && c.endS <= from + 2.5;
+    EXPECT_GE(calls[k], 10);
+    EXPECT_NEAR(calls[k], truth, 0.15 * truth + 2);
+    std::vector<float> peaks;
+    for (const CallMeasure& c : found.calls) peaks.push_back(c.fPeakHz / 1000);
+    std::sort(peaks.begin(), peaks.end());
+    char peak[32];
+    std::snprintf(peak, sizeof peak, "%.1f", peaks[peaks.size() / 2]);
+    std::string guano;
+    ASSERT_TRUE(ReadGuanoText(files[k], &guano));
+    EXPECT_NE(guano.find("\nHalvane|Calls: " + std::to_string(calls[k]) + "\n"), std::string::npos) << guano;
+    EXPECT_NE(guano.find("\nHalvane|Call Peak: " + std::string(peak) + "\n"), std::string::npos) << guano;
+    const std::string name = FileNamePart(files[k]);
+    const std::string log = testutil::ReadText(dir / (k == 0 ? "site_D20240131_log.txt" : "site_D20240201_log.txt"));
+    EXPECT_NE(log.find("] - recording calls: " + name.substr(0, name.size() - 4) + " " + std::to_string(calls[k]) +
+                       " calls, peak " + peak + " kHz\n"),
+              std::string::npos)
+        << log;
+  }
+  const std::string hour23 = "LOG[2024:01:31::23:00:00] - calls in hour: " + std::to_string(calls[0]) + " calls, " +
+                             std::to_string(passes[0]) + " pass";
+  EXPECT_NE(testutil::ReadText(dir / "site_D20240131_log.txt").find(hour23), std::string::npos);
+  const std::string hour0 = "LOG[2024:02:01::00:00:00] - calls in hour: " + std::to_string(calls[1]) + " calls, " +
+                            std::to_string(passes[1]) + " pass";
+  EXPECT_EQ(testutil::ReadText(dir / "site_D20240201_log.txt").find(hour0), std::string::npos) << "not before the end";
+  g_recordOn.store(false);
+  Send(r, 8);
+  EXPECT_NE(testutil::ReadText(dir / "site_D20240201_log.txt").find(hour0), std::string::npos)
+      << testutil::ReadText(dir / "site_D20240201_log.txt");
+
+  // Switched off: no fields, no lines.
+  g_settings.CallDetection.store(false);
+  at(kLate + 3700);  // 01:01:30
+  g_recordOn.store(true);
+  Send(r, 30, {frame_ + 25});
+  Send(r, 9800);
+  g_recordOn.store(false);
+  Send(r, 8);
+  files = Files(".wav");
+  ASSERT_EQ(files.size(), 3u);
+  std::string guano;
+  ASSERT_TRUE(ReadGuanoText(files[2], &guano));
+  EXPECT_EQ(guano.find("Halvane|Call"), std::string::npos) << guano;
+  const std::string log = testutil::ReadText(dir / "site_D20240201_log.txt");
+  EXPECT_EQ(log.find("calls in hour", log.find(hour0) + hour0.size()), std::string::npos) << log;
+  EXPECT_EQ(log.find("recording calls: " + FileNamePart(files[2]).substr(0, 20)), std::string::npos) << log;
+}
+
+// Passes are runs of calls with gaps under one second, across snapshots; a
+// pass running over an hour's end counts in both; a clock set back keeps the hour.
+TEST(HourlyCallTally, PassesAndHours) {
+  HourlyCallTally t;
+  t.SetTimeStandard(0, 0);
+  HourlyCallTally::Line done;
+  const double h = 1706742000;  // 2024-01-31 23:00:00 UTC
+  EXPECT_FALSE(t.Observe(h + 10, &done));
+  struct Call {
+    double start, end;
+    bool hourDone;
+  };
+  // gaps 0.999 (same pass), 1.0 (new), overlap, 2.0 (new), far (new), then the next hour 0.25 s on
+  for (Call c : {Call{h + 100, h + 100.01, false}, Call{h + 101.009, h + 101.02, false},
+                 Call{h + 102.02, h + 102.05, false}, Call{h + 102.03, h + 102.04, false},
+                 Call{h + 104.04, h + 104.05, false}, Call{h + 3599.9, h + 3599.95, false},
+                 Call{h + 3600.2, h + 3600.21, true}})
+    ASSERT_EQ(t.AddCall(c.start, c.end, &done), c.hourDone) << c.start - h;
+  EXPECT_EQ(std::tuple(done.hour.tm_hour, done.hour.tm_min, done.calls, done.passes, done.Detail()),
+            std::tuple(23, 0, 6, 4, std::string("6 calls, 4 passes")));
+  EXPECT_FALSE(t.Observe(h + 1800, &done));  // set back: still the new hour
+  EXPECT_FALSE(t.AddCall(h + 1900, h + 1900.01, &done));
+  ASSERT_TRUE(t.Close(&done));
+  EXPECT_EQ(std::tuple(done.hour.tm_mday, done.hour.tm_hour, done.Detail()),
+            std::tuple(1, 0, std::string("2 calls, 1 pass")));
+  EXPECT_FALSE(t.Close(&done));
+  t.SetTimeStandard(1, -90);  // local time 90 minutes east of UTC: hours start at :30 UTC
+  EXPECT_FALSE(t.Observe(h + 1799, &done));
+  EXPECT_TRUE(t.Observe(h + 1800, &done));
+  EXPECT_EQ(std::tuple(done.hour.tm_mday, done.hour.tm_hour, done.calls), std::tuple(1, 0, 0));
 }
 
 TEST_F(AutoSnapTest, TriggerTestAndSampleConversion) {

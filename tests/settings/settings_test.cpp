@@ -43,7 +43,7 @@ TEST_F(SettingsTest, FirstStartCreatesBothKeysAndSaveWritesEveryNumberAtItsDefau
       "SnapIdleTimeoutEnable": 0, "SnapIdleTimeoutMS": 3000, "SonoThreshold": 20, "SonoDetail": 4,
       "SonoDivisions": 3, "SonoBrightness": 50, "SonoContrast": 50, "SonoMarker1Enable": 0,
       "SonoMarker1Frequency": 750, "SonoMarker2Enable": 0, "SonoMarker2Frequency": 250, "GuanoMetadata": 1,
-      "SnapshotPictures": 0, "TuneFrequency": 40000, "PowerSaverEnable": 1, "Program1Enable": 0,
+      "SnapshotPictures": 0, "CallDetection": 1, "TuneFrequency": 40000, "PowerSaverEnable": 1, "Program1Enable": 0,
       "Program2Enable": 0, "FileTransferEnable": 0, "FileTransferDuringIdle": 0, "FileTransferLoginEnable": 0,
       "FileTransferArchiveEnable": 0, "NetworkDefaultEnable": 0})")) << "every number and switch, no empty text";
   EXPECT_EQ(root[kHistoryKeyPath], nlohmann::json::parse(R"({"FTPRootDirectory": ""})"));

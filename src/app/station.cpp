@@ -25,7 +25,26 @@ namespace {
 
 std::string s_configDir;
 
+// The worker threads by name; the value is the thread's place in kRoster.
+enum Worker : int {
+  kGps,
+  kTransfer,
+  kDisplay,
+  kConditioning,
+  kSound,
+  kSoundRefill,
+  kStreamRecording,
+  kPlayback,
+  kSpectrum,
+  kAutoSnap,
+  kOperationTimer,
+  kSpectralTrace,
+  kAcquisition,
+  kWorkerCount,
+};
+
 struct RosterEntry {
+  Worker worker;
   const char* name;
   ThreadRoutine routine;
   int priority;
@@ -34,28 +53,49 @@ struct RosterEntry {
 // Worker threads in the order they are started; the acquisition thread comes
 // last so every reader already runs when the first samples arrive.
 const RosterEntry kRoster[] = {
-    {"gps", GpsThread, kPriorityBelowNormal},
-    {"transfer", FileTransferThread, kPriorityBelowNormal},
-    {"display", DisplayThread, kPriorityBelowNormal},
-    {"conditioning", ConditioningThread, kPriorityNormal},
-    {"sound", SoundThread, kPriorityAboveNormal},
-    {"sound-refill", SoundRefillThread, kPriorityTimeCritical},
-    {"stream-rec", StreamRecordingThread, kPriorityBelowNormal},
-    {"playback", PlaybackThread, kPriorityBelowNormal},
-    {"spectrum", SpectrumThread, kPriorityNormal},
-    {"autosnap", AutoSnapThread, kPriorityBelowNormal},
-    {"timer", OperationTimerThread, kPriorityBelowNormal},
-    {"trace", SpectralTraceThread, kPriorityNormal},
-    {"acquisition", AcquisitionThread, kPriorityTimeCritical},
+    {kGps, "gps", GpsThread, kPriorityBelowNormal},
+    {kTransfer, "transfer", FileTransferThread, kPriorityBelowNormal},
+    {kDisplay, "display", DisplayThread, kPriorityBelowNormal},
+    {kConditioning, "conditioning", ConditioningThread, kPriorityNormal},
+    {kSound, "sound", SoundThread, kPriorityAboveNormal},
+    {kSoundRefill, "sound-refill", SoundRefillThread, kPriorityTimeCritical},
+    {kStreamRecording, "stream-rec", StreamRecordingThread, kPriorityBelowNormal},
+    {kPlayback, "playback", PlaybackThread, kPriorityBelowNormal},
+    {kSpectrum, "spectrum", SpectrumThread, kPriorityNormal},
+    {kAutoSnap, "autosnap", AutoSnapThread, kPriorityBelowNormal},
+    {kOperationTimer, "timer", OperationTimerThread, kPriorityBelowNormal},
+    {kSpectralTrace, "trace", SpectralTraceThread, kPriorityNormal},
+    {kAcquisition, "acquisition", AcquisitionThread, kPriorityTimeCritical},
 };
 constexpr int kRosterSize = sizeof(kRoster) / sizeof(kRoster[0]);
+static_assert(kRosterSize == kWorkerCount, "one roster entry per worker");
 
-// Join order at shutdown, as indexes into kRoster: acquisition first, then
-// conditioning, sound, stream recording, playback, spectrum, display, Auto Snap,
-// operation timer, spectral trace, sound refill, file transfer, and finally GPS
-// (its waits are bounded; leaving it running while the process tears down
-// its objects could crash it).
-const int kJoinOrder[] = {12, 3, 4, 6, 7, 8, 2, 9, 10, 11, 5, 1, 0};
+constexpr bool RosterInEnumOrder() {
+  for (int i = 0; i < kRosterSize; ++i)
+    if (kRoster[i].worker != i) return false;
+  return true;
+}
+static_assert(RosterInEnumOrder(), "the roster lists the workers in the order of their names");
+
+// Join order at shutdown: the source of the samples first, then the chain in
+// the order the samples flow, the threads that only draw or wait on timers,
+// and finally GPS (its waits are bounded; leaving it running while the process
+// tears down its objects could crash it).
+const Worker kJoinOrder[] = {
+    kAcquisition, kConditioning, kSound,          kStreamRecording, kPlayback,  kSpectrum, kDisplay,
+    kAutoSnap,    kOperationTimer, kSpectralTrace, kSoundRefill,     kTransfer, kGps,
+};
+
+constexpr bool JoinsEveryWorkerOnce() {
+  if (sizeof(kJoinOrder) / sizeof(kJoinOrder[0]) != kWorkerCount) return false;
+  for (int w = 0; w < kWorkerCount; ++w) {
+    int seen = 0;
+    for (Worker joined : kJoinOrder) seen += joined == w;
+    if (seen != 1) return false;
+  }
+  return true;
+}
+static_assert(JoinsEveryWorkerOnce(), "every worker is joined exactly once");
 
 // Conduit roster: capacity and format of each, created in this order.
 struct ConduitShape {
@@ -193,8 +233,9 @@ int RunStation(const StationOptions& options) {
   //    --record turns Record on once the recorders run.
   SetAudioBackend(options.audio);
   PrepareRecording(options.recordBasePath);
-  ThreadRecord* threads[kRosterSize] = {};
-  for (int i = 0; i < kRosterSize; ++i) threads[i] = StartThread(kRoster[i].routine, kRoster[i].priority, kRoster[i].name);
+  ThreadRecord* threads[kWorkerCount] = {};
+  for (const RosterEntry& entry : kRoster)
+    threads[entry.worker] = StartThread(entry.routine, entry.priority, entry.name);
   // Command line: replay a file through the Playback window, as if chosen there.
   // A recording asked for beside it starts with the replay's first sample.
   if (options.playFile.empty()) {
@@ -214,9 +255,9 @@ int RunStation(const StationOptions& options) {
   g_run.store(false, std::memory_order_relaxed);
   for (Conduit* c : {&conduit1, &conduit2, &conduit3, &conduit4, &conduit5, &conduit6, &conduit7}) c->Wake();
   g_soundEvent.Signal();
-  for (int i : kJoinOrder) {
-    ReleaseThread(threads[i]);
-    threads[i] = nullptr;
+  for (Worker worker : kJoinOrder) {
+    ReleaseThread(threads[worker]);
+    threads[worker] = nullptr;
   }
   instances.Leave();
   SaveSettingsAndHistory(s_configDir, PrintWarning);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/runtime.h"
+
 namespace hv {
 
 namespace {
@@ -21,6 +23,11 @@ std::vector<Conduit*>& Registry() {
   return *conduits;
 }
 
+// A key for the calling thread: the address of a thread-local object.
+uintptr_t ThisThreadKey() {
+  static thread_local char key;
+  return reinterpret_cast<uintptr_t>(&key);
+}
 }  // namespace
 
 Conduit::~Conduit() {
@@ -62,11 +69,36 @@ uint32_t Conduit::Create(uint32_t capacity, WaveFormat* format) {
   pending_ = nullptr;
   pendingBlock_.store(0, std::memory_order_relaxed);
   mark_.store(-1, std::memory_order_release);
+  writer_.store(0, std::memory_order_relaxed);
+  collisions_.store(0, std::memory_order_relaxed);
   return kStatusOk;
+}
+
+bool Conduit::TakeWriterTurn() {
+  const uintptr_t me = ThisThreadKey();
+  uintptr_t holder = writer_.load(std::memory_order_relaxed);
+  if (holder == me) return true;
+  // Acquire pairs with the release in EndWriterTurn: the last writer's bytes
+  // and position are seen before this thread writes after them.
+  holder = 0;
+  return writer_.compare_exchange_strong(holder, me, std::memory_order_acquire, std::memory_order_relaxed);
+}
+
+void Conduit::EndWriterTurn() {
+  uintptr_t me = ThisThreadKey();
+  // Release pairs with the acquire of the next writer's TakeWriterTurn.
+  writer_.compare_exchange_strong(me, 0, std::memory_order_release, std::memory_order_relaxed);
+}
+
+void Conduit::CheckWriter() {
+  if (TakeWriterTurn()) return;
+  if (collisions_.fetch_add(1, std::memory_order_relaxed) == 0)
+    DiagPrint("Conduit written by a second thread while another holds the writer's turn\n");
 }
 
 uint32_t Conduit::AnnounceFormat(const WaveFormat& format) {
   if (!IsCreated()) return kStatusNotInitialized;
+  CheckWriter();
   std::lock_guard<std::mutex> lock(formatLock_);
   if (!pending_) pending_ = new WaveFormat;
   *pending_ = format;
@@ -149,6 +181,7 @@ uint32_t Conduit::Write(uint32_t count, const void* bytes, uint32_t* accepted) {
   if (accepted) *accepted = 0;
   if (!IsCreated()) return kStatusNotInitialized;
   if (count && !bytes) return kStatusBadArgument;
+  CheckWriter();
   uint32_t block = pendingBlock_.load(std::memory_order_acquire);
   if (block == 0) block = currentBlock_.load(std::memory_order_relaxed);
   // Acquire pairs with the reader's release store: the bytes it freed are no longer read.

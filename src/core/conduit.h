@@ -11,6 +11,13 @@
 // and the writer wakes it only once that many are waiting, so an idle or
 // slowly filling conduit costs its reader no polling. A station change (the
 // run flag falling, a switch; core/station_change.h) ends every reader's wait.
+//
+// One writer at a time: a thread's first Write or AnnounceFormat takes the
+// writer's turn when no thread holds it, and keeps it until it calls
+// EndWriterTurn. A write from another thread while the turn is held is a
+// fault of the caller (two writers on one ring corrupt it): it is counted,
+// reported once per conduit, and done as asked. Conduit1, which the
+// acquisition and playback threads feed by turns, relies on this check.
 #pragma once
 
 #include <atomic>
@@ -49,8 +56,7 @@ class Conduit {
   bool IsCreated() const { return buffer_ != nullptr; }
   uint32_t Capacity() const { return capacity_; }
 
-  // Writer (or, for the recording conduit, its reader): the new format takes
-  // effect at the current write position.
+  // Writer: the new format takes effect at the current write position.
   uint32_t AnnounceFormat(const WaveFormat& format);
   // For a conduit on which both sides announce (the recording conduit): an
   // announcement that never replaces one the reader has not yet taken. False,
@@ -93,11 +99,21 @@ class Conduit {
   // Wakes the reader of every created conduit (a station change).
   static void WakeAllReaders();
 
+  // Writer's turn (see the top of this file). True when the calling thread
+  // holds the turn: it had it, or no one did and it takes it now.
+  bool TakeWriterTurn();
+  // The calling thread gives its turn up; nothing happens when it holds none.
+  void EndWriterTurn();
+  // Writes and announcements made while another thread held the turn.
+  uint64_t WriterCollisions() const { return collisions_.load(std::memory_order_relaxed); }
+
  private:
   uint32_t Distance(uint32_t from, uint32_t to) const {
     return to >= from ? to - from : capacity_ - from + to;
   }
   int64_t SpaceFor(uint32_t read, uint32_t write, uint32_t block) const;
+  // Takes the turn or counts a collision; called by Write and AnnounceFormat.
+  void CheckWriter();
 
   WaveFormat* current_ = nullptr;
   uint8_t* buffer_ = nullptr;
@@ -118,6 +134,9 @@ class Conduit {
   uint64_t wakeSeen_ = 0;                   // guarded by wakeLock_; the count when the last wait ended
   std::atomic<uint32_t> readerWants_{0};    // bytes a waiting reader needs, 0 if none waits
   std::atomic<uint32_t> lastAsked_{1};      // reader's own: the count of its last unserved read
+
+  std::atomic<uintptr_t> writer_{0};        // the thread holding the writer's turn, 0 if none
+  std::atomic<uint64_t> collisions_{0};
 };
 
 }  // namespace hv

@@ -44,7 +44,7 @@ bool JoinThread(ThreadRecord* record);
 void ReleaseThread(ThreadRecord* record);
 
 void YieldThread();
-// Sleeps seconds x 1000 ms, truncated toward zero (0.001, 0.1, 1 and 15 s in use).
+// Sleeps seconds x 1000 ms, truncated toward zero; below 1 ms it only yields.
 void SleepSeconds(double seconds);
 // Sleeps `seconds`, returning early (false) when the run flag falls (woken by
 // its fall, not by polling). Long pauses of worker threads use it so shutdown

@@ -67,6 +67,13 @@ class Acquisition {
 
   // One pass of the loop.
   void Pass() {
+    // Conduit1 changes hands: while the playback mode is on, or while no
+    // receiver is open, this thread does not write conduit1 and gives up its
+    // writer's turn, which the playback thread waits for. Acquire pairs with
+    // the release that turns the mode off after the playback thread gave up
+    // its own turn.
+    if (g_playbackActive.load(std::memory_order_acquire) || !(ezOpen_ || usbOpen_ || netOpen_))
+      conduit1.EndWriterTurn();
     if (g_powerSave.load(std::memory_order_relaxed)) {
       if (ezOpen_) CloseEzusb();
       else if (usbOpen_) CloseLibusb();
@@ -286,7 +293,10 @@ class Acquisition {
       if (backoff_.Delivered(SteadySeconds()) && backoff_.EndedStreak() > 1)
         StatusPrint("receiver delivers again after %d dropped connections", backoff_.EndedStreak());
     }
-    feed_.Deliver(bytes, count, usb, g_playbackActive.load(std::memory_order_relaxed));
+    // Only with conduit1's writer's turn: a replay that holds it keeps the
+    // receiver's blocks out even when the flag has just fallen and risen again.
+    const bool playing = g_playbackActive.load(std::memory_order_acquire);
+    feed_.Deliver(bytes, count, usb, playing || !conduit1.TakeWriterTurn());
   }
 
   void CloseEzusb() {

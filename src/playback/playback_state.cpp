@@ -18,10 +18,15 @@ bool s_offRequested = false;
 bool s_haveSelectedTime = false;
 StreamTime s_selectedTime;
 
-// Under s_modeLock.
+// Under s_modeLock. On the playback thread it first gives up conduit1's
+// writer's turn (elsewhere that does nothing: the thread holds no turn once it
+// has ended), so that the acquisition thread, which writes again once the flag
+// has fallen, finds the turn free.
 void FinishModeOff() {
   s_offRequested = false;
-  g_playbackActive.store(false, std::memory_order_relaxed);
+  conduit1.EndWriterTurn();
+  // Release pairs with the acquisition thread's acquire load of the flag.
+  g_playbackActive.store(false, std::memory_order_release);
   ClearReplayedStreamTime();
 }
 
@@ -71,6 +76,7 @@ void PlaybackThreadStarted() {
 
 void PlaybackThreadEnded() {
   std::lock_guard<std::mutex> guard(s_modeLock);
+  conduit1.EndWriterTurn();
   s_threadRunning = false;
   if (s_offRequested) FinishModeOff();
 }

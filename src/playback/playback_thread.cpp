@@ -103,6 +103,13 @@ void Replayer::Pass() {
     return;
   }
   if (!file_.IsOpen() || path != path_) {
+    // The acquisition thread gives up its turn on conduit1 within one block
+    // once the playback mode is on; until then this thread neither announces
+    // nor writes there.
+    if (!conduit1.TakeWriterTurn()) {
+      SleepSeconds(0.001);
+      return;
+    }
     OpenFile(path);
     return;
   }

@@ -1,8 +1,8 @@
 // The user's settings and history: process-wide values with built-in defaults,
 // loaded once at start-up and saved at shutdown and on File/Save Settings.
 // Numbers and switches are atomics (read relaxed by any thread); texts are
-// SharedText. The table in settings_table.cpp lists every value in the order
-// it is read and saved, with its encoding.
+// SharedText. The tables in settings.cpp (SettingsTable, HistoryTable) list
+// every value in the order it is read and saved, with its encoding and checks.
 #pragma once
 
 #include <atomic>
@@ -88,8 +88,9 @@ bool SaveSettingsAndHistory(const std::string& configDir, void (*warn)(const cha
 // unknown or the value is refused (the same checks as at load).
 bool SetSettingFromText(const std::string& assignment, std::string* error);
 
-// The folder the store lives in: `override` when given, else
-// $XDG_CONFIG_HOME/halvane, else ~/.config/halvane.
+// The folder the store lives in when the command line names none:
+// $XDG_CONFIG_HOME/halvane, else ~/.config/halvane, else .halvane in the
+// working folder (no HOME either).
 std::string DefaultConfigDir();
 
 }  // namespace hv

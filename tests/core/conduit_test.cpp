@@ -147,6 +147,41 @@ TEST(Conduit, TwoAnnouncersNeverReplaceEachOthersMark) {
   EXPECT_FALSE(never.TryAnnounceFormat(Format(1, 2)));
 }
 
+// The writer's turn: taken by the first write, refused to other threads while
+// held, handed over by EndWriterTurn; a write without the turn is counted,
+// whether it is a write or an announcement, and Create clears the record.
+TEST(Conduit, WriterTurnIsHeldByOneThreadAndCollisionsAreCounted) {
+  Ring c(4096, 44100, 2);
+  std::vector<uint8_t> data(64, 1);
+  uint32_t n = 0;
+  auto onOtherThread = [](auto step) { std::thread t(step); t.join(); };
+  c.Write(64, data.data(), &n);  // this thread takes the turn
+  bool taken = true;
+  onOtherThread([&] { taken = c.TakeWriterTurn(); });
+  EXPECT_FALSE(taken);
+  onOtherThread([&] { c.EndWriterTurn(); });  // not the holder: nothing changes
+  onOtherThread([&] { c.Write(64, data.data(), &n); });
+  onOtherThread([&] { c.AnnounceFormat(Format(8000, 2)); });
+  EXPECT_EQ(c.WriterCollisions(), 2u);
+
+  c.EndWriterTurn();
+  onOtherThread([&] {
+    EXPECT_TRUE(c.TakeWriterTurn());
+    c.Write(64, data.data(), &n);
+    c.EndWriterTurn();
+  });
+  c.Write(64, data.data(), &n);
+  EXPECT_EQ(c.WriterCollisions(), 2u);
+  // The reader's marks are not writes.
+  onOtherThread([&] { c.PlaceMark(); });
+  EXPECT_EQ(c.WriterCollisions(), 2u);
+
+  WaveFormat f = Format(44100, 2);
+  c.Create(4096, &f);
+  EXPECT_EQ(c.WriterCollisions(), 0u);
+  onOtherThread([&] { EXPECT_TRUE(c.TakeWriterTurn()); });
+}
+
 // A reader of whole chunks waits until its chunk is there: a part chunk does
 // not wake it (no spinning), the write that completes the chunk does.
 TEST(Conduit, WaitReadableWaitsForTheWholeChunk) {

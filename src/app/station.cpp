@@ -11,6 +11,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "dsp/analysis_frame.h"
 #include "playback/playback_state.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
@@ -108,8 +109,9 @@ struct ConduitShape {
 const ConduitShape kConduits[] = {
     {&conduit1, 250000, 2, 16, 5000000}, {&conduit2, 44100, 4, 32, 176400},
     {&conduit3, 44100, 2, 16, 88200},    {&conduit4, 250000, 4, 32, 1000000},
-    {&conduit5, 250000, 4, 32, 1000000}, {&conduit6, 3906, 272, 2176, 1062432},
-    {&conduit7, 3906, 272, 2176, 1062432},
+    {&conduit5, 250000, 4, 32, 1000000},
+    {&conduit6, 3906, kSpectrumFrameBytes, kSpectrumFrameBits, 1062432},
+    {&conduit7, 3906, kSpectrumFrameBytes, kSpectrumFrameBits, 1062432},
 };
 
 void OnSignal(int) { RequestQuit(); }

@@ -19,9 +19,6 @@
 
 namespace hv {
 
-static_assert(kFrameBytes == int(kSpectrumFrameBytes) && kFrameSamples == kFrameHop,
-              "the display reads the spectrum thread's frames");
-
 int HopForDetail(int detail) {
   static const int kHops[7] = {256, 128, 64, 48, 32, 24, 16};
   return detail >= 1 && detail <= 7 ? kHops[detail - 1] : 256;

@@ -4,9 +4,8 @@
 // (512 samples) before the trigger, closes the slot with a red separator and
 // presents the image; then it passes over the frames that queued up meanwhile.
 //
-// Frames read here (272 bytes, 68 little-endian 32-bit words): word 0 peak bin,
-// word 1 peak level in dB (the trigger value), word 2 noise floor, word 3
-// harmonic ratio, words 4..67 the 64 float samples of the frame's hop. The
+// The frames read here are the analysis frames of dsp/analysis_frame.h; their
+// peak level is the trigger value and their samples make the columns. The
 // conduit's format rate is the sample rate of the underlying stream.
 #pragma once
 
@@ -15,14 +14,15 @@
 #include <vector>
 
 #include "display/mouse_work.h"
+#include "dsp/analysis_frame.h"
 
 namespace hv {
 
 class Conduit;
 class SpectrogramImage;
 
-constexpr int kFrameBytes = 272;
-constexpr int kFrameSamples = 64;
+constexpr int kFrameBytes = static_cast<int>(kSpectrumFrameBytes);
+constexpr int kFrameSamples = kFrameHop;
 constexpr int kRecordWindow = 22;  // records held at once
 constexpr int kReadRecords = 8;    // records per read
 constexpr int kPreTriggerRecords = 8;

@@ -6,9 +6,11 @@
 //   word 3      float32  harmonic ratio in dB: energy in the peak and harmonic windows
 //                        minus the energy elsewhere (dB power sums of level above floor)
 //   words 4-67  float32  the 64 conditioned samples that start the frame's analysis
-//                        window (its hop); consecutive frames carry consecutive hops
+//                        window (its hop), on the 16-bit scale (full scale +/-32768);
+//                        consecutive frames carry consecutive hops
 // Levels are on the station's level scale (dsp/station_level.h) of a 256-point
 // transform, with V the receiver level offset.
+// This is the one description of the layout; readers of conduits 6 and 7 refer here.
 #pragma once
 
 #include <cstdint>

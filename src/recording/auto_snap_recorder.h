@@ -6,9 +6,8 @@
 // writes the daily log's record-status lines and, with CallDetection on, the
 // calls found in each snapshot (GUANO and daily log) and per hour.
 //
-// Analysis frames (272 bytes, 68 little-endian float32 words): word 0 peak
-// bin, 1 peak level (dB), 2 noise floor (dB), 3 harmonic ratio (dB), 4..67 the
-// 64 stream samples of the frame (full scale +/-32768).
+// The frames are the analysis frames of dsp/analysis_frame.h: the trigger
+// tests their peak, floor and harmonic ratio; their samples are recorded.
 #pragma once
 
 #include <cstdint>

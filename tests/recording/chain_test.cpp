@@ -172,6 +172,7 @@ TEST_F(RecordingChain, PlayedFileDuringAContinuousRecordingGetsItsOwnFile) {
   std::this_thread::sleep_for(700ms);
   StopRecording();
   StopThreads();
+  EXPECT_EQ(conduit1.WriterCollisions(), 0u) << "receiver and replay wrote conduit1 at once";
 
   // Sorted by name: the replay's file carries the played file's time (2024).
   std::vector<std::string> files = Files(".wav");

@@ -53,7 +53,7 @@ struct RosterEntry {
 
 // Worker threads in the order they are started; the acquisition thread comes
 // last so every reader already runs when the first samples arrive.
-const RosterEntry kRoster[] = {
+constexpr RosterEntry kRoster[] = {
     {kGps, "gps", GpsThread, kPriorityBelowNormal},
     {kTransfer, "transfer", FileTransferThread, kPriorityBelowNormal},
     {kDisplay, "display", DisplayThread, kPriorityBelowNormal},
@@ -82,7 +82,7 @@ static_assert(RosterInEnumOrder(), "the roster lists the workers in the order of
 // the order the samples flow, the threads that only draw or wait on timers,
 // and finally GPS (its waits are bounded; leaving it running while the process
 // tears down its objects could crash it).
-const Worker kJoinOrder[] = {
+constexpr Worker kJoinOrder[] = {
     kAcquisition, kConditioning, kSound,          kStreamRecording, kPlayback,  kSpectrum, kDisplay,
     kAutoSnap,    kOperationTimer, kSpectralTrace, kSoundRefill,     kTransfer, kGps,
 };

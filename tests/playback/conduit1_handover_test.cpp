@@ -33,7 +33,10 @@ bool StreamArrived(ReplayRig& rig, bool fromFile, uint64_t bytes = 8192) {
 // counted by the conduit; none is, and each side's stream arrives in turn.
 TEST(Conduit1HandOver, ReceiverAndReplayNeverWriteAtOnceOverPlayStopCycles) {
   auto driver = std::make_unique<SimEzusbDriver>();
-  driver->paceMicros.store(100);  // faster than real time: the receiver is always mid-delivery
+  // A slow receiver: its thread spends most of its time waiting for a block
+  // while it holds the turn, so a replay that did not wait for the turn would
+  // write beside it.
+  driver->paceMicros.store(60000);
   SimEzusbDevice receiver;
   receiver.strings = {"MRW", "HQ302RevA"};
   receiver.source = [](uint8_t* b, int n) { std::memset(b, 0x55, n); };
@@ -50,14 +53,15 @@ TEST(Conduit1HandOver, ReceiverAndReplayNeverWriteAtOnceOverPlayStopCycles) {
 
   for (int cycle = 0; cycle < 6; ++cycle) {
     SCOPED_TRACE(cycle);
-    ASSERT_TRUE(StreamArrived(rig, false)) << "the receiver's stream did not come back";
+    ASSERT_TRUE(StreamArrived(rig, false, 2048)) << "the receiver's stream did not come back";
     PlaybackModeOn();
     rig.Play(path);
     ASSERT_TRUE(StreamArrived(rig, true)) << "the replay did not get conduit1";
     PlaybackModeOff();
     ASSERT_TRUE(WaitFor([] { return !g_playbackActive.load(); }, 1));
+    ASSERT_EQ(conduit1.WriterCollisions(), 0u);
   }
-  ASSERT_TRUE(StreamArrived(rig, false));
+  ASSERT_TRUE(StreamArrived(rig, false, 2048));
   EXPECT_EQ(conduit1.WriterCollisions(), 0u);
 
   g_run.store(false);

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include "core/runtime.h"
 
 namespace hv {
 
@@ -93,7 +92,7 @@ void Conduit::EndWriterTurn() {
 void Conduit::CheckWriter() {
   if (TakeWriterTurn()) return;
   if (collisions_.fetch_add(1, std::memory_order_relaxed) == 0)
-    DiagPrint("Conduit written by a second thread while another holds the writer's turn\n");
+    std::fputs("Conduit written by a second thread while another holds the writer's turn\n", stderr);
 }
 
 uint32_t Conduit::AnnounceFormat(const WaveFormat& format) {

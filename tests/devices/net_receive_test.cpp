@@ -1,7 +1,7 @@
 // How the network interface gathers the stream: everything waiting in one
 // receive, a wake-up for a useful amount while the stream flows, never a
 // sample held longer than the coalescing bound, and a quiet wait once the
-// stream pauses. The peer is a socket in this test on 127.0.4.4.
+// stream pauses. The peer is a socket in this test on 127.0.4.4 or 127.0.4.5.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "core/station_state.h"
@@ -20,6 +22,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// ctest runs each test of this file as a process of its own, side by side with
+// the others: each test listens on its own address.
+std::string AddressOfThisTest() {
+  static const std::map<std::string, std::string> kAddress = {
+      {"TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanTheBound", "127.0.4.4"},
+      {"HangUpWhileCoalescingIsLossWithItsReason", "127.0.4.5"}};
+  return kAddress.at(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 class NetReceive : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,12 +40,13 @@ class NetReceive : public ::testing::Test {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(kNetReceiverPort);
-    inet_pton(AF_INET, "127.0.4.4", &a.sin_addr);
+    const std::string address = AddressOfThisTest();
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
     ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     ASSERT_EQ(listen(listener_, 1), 0);
     g_run.store(true);
     testing::internal::CaptureStdout();
-    bool opened = net_.open("IP127.0.4.4");
+    bool opened = net_.open(("IP" + address).c_str());
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(opened);
     peer_ = accept(listener_, nullptr, nullptr);

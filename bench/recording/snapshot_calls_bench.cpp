@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "call_scene.h"
-#include "dsp/frame_analyser.h"
+#include "../calls/analyser_reference.h"
 #include "recording/snapshot_calls.h"
 
 namespace {
 
 constexpr int kRate = 250000;
 constexpr size_t kSnapshot = kRate * 5 / 2;
-std::map<std::string, double> g_cpuMs;
 double g_longestStepUs = 0;
 size_t g_calls = 0;
 
@@ -58,38 +57,20 @@ void BM_SnapshotCalls(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotCalls)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5)->ReportAggregatesOnly(true);
 
-void BM_Analyser(benchmark::State& state) {
-  std::vector<float> audio = Snapshot();
-  hv::SpectrumAnalyser analyser;
-  hv::SnapshotBand band = hv::SnapshotBandBins(15000, 125000, kRate / 2);
-  hv::SpectrumFrame frames[hv::SpectrumAnalyser::kMaxBatch];
-  for (auto _ : state) {
-    for (size_t at = 0; at + 64 * 20 + 256 <= audio.size(); at += 64 * 20)
-      analyser.MakeFrames(audio.data() + at, 20, band, 0.0f, frames);
-    benchmark::DoNotOptimize(frames);
-  }
-}
+void BM_Analyser(benchmark::State& state) { hv::bench::AnalyseAll(state, Snapshot(), kRate); }
 BENCHMARK(BM_Analyser)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5)->ReportAggregatesOnly(true);
-
-class Reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.aggregate_name == "median") g_cpuMs[r.run_name.function_name] = r.GetAdjustedCPUTime();
-  }
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  Reporter reporter;
+  hv::bench::MedianCpuReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (g_cpuMs.count("BM_SnapshotCalls") && g_cpuMs.count("BM_Analyser"))
+  std::map<std::string, double>& cpuMs = reporter.cpu;
+  if (cpuMs.count("BM_SnapshotCalls") && cpuMs.count("BM_Analyser"))
     std::printf("Calls of a 2.5 s snapshot at %d samples/s: %.2f ms CPU (%zu calls), longest single step %.0f us CPU; "
                 "spectrum analyser on the same 2.5 s (reference): %.2f ms\n",
-                kRate, g_cpuMs["BM_SnapshotCalls"], g_calls, g_longestStepUs, g_cpuMs["BM_Analyser"]);
+                kRate, cpuMs["BM_SnapshotCalls"], g_calls, g_longestStepUs, cpuMs["BM_Analyser"]);
   benchmark::Shutdown();
   return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace hv {
 
@@ -15,11 +17,16 @@ constexpr float kBusySlowdown = 20; // busy bins follow this many times slower
 constexpr int kStrongFrames = 3;  // frames of a call startDb above the floor, not broadband
 constexpr float kMaxWeakMs = 2.0f;  // a call ends after this long weak on average (between holdDb and acceptDb)
 constexpr int kTrackSlack = 3;   // bins either side of where a sweep is expected
+constexpr size_t kSlopePoints = 4;  // track points the slope is taken over
+constexpr float kTraceMs = 1.5f;    // how far back a call's faint beginning is followed
 constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above startDb to end the one followed
 // Half the width of the window's main lobe 6 dB down, in bins: how far a
 // steady tone spreads either side of its frequency.
 constexpr float kHalfLobeBins = 0.95f;
-constexpr float kEdgeDb = 15.0f;    // frames this close to the call's peak give its frequencies
+constexpr int kCentreBins = 16;   // bins either side of the strongest a frame's centre is taken over
+constexpr int kNarrowBins = 4;    // peaks this wide or narrower are placed by the parabola
+constexpr float kEdgeDb = 15.0f;
+constexpr float kCourseBins = 1.5f; // bins off its curve a faint frame may lie and still extend a call    // frames this close to the call's peak give its frequencies
 constexpr float kBroadbandDb = 12.0f;  // how close to a frame's strongest bin a broadband frame's bins stand
 constexpr float kEndFactor = 4.0f;  // 6 dB: a window half over a call's end
 // Joining pieces: a track beginning this soon after a call ended, within
@@ -45,6 +52,7 @@ CallDetector::CallDetector(double realRate, const CallDetectorSettings& settings
   downBins_ = int(std::ceil(settings_.maxSweepKHzPerMs * 1000.0 * frameMs / binHz)) + 2;
   upBins_ = 3;
   maxGapFrames_ = std::max(1, int(settings_.maxGapMs / frameMs + 0.5));
+  traceFrames_ = std::clamp(int(kTraceMs / frameMs + 0.5), 1, kHistory / 3);
   maxWeakFrames_ = std::max(2, int(kMaxWeakMs / frameMs + 0.5));
   minFrames_ = std::max(2, int(settings_.minDurationMs / frameMs + 0.5));
   maxFrames_ = uint64_t(settings_.maxDurationMs / frameMs);
@@ -123,6 +131,23 @@ CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float 
   TrackPoint p;
   p.frame = frame;
   p.hz = BinHz(bin, power_);
+  // Where the frame's energy sits: a steep sweep smears flat over many bins
+  // and its strongest bin wanders with the noise; the centre of the power
+  // above the floor, over the bins within 6 dB of the strongest, does not.
+  // A narrow peak is better placed by the parabola.
+  int lo = bin, hi = bin;
+  while (lo - 1 >= 1 && bin - lo < kCentreBins && power_[lo - 1] >= half) --lo;
+  while (hi + 1 <= kBins - 1 && hi - bin < kCentreBins && power_[hi + 1] >= half) ++hi;
+  p.centreHz = p.hz;
+  if (hi - lo + 1 > kNarrowBins) {
+    double sum = 0, moment = 0;
+    for (int m = lo; m <= hi; ++m) {
+      const double w = std::max(0.0f, power_[m] - floor_[m]);
+      sum += w;
+      moment += w * m;
+    }
+    if (sum > 0) p.centreHz = float(moment / sum) * binHz;
+  }
   p.lowHz = std::min(p.hz, (edge(-1) + kHalfLobeBins) * binHz);
   p.highHz = std::max(p.hz, (edge(+1) - kHalfLobeBins) * binHz);
   p.power = power_[bin];
@@ -153,15 +178,23 @@ void CallDetector::AnalyseFrame(const float* window) {
   if (open_) {
     // Follow the call: its strongest bin near where its sweep leads. Without
     // a slope yet (the second frame) any sweep down to the fastest is allowed.
-    int lo, hi;
+    int lo, hi, predicted = -1, near = 0;
     if (prevBin_ < 0) {
       lo = trackBin_ - downBins_;
       hi = trackBin_ + upBins_;
     } else {
-      const int slope = std::clamp(trackBin_ - prevBin_, -downBins_, upBins_);
-      const int predicted = trackBin_ + slope * (gap_ + 1);
+      // The sweep's slope over the track's last frames: one frame's peak
+      // wanders with the noise.
+      const TrackPoint& last = track_.back();
+      const TrackPoint& from = track_[track_.size() > kSlopePoints ? track_.size() - 1 - kSlopePoints : 0];
+      const float binHz = float(rate_ / kWindow);
+      float slope = float(trackBin_ - prevBin_);
+      if (last.frame > from.frame) slope = (last.hz - from.hz) / binHz / float(last.frame - from.frame);
+      slope = std::clamp(slope, -float(downBins_), float(upBins_));
+      predicted = trackBin_ + int(std::lround(slope * float(gap_ + 1)));
       // Steep sweeps bend more from frame to frame: more room for them.
-      const int slack = kTrackSlack + std::abs(slope) / 2;
+      const int slack = kTrackSlack + int(std::abs(slope)) / 2;
+      near = 2 + int(std::abs(slope)) / 2 + gap_;
       lo = predicted - slack - gap_ * 2;
       hi = predicted + slack + gap_;
     }
@@ -189,11 +222,14 @@ void CallDetector::AnalyseFrame(const float* window) {
       StartCall(frame, other, otherRatio, broadband);
     } else if (RecentlyWeak(frame)) {
       CloseCall();  // only noise-like frames for too long: the call has ended
-    } else if (bestRatio > holdRatio_) {
+    } else if (bestRatio > holdRatio_ && (predicted < 0 || std::abs(best - predicted) <= near || bestRatio > startRatio_)) {
+      // A faint peak away from where the call leads is noise while the call
+      // dips: a gap, not a turn of the track.
       track_.push_back(MakePoint(frame, best, bestRatio, broadband, power_));
       prevBin_ = gap_ == 0 ? trackBin_ : best - (best - trackBin_) / (gap_ + 1);
       trackBin_ = best;
       gap_ = 0;
+      if (!traced_ && track_.size() > kSlopePoints) TraceBack();
       if (frame - track_.front().frame > maxFrames_) {
         open_ = false;  // a steady sound, not a call: dropped
         track_.clear();
@@ -231,29 +267,45 @@ void CallDetector::StartCall(uint64_t frame, int bin, float ratio, bool broadban
   prevBin_ = -1;
   track_.clear();
   track_.push_back(MakePoint(frame, bin, ratio, broadband, power_));
-  TraceBack(frame);
+  traced_ = false;
 }
 
-// Follows a call just started back through the frames before it while it
-// stands holdDb above the floor: a faint call crosses startDb a little after
-// it has begun. Sweeps come from above, so the search reaches up as far as
-// the fastest sweep and a few bins down.
-void CallDetector::TraceBack(uint64_t frame) {
-  int bin = trackBin_;
+// Follows a call back through the frames before its first point while it
+// stands holdDb above the floor near where its sweep, run backwards, leads:
+// a faint call crosses startDb a little after it has begun. Done once the
+// track's first frames give its slope, or when it closes sooner.
+void CallDetector::TraceBack() {
+  traced_ = true;
+  if (track_.empty()) return;
+  const TrackPoint& first = track_.front();
+  const TrackPoint& later = track_[std::min(track_.size() - 1, kSlopePoints)];
+  const float binHz = float(rate_ / kWindow);
+  float slope = later.frame > first.frame ? (later.hz - first.hz) / binHz / float(later.frame - first.frame) : 0.0f;
+  slope = std::clamp(slope, -float(downBins_), float(upBins_));
+  const int slack = 2 + int(std::abs(slope)) / 2;
   std::vector<TrackPoint> before;
-  for (int k = 1; k < kHistory; ++k) {
-    const uint64_t f = frame - uint64_t(k);
-    if (frame < uint64_t(k) + kWarmFrames || f <= lastTrackFrame_) break;
+  float at = first.hz / binHz;
+  int gap = 0;
+  for (int k = 1; k <= traceFrames_; ++k) {
+    if (first.frame < uint64_t(k) + kWarmFrames) break;
+    const uint64_t f = first.frame - uint64_t(k);
+    if (f <= lastTrackFrame_ || frameCount_ - f > uint64_t(kHistory)) break;
     const float* power = history_[f % kHistory];
+    at -= slope;
+    const int centre = int(std::lround(at));
     int best = -1;
     float bestRatio = holdRatio_;
-    for (int m = std::max(lowBin_, bin - upBins_); m <= std::min(highBin_, bin + downBins_); ++m) {
+    for (int m = std::max(lowBin_, centre - slack); m <= std::min(highBin_, centre + slack); ++m) {
       const float r = power[m] / floor_[m];
       if (r > bestRatio) bestRatio = r, best = m;
     }
-    if (best < 0) break;
+    if (best < 0) {
+      if (++gap > maxGapFrames_) break;
+      continue;
+    }
+    gap = 0;
     before.push_back(MakePoint(f, best, bestRatio, false, power));
-    bin = best;
+    at = before.back().hz / binHz;
   }
   track_.insert(track_.begin(), before.rbegin(), before.rend());
 }
@@ -275,7 +327,71 @@ void CallDetector::UpdateFloor() {
   }
 }
 
+// A curve through the centres of the track's points first..last that stand
+// holdDb above the floor: a least-squares parabola in time (a line or a
+// constant when there are too few points), fitted twice, the second time
+// without the points that lay off the first fit by more than three times
+// their typical distance (frames taken by a noise peak).
+CallDetector::Curve CallDetector::FitCurve(const std::vector<TrackPoint>& track, size_t first, size_t last) const {
+  struct P {
+    double x, f;
+    bool use;
+  };
+  Curve curve;
+  curve.t0 = FrameTime(track[first].frame);
+  std::vector<P> points;
+  for (size_t i = first; i <= last; ++i)
+    if (track[i].excess >= holdRatio_)
+      points.push_back({(FrameTime(track[i].frame) - curve.t0) * 1000.0, track[i].centreHz, true});
+  if (points.empty()) {
+    curve.c[0] = track[first].centreHz;
+    return curve;
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    // Normal equations of f = c0 + c1 x + c2 x^2, x in ms.
+    double m[3][4] = {};
+    int n = 0;
+    for (const P& p : points) {
+      if (!p.use) continue;
+      const double xs[3] = {1, p.x, p.x * p.x};
+      for (int r = 0; r < 3; ++r) {
+        for (int k = 0; k < 3; ++k) m[r][k] += xs[r] * xs[k];
+        m[r][3] += xs[r] * p.f;
+      }
+      ++n;
+    }
+    const int d = std::min(2, n - 1) + 1;  // unknowns
+    // Gauss-Jordan elimination with partial pivoting.
+    bool singular = false;
+    for (int col = 0; col < d && !singular; ++col) {
+      int pivot = col;
+      for (int r = col + 1; r < d; ++r)
+        if (std::abs(m[r][col]) > std::abs(m[pivot][col])) pivot = r;
+      if (std::abs(m[pivot][col]) < 1e-9) {
+        singular = true;
+        break;
+      }
+      for (int k = 0; k < 4; ++k) std::swap(m[col][k], m[pivot][k]);
+      for (int r = 0; r < d; ++r) {
+        if (r == col) continue;
+        const double q = m[r][col] / m[col][col];
+        for (int k = col; k < 4; ++k) m[r][k] -= q * m[col][k];
+      }
+    }
+    if (singular) break;
+    for (int r = 0; r < 3; ++r) curve.c[r] = r < d ? m[r][3] / m[r][r] : 0.0;
+    if (pass == 1) break;
+    std::vector<double> off;
+    for (const P& p : points) off.push_back(std::abs(p.f - curve.At(curve.t0 + p.x / 1000.0)));
+    std::nth_element(off.begin(), off.begin() + long(off.size() / 2), off.end());
+    const double limit = std::max(3.0 * off[off.size() / 2], rate_ / kWindow);
+    for (P& p : points) p.use = std::abs(p.f - curve.At(curve.t0 + p.x / 1000.0)) <= limit;
+  }
+  return curve;
+}
+
 void CallDetector::CloseCall() {
+  if (!traced_) TraceBack();
   open_ = false;
   gap_ = 0;
   std::vector<TrackPoint> track;
@@ -305,15 +421,11 @@ void CallDetector::CloseCall() {
   const TrackPoint* firstSolid = nullptr;
   const TrackPoint* lastSolid = nullptr;
   CallMeasure call;
-  call.fMaxHz = 0;
-  call.fMinHz = float(rate_);
   std::vector<float> solidExcess;
   for (const TrackPoint& p : track) {
     if (p.power < edge || p.excess < startRatio_) continue;
     if (!firstSolid) firstSolid = &p;
     lastSolid = &p;
-    call.fMaxHz = std::max(call.fMaxHz, p.highHz);
-    call.fMinHz = std::min(call.fMinHz, p.lowHz);
     solidExcess.push_back(p.excess);
   }
   if (!firstSolid || int(lastSolid->frame - firstSolid->frame) < minFrames_ - 1) return;
@@ -332,11 +444,37 @@ void CallDetector::CloseCall() {
     return track[i].excess >= holdRatio_ && sum / float(b - a + 1) >= endRatio;
   };
   size_t firstEnd = size_t(firstSolid - track.data()), lastEnd = size_t(lastSolid - track.data());
-  while (firstEnd > 0 && heldUp(firstEnd - 1)) --firstEnd;
-  while (lastEnd + 1 < track.size() && heldUp(lastEnd + 1)) ++lastEnd;
+  // The call's frequency along its solid frames, and the frames beyond them
+  // that lie on its course: a faint frame whose peak is elsewhere is noise
+  // around the call, not the call.
+  Curve curve = FitCurve(track, firstEnd, lastEnd);
+  const float binHz = float(rate_ / kWindow);
+  const double hopMs = kHop * 1000.0 / rate_;
+  auto onCourse = [&](size_t i) {
+    const double t = FrameTime(track[i].frame);
+    return std::abs(track[i].centreHz - curve.At(t)) <= kCourseBins * binHz + std::abs(curve.SlopePerMs(t)) * hopMs;
+  };
+  while (firstEnd > 0 && heldUp(firstEnd - 1) && onCourse(firstEnd - 1)) --firstEnd;
+  while (lastEnd + 1 < track.size() && heldUp(lastEnd + 1) && onCourse(lastEnd + 1)) ++lastEnd;
   call.startS = FrameTime(track[firstEnd].frame);
   call.endS = FrameTime(track[lastEnd].frame);
-  call.fCharHz = lastSolid->lowHz;
+  // The frequencies at the call's start and end, read off the curve through
+  // all its frames: faint frames at the ends stand too close to the noise
+  // for their own extent to be measured, and one frame is too long to place
+  // a steep sweep's ends by itself. Between its ends the curve may bend
+  // further out.
+  curve = FitCurve(track, firstEnd, lastEnd);
+  const float startHz = float(curve.At(call.startS)), endHz = float(curve.At(call.endS));
+  call.fMaxHz = std::max(startHz, endHz);
+  call.fMinHz = std::min(startHz, endHz);
+  if (curve.c[2] != 0) {
+    const double turn = curve.t0 - curve.c[1] / (2 * curve.c[2]) / 1000.0;
+    if (turn > call.startS && turn < call.endS) {
+      call.fMaxHz = std::max(call.fMaxHz, float(curve.At(turn)));
+      call.fMinHz = std::min(call.fMinHz, float(curve.At(turn)));
+    }
+  }
+  call.fCharHz = endHz;
   call.fPeakHz = track[peak].hz;
   call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;
 
@@ -356,6 +494,7 @@ void CallDetector::CloseCall() {
 // Joins a finished track to the call held back before it, or holds it as a
 // new call and reports the one held.
 void CallDetector::Settle(const Piece& piece) {
+  if (getenv("CALLDBG")) fprintf(stderr, "piece %.4f-%.4f %.1f-%.1f start %.1f end %.1f peak %.1f\n", piece.call.startS, piece.call.endS, piece.call.fMaxHz/1e3, piece.call.fMinHz/1e3, piece.startHz/1e3, piece.endHz/1e3, 10*log10(piece.peakPower));
   if (!held_) {
     heldPiece_ = piece;
     held_ = true;

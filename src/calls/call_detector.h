@@ -80,6 +80,7 @@ class CallDetector {
   struct TrackPoint {
     uint64_t frame;
     float hz;        // the track's bin, refined
+    float centreHz;  // the centre of the frame's energy around it
     float lowHz, highHz;  // the spectrum's extent 6 dB down around it
     float power;     // of the track's bin
     float excess;    // power over the floor
@@ -87,7 +88,7 @@ class CallDetector {
   };
   void AnalyseFrame(const float* window);
   TrackPoint MakePoint(uint64_t frame, int bin, float ratio, bool broadband, const float* power) const;
-  void TraceBack(uint64_t frame);
+  void TraceBack();
   void UpdateFloor();
   void StartCall(uint64_t frame, int bin, float ratio, bool broadband);
   // A call with what is needed to join its pieces.
@@ -98,6 +99,17 @@ class CallDetector {
     float peakPower = 0;
   };
   void CloseCall();
+  // f(t) = c0 + c1 x + c2 x^2 Hz, x = (t - t0) in ms.
+  struct Curve {
+    double t0 = 0;
+    double c[3] = {0, 0, 0};
+    double At(double t) const {
+      const double x = (t - t0) * 1000.0;
+      return c[0] + x * (c[1] + x * c[2]);
+    }
+    double SlopePerMs(double t) const { return c[1] + 2 * c[2] * (t - t0) * 1000.0; }
+  };
+  Curve FitCurve(const std::vector<TrackPoint>& track, size_t first, size_t last) const;
   void Settle(const Piece& piece);
   void ReleaseHeld(uint64_t frame);
   bool RecentlyWeak(uint64_t frame) const;
@@ -107,7 +119,7 @@ class CallDetector {
   CallDetectorSettings settings_;
   double rate_;
   int lowBin_, highBin_;
-  int downBins_, upBins_, maxGapFrames_, maxWeakFrames_, minFrames_;
+  int downBins_, upBins_, maxGapFrames_, traceFrames_, maxWeakFrames_, minFrames_;
   uint64_t maxFrames_;
   float startRatio_, holdRatio_, acceptRatio_;
   float levelGain_;  // dB added to 10 log10 P
@@ -120,11 +132,12 @@ class CallDetector {
   uint64_t frameCount_ = 0;
   // The last frames' spectra, to follow a call that has just started back to
   // its faint beginning.
-  static constexpr int kHistory = 6;
+  static constexpr int kHistory = 48;
   float history_[kHistory][SpectrumSFFT::kSize / 2] = {};
   uint64_t lastTrackFrame_ = 0;  // the last frame of the track closed last
 
   bool open_ = false;
+  bool traced_ = false;  // the track's beginning has been followed back
   int trackBin_ = 0;
   int prevBin_ = -1;
   // the track's bin a frame before; -1 when not known yet

@@ -14,6 +14,7 @@ constexpr int kBins = kWindow / 2;
 constexpr int kWarmFrames = 16;     // frames of floor before anything is detected
 constexpr float kFloorMs = 60.0f;   // time constant of the noise floor
 constexpr float kBusySlowdown = 20; // busy bins follow this many times slower
+constexpr int kBusySpread = 2;      // bins either side of a busy bin that are busy too
 constexpr int kStrongFrames = 3;  // frames of a call startDb above the floor, not broadband
 constexpr float kMaxWeakMs = 2.0f;  // a call ends after this long weak on average (between holdDb and acceptDb)
 constexpr int kTrackSlack = 3;   // bins either side of where a sweep is expected
@@ -313,9 +314,15 @@ void CallDetector::TraceBack() {
 void CallDetector::UpdateFloor() {
   const uint64_t n = frameCount_;
   const float alpha = std::max(float(kHop * 1000.0 / rate_) / kFloorMs, 1.0f / float(n));
+  // A bin is busy when it or a bin beside it stands holdDb above the floor:
+  // the skirts of a long call's bins must not lift the floor under it.
+  bool busy[kBins + 4] = {};
+  if (n > kWarmFrames)
+    for (int m = 0; m < kBins; ++m)
+      if (power_[m] > floor_[m] * holdRatio_)
+        for (int k = std::max(0, m - kBusySpread); k <= std::min(kBins - 1, m + kBusySpread); ++k) busy[k] = true;
   for (int m = 0; m < kBins; ++m) {
-    const bool busyBin = n > kWarmFrames && power_[m] > floor_[m] * holdRatio_;
-    const float a = busyBin ? alpha / kBusySlowdown : alpha;
+    const float a = busy[m] ? alpha / kBusySlowdown : alpha;
     mean_[m] += a * (power_[m] - mean_[m]);
   }
   // Average over five neighbouring bins: a steadier floor per band.
@@ -456,8 +463,11 @@ void CallDetector::CloseCall() {
   };
   while (firstEnd > 0 && heldUp(firstEnd - 1) && onCourse(firstEnd - 1)) --firstEnd;
   while (lastEnd + 1 < track.size() && heldUp(lastEnd + 1) && onCourse(lastEnd + 1)) ++lastEnd;
-  call.startS = FrameTime(track[firstEnd].frame);
-  call.endS = FrameTime(track[lastEnd].frame);
+  // The call crossed the level somewhere between the last frame below it and
+  // the first above: half a hop before its first frame, on average.
+  const double halfHop = getenv("NOHALF") ? 0 : kHop / 2.0 / rate_;
+  call.startS = FrameTime(track[firstEnd].frame) - halfHop;
+  call.endS = FrameTime(track[lastEnd].frame) + halfHop;
   // The frequencies at the call's start and end, read off the curve through
   // all its frames: faint frames at the ends stand too close to the noise
   // for their own extent to be measured, and one frame is too long to place

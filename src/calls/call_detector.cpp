@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace hv {
 
@@ -465,7 +463,7 @@ void CallDetector::CloseCall() {
   while (lastEnd + 1 < track.size() && heldUp(lastEnd + 1) && onCourse(lastEnd + 1)) ++lastEnd;
   // The call crossed the level somewhere between the last frame below it and
   // the first above: half a hop before its first frame, on average.
-  const double halfHop = getenv("NOHALF") ? 0 : kHop / 2.0 / rate_;
+  const double halfHop = kHop / 2.0 / rate_;
   call.startS = FrameTime(track[firstEnd].frame) - halfHop;
   call.endS = FrameTime(track[lastEnd].frame) + halfHop;
   // The frequencies at the call's start and end, read off the curve through
@@ -504,7 +502,6 @@ void CallDetector::CloseCall() {
 // Joins a finished track to the call held back before it, or holds it as a
 // new call and reports the one held.
 void CallDetector::Settle(const Piece& piece) {
-  if (getenv("CALLDBG")) fprintf(stderr, "piece %.4f-%.4f %.1f-%.1f start %.1f end %.1f peak %.1f\n", piece.call.startS, piece.call.endS, piece.call.fMaxHz/1e3, piece.call.fMinHz/1e3, piece.startHz/1e3, piece.endHz/1e3, 10*log10(piece.peakPower));
   if (!held_) {
     heldPiece_ = piece;
     held_ = true;

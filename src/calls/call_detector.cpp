@@ -25,6 +25,7 @@ constexpr float kHalfLobeBins = 0.95f;
 constexpr int kCentreBins = 16;   // bins either side of the strongest a frame's centre is taken over
 constexpr int kNarrowBins = 4;    // peaks this wide or narrower are placed by the parabola
 constexpr float kEdgeDb = 15.0f;
+constexpr float kClearDb = 16.0f;   // a call standing this far above the floor is measured by its own frames
 constexpr float kCourseBins = 1.5f; // bins off its curve a faint frame may lie and still extend a call    // frames this close to the call's peak give its frequencies
 constexpr float kBroadbandDb = 12.0f;  // how close to a frame's strongest bin a broadband frame's bins stand
 constexpr float kEndFactor = 4.0f;  // 6 dB: a window half over a call's end
@@ -427,11 +428,14 @@ void CallDetector::CloseCall() {
   const TrackPoint* lastSolid = nullptr;
   CallMeasure call;
   std::vector<float> solidExcess;
+  float solidHigh = 0, solidLow = float(rate_);
   for (const TrackPoint& p : track) {
     if (p.power < edge || p.excess < startRatio_) continue;
     if (!firstSolid) firstSolid = &p;
     lastSolid = &p;
     solidExcess.push_back(p.excess);
+    solidHigh = std::max(solidHigh, p.highHz);
+    solidLow = std::min(solidLow, p.lowHz);
   }
   if (!firstSolid || int(lastSolid->frame - firstSolid->frame) < minFrames_ - 1) return;
   // Its start and end: the outermost frames that, with their neighbours on
@@ -483,6 +487,15 @@ void CallDetector::CloseCall() {
     }
   }
   call.fCharHz = endHz;
+  // A clear call's frames reach to its ends with their whole extent above
+  // the noise: its range is read off them directly, and the curve, which
+  // places a steep sweep's ends only to within a part of a frame, is not
+  // needed.
+  if (plateau >= Ratio(kClearDb)) {
+    call.fMaxHz = solidHigh;
+    call.fMinHz = solidLow;
+    call.fCharHz = lastSolid->lowHz;
+  }
   call.fPeakHz = track[peak].hz;
   call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;
 

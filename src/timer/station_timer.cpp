@@ -5,9 +5,9 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "settings/settings.h"
-#include "timer/operation_timer_ids.h"
 #include "timer/power_save.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 

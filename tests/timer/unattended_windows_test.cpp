@@ -9,13 +9,13 @@
 #include "gps/gps_session.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
-#include "timer/operation_timer_ids.h"
 #include "timer/power_save.h"
 #include "timer/station_timer.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/file_transfer_window.h"
 #include "ui/windows/gps_status_window.h"
 #include "ui/windows/operation_timer_window.h"
+#include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {

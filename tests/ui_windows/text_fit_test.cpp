@@ -11,9 +11,9 @@
 #include "display/display_colours.h"
 #include "gps/gps_session.h"
 #include "settings/settings.h"
-#include "timer/operation_timer_ids.h"
 #include "ui/screen_test_support.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {

@@ -66,8 +66,9 @@ void XsMessageLoop();
 void XsMessageLoopFor(double seconds);
 void XsMessageDrain();
 void XsQuit();
-// Posts event 1 with (100, value) to the main window (the first window created
-// with kind 4); safe from any thread.
+// Posts event 1 with (kXsPostCode, value) to the main window (the first window
+// created with kind 4); safe from any thread.
+constexpr int kXsPostCode = 100;
 void XsPostToMain(int value);
 
 // Message boxes. Headless (and when called off the main thread): printed to

@@ -240,7 +240,7 @@ void XsPostToMain(int value) {
       tk.overflowReported = true;
       return;
     }
-    tk.queue.push_back({tk.mainWindow, kXsUser, {100, value, 0, 0}});
+    tk.queue.push_back({tk.mainWindow, kXsUser, {kXsPostCode, value, 0, 0}});
   }
   tk.wake.notify_one();
   if (BackendHooks* hooks = g_hooks.load(std::memory_order_acquire)) hooks->Wake();

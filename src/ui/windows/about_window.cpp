@@ -5,8 +5,9 @@
 #include "core/station_state.h"
 #include "display/display_colours.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/control_layout.h"
+#include "ui/windows/about_window_controls.h"
 #include "ui/windows/background_art.h"
+#include "ui/windows/control_layout.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -35,12 +36,12 @@ void BuildAboutWindow(XsWindow* w) {
     const char* text;
   };
   const Line lines[] = {
-      {320, 168, "Halvane - ultrasound receiver station"},
-      {321, 192, "Version: 3.4.3"},
-      {322, 216, "Copyright (c) the Halvane developers"},
-      {323, 272, "WAVPACK - Hybrid Lossless Wavefile Compressor"},
-      {324, 296, "Version: 4.41"},
-      {325, 320, "Used under its BSD-style license"},
+      {kAboutName, 168, "Halvane - ultrasound receiver station"},
+      {kAboutVersion, 192, "Version: 3.4.3"},
+      {kAboutCopyright, 216, "Copyright (c) the Halvane developers"},
+      {kAboutCodecName, 272, "WAVPACK - Hybrid Lossless Wavefile Compressor"},
+      {kAboutCodecVersion, 296, "Version: 4.41"},
+      {kAboutCodecLicence, 320, "Used under its BSD-style license"},
   };
   for (const Line& l : lines) AddControl(w, {l.id, kXsStatic, 16, l.top, 280, 24, l.text});
 }

@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/file_transfer_window_controls.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -18,33 +19,26 @@ namespace hv {
 namespace {
 
 constexpr int kWidth = 560, kHeight = 352;
-constexpr int kMenuItem = 244;
 constexpr size_t kTextCapacity = 259;
-
-enum : int {
-  kEnable = 460, kDuringIdle = 461, kSiteLabel = 462, kSite = 463, kFolderLabel = 464, kFolder = 465,
-  kLoginAs = 466, kUserLabel = 467, kUser = 468, kPasswordLabel = 469, kPassword = 470, kArchive = 471,
-  kArchiveFolder = 473, kBrowse = 474, kStatusLabel = 475, kStatus = 476,
-};
 
 // The layout reads top to bottom: status, switches, site, login, archive.
 const ControlLayout kLayout[] = {
-    {kStatusLabel, kXsStatic, 16, 16, 136, 24, "File Transfer Status:"},
-    {kStatus, kXsStatic, 152, 16, 392, 24, "IDLE"},
-    {kEnable, kXsCheckBox, 16, 48, 240, 24, "Enable File Transfer"},
-    {kDuringIdle, kXsCheckBox, 16, 72, 240, 24, "Transfer only during power save"},
-    {kSiteLabel, kXsStatic, 16, 112, 96, 24, "FTP site:"},
-    {kSite, kXsEdit, 112, 112, 320, 24, nullptr},
-    {kFolderLabel, kXsStatic, 16, 144, 96, 24, "FTP directory:"},
-    {kFolder, kXsEdit, 112, 144, 320, 24, nullptr},
-    {kLoginAs, kXsCheckBox, 16, 184, 96, 24, "Login as"},
-    {kUserLabel, kXsStatic, 40, 212, 72, 24, "username:"},
-    {kUser, kXsEdit, 112, 212, 200, 24, nullptr},
-    {kPasswordLabel, kXsStatic, 40, 244, 72, 24, "password:"},
-    {kPassword, kXsEdit, 112, 244, 200, 24, nullptr},
-    {kArchive, kXsCheckBox, 16, 288, 112, 24, "Local Archive"},
-    {kArchiveFolder, kXsEdit, 136, 288, 304, 24, nullptr},
-    {kBrowse, kXsButtonControl, 448, 288, 88, 24, "Browse..."},
+    {kTransferStatusLabel, kXsStatic, 16, 16, 136, 24, "File Transfer Status:"},
+    {kTransferStatus, kXsStatic, 152, 16, 392, 24, "IDLE"},
+    {kTransferEnable, kXsCheckBox, 16, 48, 240, 24, "Enable File Transfer"},
+    {kTransferDuringIdle, kXsCheckBox, 16, 72, 240, 24, "Transfer only during power save"},
+    {kTransferSiteLabel, kXsStatic, 16, 112, 96, 24, "FTP site:"},
+    {kTransferSite, kXsEdit, 112, 112, 320, 24, nullptr},
+    {kTransferFolderLabel, kXsStatic, 16, 144, 96, 24, "FTP directory:"},
+    {kTransferFolder, kXsEdit, 112, 144, 320, 24, nullptr},
+    {kTransferLoginAs, kXsCheckBox, 16, 184, 96, 24, "Login as"},
+    {kTransferUserLabel, kXsStatic, 40, 212, 72, 24, "username:"},
+    {kTransferUser, kXsEdit, 112, 212, 200, 24, nullptr},
+    {kTransferPasswordLabel, kXsStatic, 40, 244, 72, 24, "password:"},
+    {kTransferPassword, kXsEdit, 112, 244, 200, 24, nullptr},
+    {kTransferArchive, kXsCheckBox, 16, 288, 112, 24, "Local Archive"},
+    {kTransferArchiveFolder, kXsEdit, 136, 288, 304, 24, nullptr},
+    {kTransferBrowse, kXsButtonControl, 448, 288, 88, 24, "Browse..."},
 };
 
 std::vector<uint32_t>& Background() {
@@ -60,17 +54,17 @@ void ShowText(XsWindow* w, int id, const std::string& value, const char* placeho
 
 // While Local Archive is on, the folder cannot be changed.
 void ApplyArchiveSwitch(XsWindow* w, bool on) {
-  SetEnabled(w, kArchiveFolder, !on);
-  SetEnabled(w, kBrowse, !on);
+  SetEnabled(w, kTransferArchiveFolder, !on);
+  SetEnabled(w, kTransferBrowse, !on);
 }
 
 SharedText* TextSetting(int id) {
   switch (id) {
-    case kSite: return &g_settings.FTPHostName;
-    case kFolder: return &g_history.FTPRootDirectory;
-    case kUser: return &g_settings.FTPUserName;
-    case kPassword: return &g_settings.FTPPassWord;
-    case kArchiveFolder: return &g_history.ArchiveDirectory;
+    case kTransferSite: return &g_settings.FTPHostName;
+    case kTransferFolder: return &g_history.FTPRootDirectory;
+    case kTransferUser: return &g_settings.FTPUserName;
+    case kTransferPassword: return &g_settings.FTPPassWord;
+    case kTransferArchiveFolder: return &g_history.ArchiveDirectory;
   }
   return nullptr;
 }
@@ -87,33 +81,33 @@ int FileTransferHandler(XsWindow* w, int event, int* data) {
     }
     case kXsClose:
       XsWindowHide(w);
-      XsMenuUncheck(g_mainWindow, kMenuItem);
+      XsMenuUncheck(g_mainWindow, kToolFileTransfer);
       break;
     case kXsButton:
       switch (data[0]) {
-        case kEnable:
-          g_settings.FileTransferEnable.store(XsCheckGet(w, kEnable), std::memory_order_relaxed);
+        case kTransferEnable:
+          g_settings.FileTransferEnable.store(XsCheckGet(w, kTransferEnable), std::memory_order_relaxed);
           NotifyStationChange();  // the transfer thread waits for it while inactive
           break;
-        case kDuringIdle:
-          g_settings.FileTransferDuringIdle.store(XsCheckGet(w, kDuringIdle), std::memory_order_relaxed);
+        case kTransferDuringIdle:
+          g_settings.FileTransferDuringIdle.store(XsCheckGet(w, kTransferDuringIdle), std::memory_order_relaxed);
           NotifyStationChange();
           break;
-        case kLoginAs:
-          g_settings.FileTransferLoginEnable.store(XsCheckGet(w, kLoginAs), std::memory_order_relaxed);
+        case kTransferLoginAs:
+          g_settings.FileTransferLoginEnable.store(XsCheckGet(w, kTransferLoginAs), std::memory_order_relaxed);
           break;
-        case kArchive: {
-          bool on = XsCheckGet(w, kArchive);
+        case kTransferArchive: {
+          bool on = XsCheckGet(w, kTransferArchive);
           g_settings.FileTransferArchiveEnable.store(on, std::memory_order_relaxed);
           ApplyArchiveSwitch(w, on);
           break;
         }
-        case kBrowse: {
+        case kTransferBrowse: {
           // A cancelled browser empties the archive folder.
           if (!ChooseArchiveDirectory()) g_history.ArchiveDirectory.Set("");
           std::string folder = g_history.ArchiveDirectory.Get();
-          XsControlSetText(w, kArchiveFolder, folder.c_str());
-          SetEnabled(w, kArchive, !folder.empty());
+          XsControlSetText(w, kTransferArchiveFolder, folder.c_str());
+          SetEnabled(w, kTransferArchive, !folder.empty());
           break;
         }
         default:
@@ -125,7 +119,7 @@ int FileTransferHandler(XsWindow* w, int event, int* data) {
       if (!setting) break;
       std::string text = XsControlText(w, data[0]).substr(0, kTextCapacity);
       setting->Set(text);
-      if (data[0] == kArchiveFolder) SetEnabled(w, kArchive, !text.empty());
+      if (data[0] == kTransferArchiveFolder) SetEnabled(w, kTransferArchive, !text.empty());
       break;
     }
     default:
@@ -140,18 +134,18 @@ XsWindow* CreateFileTransferWindow() {
   if (!w) return nullptr;
   g_fileTransferWindow = w;
   AddControls(w, kLayout);
-  XsCheckSet(w, kEnable, g_settings.FileTransferEnable.load(std::memory_order_relaxed));
-  XsCheckSet(w, kDuringIdle, g_settings.FileTransferDuringIdle.load(std::memory_order_relaxed));
-  XsCheckSet(w, kLoginAs, g_settings.FileTransferLoginEnable.load(std::memory_order_relaxed));
+  XsCheckSet(w, kTransferEnable, g_settings.FileTransferEnable.load(std::memory_order_relaxed));
+  XsCheckSet(w, kTransferDuringIdle, g_settings.FileTransferDuringIdle.load(std::memory_order_relaxed));
+  XsCheckSet(w, kTransferLoginAs, g_settings.FileTransferLoginEnable.load(std::memory_order_relaxed));
   const bool archive = g_settings.FileTransferArchiveEnable.load(std::memory_order_relaxed);
-  XsCheckSet(w, kArchive, archive);
-  ShowText(w, kSite, g_settings.FTPHostName.Get(), "<no address>");
-  ShowText(w, kFolder, g_history.FTPRootDirectory.Get(), "<no directory>");
-  ShowText(w, kUser, g_settings.FTPUserName.Get(), "<no username>");
-  ShowText(w, kPassword, g_settings.FTPPassWord.Get(), "<no password>");
+  XsCheckSet(w, kTransferArchive, archive);
+  ShowText(w, kTransferSite, g_settings.FTPHostName.Get(), "<no address>");
+  ShowText(w, kTransferFolder, g_history.FTPRootDirectory.Get(), "<no directory>");
+  ShowText(w, kTransferUser, g_settings.FTPUserName.Get(), "<no username>");
+  ShowText(w, kTransferPassword, g_settings.FTPPassWord.Get(), "<no password>");
   const std::string folder = g_history.ArchiveDirectory.Get();
-  XsControlSetText(w, kArchiveFolder, folder.c_str());
-  SetEnabled(w, kArchive, archive || !folder.empty());
+  XsControlSetText(w, kTransferArchiveFolder, folder.c_str());
+  SetEnabled(w, kTransferArchive, archive || !folder.empty());
   ApplyArchiveSwitch(w, archive);
   return w;
 }

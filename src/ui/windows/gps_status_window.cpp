@@ -9,6 +9,7 @@
 #include "gps/gps_session.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/main_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -16,7 +17,6 @@ namespace hv {
 namespace {
 
 constexpr int kWidth = 256, kHeight = 352;
-constexpr int kMenuItem = 246;
 
 const ControlLayout kLayout[] = {
     {kGpsDevice, kXsStatic, 32, 32, 196, 24, "<No Device Found>"},
@@ -46,7 +46,7 @@ int GpsStatusHandler(XsWindow* w, int event, int*) {
     }
     case kXsClose:
       XsWindowHide(w);
-      XsMenuUncheck(g_mainWindow, kMenuItem);
+      XsMenuUncheck(g_mainWindow, kToolGpsStatus);
       break;
     default:
       break;

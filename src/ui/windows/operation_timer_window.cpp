@@ -9,10 +9,11 @@
 #include "core/station_state.h"
 #include "display/display_colours.h"
 #include "settings/settings.h"
-#include "timer/operation_timer_ids.h"
 #include "timer/time_of_day.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/main_window_controls.h"
+#include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -20,7 +21,6 @@ namespace hv {
 namespace {
 
 constexpr int kWidth = 560, kHeight = 312;
-constexpr int kMenuItem = 243;
 constexpr size_t kCommentCapacity = 511, kPathCapacity = 510;
 
 const ControlLayout kLayout[] = {
@@ -153,7 +153,7 @@ int OperationTimerHandler(XsWindow* w, int event, int* data) {
     }
     case kXsClose:
       XsWindowHide(w);
-      XsMenuUncheck(g_mainWindow, kMenuItem);
+      XsMenuUncheck(g_mainWindow, kToolOperationTimer);
       break;
     case kXsButton: {
       const int id = data[0];

@@ -5,8 +5,8 @@
 
 #include "core/file_ops.h"
 #include "core/runtime.h"
-#include "core/status_print.h"
 #include "core/station_state.h"
+#include "core/status_print.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
@@ -15,6 +15,8 @@
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/playback_window_controls.h"
+#include "ui/windows/record_setup_window_controls.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -22,15 +24,8 @@ namespace hv {
 
 namespace {
 
-// Control ids of the window.
-enum : int {
-  kFileButton = 330, kFileList = 331, kPosition = 332, kPlayButton = 333, kPauseButton = 334,
-  kStopButton = 335, kLoopBox = 337, kTimeBaseLabel = 340, kBox1to1 = 341, kBox1to2 = 342,
-  kBox1toN = 343, kRatioField = 344, kCommentLabel = 345, kCommentField = 346,
-};
-constexpr int kSetupCommentField = 388;
 
-// Whether field 344 holds a valid ratio (read by the playback thread's stop action).
+// Whether the ratio field holds a valid ratio (read by the playback thread's stop action).
 std::atomic<bool> s_ratioValid{true};
 // The folder of the listed files, with its trailing "/" (user-interface thread).
 std::string s_folder;
@@ -51,42 +46,45 @@ void SetEnabled(int id, bool enabled) {
     XsControlDisable(W(), id);
 }
 
-void UpdatePlayButton() { SetEnabled(kPlayButton, PlayAllowed()); }
+void UpdatePlayButton() { SetEnabled(kPlaybackPlayButton, PlayAllowed()); }
 
 // Runs on the user-interface thread, or on the playback thread at the end of a
 // file or after a refused open.
 void StopAction() {
   g_playback.command.store(kPlaybackStop, std::memory_order_relaxed);
-  for (int id : {kFileButton, kFileList, kPlayButton, kBox1to1, kBox1to2, kRatioField}) XsControlEnable(W(), id);
-  SetEnabled(kBox1toN, s_ratioValid.load());
-  XsControlDisable(W(), kPauseButton);
-  XsControlDisable(W(), kStopButton);
+  for (int id : {kPlaybackFileButton, kPlaybackFileList, kPlaybackPlayButton, kPlaybackBox1to1, kPlaybackBox1to2,
+                 kPlaybackRatioField})
+    XsControlEnable(W(), id);
+  SetEnabled(kPlaybackBox1toN, s_ratioValid.load());
+  XsControlDisable(W(), kPlaybackPauseButton);
+  XsControlDisable(W(), kPlaybackStopButton);
 }
 
 // Runs on the playback thread.
-void ShowPosition(const char* text) { XsControlSetText(W(), kPosition, text); }
+void ShowPosition(const char* text) { XsControlSetText(W(), kPlaybackPosition, text); }
 
 void PlayAction() {
   if (!PlayAllowed()) return;
-  for (int id : {kFileButton, kFileList, kPlayButton, kBox1to1, kBox1to2, kBox1toN, kRatioField})
+  for (int id : {kPlaybackFileButton, kPlaybackFileList, kPlaybackPlayButton, kPlaybackBox1to1, kPlaybackBox1to2,
+                 kPlaybackBox1toN, kPlaybackRatioField})
     XsControlDisable(W(), id);
-  XsControlEnable(W(), kPauseButton);
-  XsControlEnable(W(), kStopButton);
+  XsControlEnable(W(), kPlaybackPauseButton);
+  XsControlEnable(W(), kPlaybackStopButton);
   g_playback.command.store(kPlaybackPlay, std::memory_order_relaxed);
 }
 
 void PauseAction() {
-  XsControlEnable(W(), kPlayButton);
-  XsControlDisable(W(), kPauseButton);
-  XsControlEnable(W(), kStopButton);
+  XsControlEnable(W(), kPlaybackPlayButton);
+  XsControlDisable(W(), kPlaybackPauseButton);
+  XsControlEnable(W(), kPlaybackStopButton);
   g_playback.command.store(kPlaybackPause, std::memory_order_relaxed);
 }
 
 void SelectTimeBase(int timeBase) {
   g_playback.timeBase.store(timeBase, std::memory_order_relaxed);
-  XsCheckSet(W(), kBox1to1, timeBase == kTimeBase1to1);
-  XsCheckSet(W(), kBox1to2, timeBase == kTimeBase1to2);
-  XsCheckSet(W(), kBox1toN, timeBase == kTimeBase1toN);
+  XsCheckSet(W(), kPlaybackBox1to1, timeBase == kTimeBase1to1);
+  XsCheckSet(W(), kPlaybackBox1to2, timeBase == kTimeBase1to2);
+  XsCheckSet(W(), kPlaybackBox1toN, timeBase == kTimeBase1toN);
   UpdatePlayButton();
 }
 
@@ -95,7 +93,7 @@ void RatioChanged(const std::string& text) {
   bool valid = ParseRatio(text, &n);
   s_ratioValid.store(valid);
   if (valid) g_playback.ratio.store(n, std::memory_order_relaxed);
-  SetEnabled(kBox1toN, valid);
+  SetEnabled(kPlaybackBox1toN, valid);
   if (g_playback.timeBase.load(std::memory_order_relaxed) == kTimeBase1toN) UpdatePlayButton();
 }
 
@@ -114,8 +112,8 @@ void ReadSelectedFileInfo(const std::string& path) {
   g_playbackDeviceText.Set(info.deviceName);
   g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
   SetSelectedStreamTime(info.startTime);
-  XsControlSetText(W(), kCommentField, info.fieldText.c_str());
-  if (!info.setupComment.empty()) XsControlSetText(g_recordSetupWindow, kSetupCommentField, info.setupComment.c_str());
+  XsControlSetText(W(), kPlaybackComment, info.fieldText.c_str());
+  if (!info.setupComment.empty()) XsControlSetText(g_recordSetupWindow, kSetupComment, info.setupComment.c_str());
   if (file.Close() != 0) DiagPrint("Failed closing playback file %s\n", path.c_str());
 }
 
@@ -123,15 +121,15 @@ void ReadSelectedFileInfo(const std::string& path) {
 void SelectFile(const std::string& path) {
   s_folder = FolderPart(path);
   g_history.InputDirectory.Set(s_folder);
-  XsListClear(W(), kFileList);
-  XsListFillDir(W(), kFileList, (s_folder + "*.*w*").c_str());
-  XsListSelect(W(), kFileList, XsListFind(W(), kFileList, FileNamePart(path).c_str()));
+  XsListClear(W(), kPlaybackFileList);
+  XsListFillDir(W(), kPlaybackFileList, (s_folder + "*.*w*").c_str());
+  XsListSelect(W(), kPlaybackFileList, XsListFind(W(), kPlaybackFileList, FileNamePart(path).c_str()));
   g_playback.filePath.Set(path);
   ReadSelectedFileInfo(path);
 }
 
 void ClearSelection() {
-  XsListClear(W(), kFileList);
+  XsListClear(W(), kPlaybackFileList);
   g_playback.filePath.Set("");
 }
 
@@ -151,9 +149,9 @@ void ChooseFile() {
 }
 
 void ListSelectionChanged() {
-  int index = XsListGetSelected(W(), kFileList);
+  int index = XsListGetSelected(W(), kPlaybackFileList);
   char name[4096];
-  if (index < 0 || !XsListGetText(W(), kFileList, index, name, sizeof name)) return;
+  if (index < 0 || !XsListGetText(W(), kPlaybackFileList, index, name, sizeof name)) return;
   std::string path = s_folder + name;
   g_playback.filePath.Set(path);
   ReadSelectedFileInfo(path);
@@ -162,14 +160,14 @@ void ListSelectionChanged() {
 
 void ButtonClicked(int id) {
   switch (id) {
-    case kFileButton: ChooseFile(); break;
-    case kPlayButton: PlayAction(); break;
-    case kPauseButton: PauseAction(); break;
-    case kStopButton: StopAction(); break;
-    case kLoopBox: g_playback.loop.store(XsCheckGet(W(), kLoopBox), std::memory_order_relaxed); break;
-    case kBox1to1: SelectTimeBase(kTimeBase1to1); break;
-    case kBox1to2: SelectTimeBase(kTimeBase1to2); break;
-    case kBox1toN: SelectTimeBase(kTimeBase1toN); break;
+    case kPlaybackFileButton: ChooseFile(); break;
+    case kPlaybackPlayButton: PlayAction(); break;
+    case kPlaybackPauseButton: PauseAction(); break;
+    case kPlaybackStopButton: StopAction(); break;
+    case kPlaybackLoopBox: g_playback.loop.store(XsCheckGet(W(), kPlaybackLoopBox), std::memory_order_relaxed); break;
+    case kPlaybackBox1to1: SelectTimeBase(kTimeBase1to1); break;
+    case kPlaybackBox1to2: SelectTimeBase(kTimeBase1to2); break;
+    case kPlaybackBox1toN: SelectTimeBase(kTimeBase1toN); break;
     default: DiagPrint("Unknown playback button %d\n", id); break;
   }
 }
@@ -181,13 +179,13 @@ int PlaybackWindowHandler(XsWindow*, int event, int* data) {
     case kXsClose: HidePlaybackWindow(); break;
     case kXsButton: ButtonClicked(data[0]); break;
     case kXsEditChanged:
-      if (data[0] == kRatioField) RatioChanged(XsControlText(W(), kRatioField));
+      if (data[0] == kPlaybackRatioField) RatioChanged(XsControlText(W(), kPlaybackRatioField));
       break;
     case kXsSelectionChanged:
-      if (data[0] == kFileList) ListSelectionChanged();
+      if (data[0] == kPlaybackFileList) ListSelectionChanged();
       break;
     case kXsListDoubleClick:
-      if (data[0] == kFileList) PlayAction();
+      if (data[0] == kPlaybackFileList) PlayAction();
       break;
     default: break;  // the controls draw themselves; there is no picture to paint
   }
@@ -197,20 +195,20 @@ int PlaybackWindowHandler(XsWindow*, int event, int* data) {
 namespace {
 
 const ControlLayout kControls[] = {
-    {kFileButton, kXsButtonControl, 16, 16, 64, 20, "File..."},
-    {kFileList, kXsList, 96, 16, 272, 96, ""},
-    {kCommentLabel, kXsStatic, 16, 120, 64, 20, "Comment"},
-    {kCommentField, kXsMultiEdit, 96, 116, 272, 48, "<no comment>"},
-    {kLoopBox, kXsCheckBox, 16, 188, 64, 20, "Loop"},
-    {kPlayButton, kXsButtonControl, 96, 188, 48, 20, "Play"},
-    {kPauseButton, kXsButtonControl, 152, 188, 48, 20, "Pause"},
-    {kStopButton, kXsButtonControl, 208, 188, 48, 20, "Stop"},
-    {kPosition, kXsStatic, 288, 188, 48, 20, "00:00:00"},
-    {kTimeBaseLabel, kXsStatic, 16, 236, 64, 20, "Time base :"},
-    {kBox1to1, kXsCheckBox, 96, 236, 48, 20, "1:1"},
-    {kBox1to2, kXsCheckBox, 152, 236, 48, 20, "1:2"},
-    {kBox1toN, kXsCheckBox, 208, 236, 16, 20, ""},
-    {kRatioField, kXsEdit, 224, 236, 64, 20, "1:4"},
+    {kPlaybackFileButton, kXsButtonControl, 16, 16, 64, 20, "File..."},
+    {kPlaybackFileList, kXsList, 96, 16, 272, 96, ""},
+    {kPlaybackCommentLabel, kXsStatic, 16, 120, 64, 20, "Comment"},
+    {kPlaybackComment, kXsMultiEdit, 96, 116, 272, 48, "<no comment>"},
+    {kPlaybackLoopBox, kXsCheckBox, 16, 188, 64, 20, "Loop"},
+    {kPlaybackPlayButton, kXsButtonControl, 96, 188, 48, 20, "Play"},
+    {kPlaybackPauseButton, kXsButtonControl, 152, 188, 48, 20, "Pause"},
+    {kPlaybackStopButton, kXsButtonControl, 208, 188, 48, 20, "Stop"},
+    {kPlaybackPosition, kXsStatic, 288, 188, 48, 20, "00:00:00"},
+    {kPlaybackTimeBaseLabel, kXsStatic, 16, 236, 64, 20, "Time base :"},
+    {kPlaybackBox1to1, kXsCheckBox, 96, 236, 48, 20, "1:1"},
+    {kPlaybackBox1to2, kXsCheckBox, 152, 236, 48, 20, "1:2"},
+    {kPlaybackBox1toN, kXsCheckBox, 208, 236, 16, 20, ""},
+    {kPlaybackRatioField, kXsEdit, 224, 236, 64, 20, "1:4"},
 };
 
 }  // namespace
@@ -226,9 +224,9 @@ XsWindow* CreatePlaybackWindow() {
 void BuildPlaybackWindow(XsWindow* w) {
   if (!w) return;
   AddControls(w, kControls);
-  XsCheckSet(w, kBox1to1, true);
-  XsCheckSet(w, kLoopBox, g_playback.loop.load(std::memory_order_relaxed));
-  for (int id : {kPlayButton, kPauseButton, kStopButton}) XsControlDisable(w, id);
+  XsCheckSet(w, kPlaybackBox1to1, true);
+  XsCheckSet(w, kPlaybackLoopBox, g_playback.loop.load(std::memory_order_relaxed));
+  for (int id : {kPlaybackPlayButton, kPlaybackPauseButton, kPlaybackStopButton}) XsControlDisable(w, id);
   s_ratioValid.store(true);
   g_playback.ratio.store(4.0f, std::memory_order_relaxed);
   g_playback.timeBase.store(kTimeBase1to1, std::memory_order_relaxed);
@@ -272,13 +270,13 @@ bool StartPlaybackFromCommandLine(const std::string& file, bool loop, const std:
   } else if (timeBase == "1:2") {
     SelectTimeBase(kTimeBase1to2);
   } else {
-    XsControlSetText(W(), kRatioField, timeBase.c_str());
+    XsControlSetText(W(), kPlaybackRatioField, timeBase.c_str());
     RatioChanged(timeBase);
     if (!s_ratioValid.load()) return false;
     SelectTimeBase(kTimeBase1toN);
   }
   g_playback.loop.store(loop, std::memory_order_relaxed);
-  XsCheckSet(W(), kLoopBox, loop);
+  XsCheckSet(W(), kPlaybackLoopBox, loop);
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(file, error);
   SelectFile(error ? file : absolute.string());

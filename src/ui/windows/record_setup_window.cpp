@@ -11,6 +11,7 @@
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
 #include "ui/windows/number_rule.h"
+#include "ui/windows/record_setup_window_controls.h"
 #include "ui/windows/ui_actions.h"
 
 namespace hv {
@@ -42,8 +43,8 @@ float StreamRate() {
 
 void OnFilterRangeChanged(XsWindow* w, int changed) {
   if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) != kModeAutoSnap) return;
-  int other = changed == 394 ? 396 : 394;
-  auto labelOf = [](int field) { return field == 394 ? 393 : 395; };
+  int other = changed == kSetupLowField ? kSetupHighField : kSetupLowField;
+  auto labelOf = [](int field) { return field == kSetupLowField ? kSetupLowLabel : kSetupHighLabel; };
   float changedKHz = 0, otherKHz = 0;
   if (!ReadNumber(w, changed, &changedKHz)) {
     XsControlDisable(w, labelOf(changed));
@@ -54,16 +55,16 @@ void OnFilterRangeChanged(XsWindow* w, int changed) {
     return;
   }
   float limit = StreamRate() / 2.0f;
-  float low = (changed == 394 ? changedKHz : otherKHz) * 1000.0f;
-  float high = (changed == 394 ? otherKHz : changedKHz) * 1000.0f;
+  float low = (changed == kSetupLowField ? changedKHz : otherKHz) * 1000.0f;
+  float high = (changed == kSetupLowField ? otherKHz : changedKHz) * 1000.0f;
   if (low > limit) low = limit;
   if (high > limit) high = limit;
   if (high <= low) {
     XsControlDisable(w, labelOf(changed));
     return;
   }
-  XsControlEnable(w, 393);
-  XsControlEnable(w, 395);
+  XsControlEnable(w, kSetupLowLabel);
+  XsControlEnable(w, kSetupHighLabel);
   g_settings.SnapFilterLowFreq.store(low, std::memory_order_relaxed);
   g_settings.SnapFilterHighFreq.store(high, std::memory_order_relaxed);
   LockGuard lock(g_displayLock);
@@ -74,38 +75,39 @@ void OnEditChanged(XsWindow* w, int id) {
   float value = 0;
   int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
   switch (id) {
-    case 373:
-      if (ReadNumber(w, 373, &value)) {
+    case kSetupThreshold:
+      if (ReadNumber(w, kSetupThreshold, &value)) {
         g_settings.SnapAutoThreshold.store(value, std::memory_order_relaxed);
-        mode == kModeAutoSnap ? XsControlEnable(w, 372) : XsControlDisable(w, 372);
+        mode == kModeAutoSnap ? XsControlEnable(w, kSetupAutoTrigger) : XsControlDisable(w, kSetupAutoTrigger);
       } else {
-        XsControlDisable(w, 372);
+        XsControlDisable(w, kSetupAutoTrigger);
       }
       break;
-    case 381:
-      if (ReadNumber(w, 381, &value) && value >= 0 && value * 1000.0f <= 600000.0f) {
+    case kSetupUserDuration:
+      if (ReadNumber(w, kSetupUserDuration, &value) && value >= 0 && value * 1000.0f <= 600000.0f) {
         g_settings.UserDurationValid.store(true, std::memory_order_relaxed);
         int ms = static_cast<int>(value * 1000.0f);
         g_settings.UserDurationMS.store(ms, std::memory_order_relaxed);
-        XsControlEnable(w, 380);
-        if (XsCheckGet(w, 380) && ms != 0) g_settings.SnapDurationMS.store(ms, std::memory_order_relaxed);
+        XsControlEnable(w, kSetupUserDurationBox);
+        if (XsCheckGet(w, kSetupUserDurationBox) && ms != 0)
+          g_settings.SnapDurationMS.store(ms, std::memory_order_relaxed);
       } else {
-        XsControlDisable(w, 380);
+        XsControlDisable(w, kSetupUserDurationBox);
         g_settings.UserDurationValid.store(false, std::memory_order_relaxed);
       }
       break;
-    case 454:
-      if (ReadNumber(w, 454, &value) && value >= 0 && value * 1000.0f <= 3600000.0f) {
+    case kSetupIdleField:
+      if (ReadNumber(w, kSetupIdleField, &value) && value >= 0 && value * 1000.0f <= 3600000.0f) {
         s_idleValid.store(true, std::memory_order_relaxed);
         g_settings.SnapIdleTimeoutMS.store(static_cast<int>(value * 1000.0f), std::memory_order_relaxed);
-        XsControlEnable(w, 453);
+        XsControlEnable(w, kSetupIdleBox);
       } else {
-        XsControlDisable(w, 453);
+        XsControlDisable(w, kSetupIdleBox);
         s_idleValid.store(false, std::memory_order_relaxed);
       }
       break;
-    case 394:
-    case 396:
+    case kSetupLowField:
+    case kSetupHighField:
       OnFilterRangeChanged(w, id);
       break;
   }
@@ -114,32 +116,32 @@ void OnEditChanged(XsWindow* w, int id) {
 void OnButton(XsWindow* w, int id) {
   static const int kDurations[] = {100, 250, 500, 1000, 2500};
   static const int kExpansions[] = {1, 2, 4, 10};
-  if (id == 371 || id == 372) {
-    CheckOnly(w, 371, 372, id);
-    g_settings.SnapAutoTrigger.store(id == 372, std::memory_order_relaxed);
-  } else if (id >= 375 && id <= 379) {
-    CheckOnly(w, 375, 380, id);
-    g_settings.SnapDurationMS.store(kDurations[id - 375], std::memory_order_relaxed);
-  } else if (id == 380) {
-    CheckOnly(w, 375, 380, id);
+  if (id == kSetupManualTrigger || id == kSetupAutoTrigger) {
+    CheckOnly(w, kSetupManualTrigger, kSetupAutoTrigger, id);
+    g_settings.SnapAutoTrigger.store(id == kSetupAutoTrigger, std::memory_order_relaxed);
+  } else if (id >= kSetupDuration100ms && id <= kSetupDuration2500ms) {
+    CheckOnly(w, kSetupDuration100ms, kSetupUserDurationBox, id);
+    g_settings.SnapDurationMS.store(kDurations[id - kSetupDuration100ms], std::memory_order_relaxed);
+  } else if (id == kSetupUserDurationBox) {
+    CheckOnly(w, kSetupDuration100ms, kSetupUserDurationBox, id);
     bool valid = g_settings.UserDurationValid.load(std::memory_order_relaxed);
     g_settings.SnapDurationMS.store(valid ? g_settings.UserDurationMS.load(std::memory_order_relaxed) : 5000,
                                     std::memory_order_relaxed);
-  } else if (id >= 383 && id <= 386) {
-    CheckOnly(w, 383, 386, id);
-    g_settings.SnapTimeExpand.store(kExpansions[id - 383], std::memory_order_relaxed);
-  } else if (id == 398 || id == 399) {
-    CheckOnly(w, 398, 399, id);
-    g_settings.PopFilterEnable.store(id == 399, std::memory_order_relaxed);
-  } else if (id == 451 || id == 452) {
-    CheckOnly(w, 451, 452, id);
-    g_settings.OutputFileFormat.store(id == 452 ? 1 : 0, std::memory_order_relaxed);
-  } else if (id == 453) {
+  } else if (id >= kSetupExpansion1 && id <= kSetupExpansion10) {
+    CheckOnly(w, kSetupExpansion1, kSetupExpansion10, id);
+    g_settings.SnapTimeExpand.store(kExpansions[id - kSetupExpansion1], std::memory_order_relaxed);
+  } else if (id == kSetupPopOff || id == kSetupPopOn) {
+    CheckOnly(w, kSetupPopOff, kSetupPopOn, id);
+    g_settings.PopFilterEnable.store(id == kSetupPopOn, std::memory_order_relaxed);
+  } else if (id == kSetupFormatStandard || id == kSetupFormatCompressed) {
+    CheckOnly(w, kSetupFormatStandard, kSetupFormatCompressed, id);
+    g_settings.OutputFileFormat.store(id == kSetupFormatCompressed ? 1 : 0, std::memory_order_relaxed);
+  } else if (id == kSetupIdleBox) {
     bool on = g_settings.SnapIdleTimeoutEnable.load(std::memory_order_relaxed);
     on = on ? false : s_idleValid.load(std::memory_order_relaxed);
     g_settings.SnapIdleTimeoutEnable.store(on, std::memory_order_relaxed);
-    XsCheckSet(w, 453, on);
-  } else if (id == 391) {
+    XsCheckSet(w, kSetupIdleBox, on);
+  } else if (id == kSetupCloseButton) {
     HideToolWindow(kToolRecordSetup);
   } else {
     DiagPrint("Invalid AutoSnap button_ID %ld\n", static_cast<long>(id));
@@ -163,58 +165,58 @@ void BuildRecordSetupWindow(XsWindow* w) {
   std::string user = Number(s.UserDurationMS.load() / 1000.0f);
   std::string idle = Number(s.SnapIdleTimeoutMS.load() / 1000.0f);
   const ControlLayout layout[] = {
-      {370, kXsStatic, 16, 16, 256, 24, "Snapshot Trigger Threshold:"},
-      {371, kXsCheckBox, 48, 32, 196, 32, "Manual (Linked to Tessagram)"},
-      {372, kXsCheckBox, 48, 64, 128, 32, "Automatic :  NF +  (dB)"},
-      {373, kXsEdit, 180, 68, 32, 24, threshold.c_str()},
-      {392, kXsStatic, 16, 104, 256, 24, "Trigger Filter Range (KHz):"},
-      {393, kXsStatic, 48, 128, 32, 24, "Low:"},
-      {394, kXsEdit, 80, 128, 40, 24, low.c_str()},
-      {395, kXsStatic, 152, 128, 32, 24, "High:"},
-      {396, kXsEdit, 184, 128, 40, 24, high.c_str()},
-      {374, kXsStatic, 16, 168, 256, 24, "Snapshot Duration (seconds):"},
-      {375, kXsCheckBox, 48, 184, 64, 32, "0.1"},
-      {376, kXsCheckBox, 112, 184, 64, 32, "0.25"},
-      {377, kXsCheckBox, 176, 184, 64, 32, "0.5"},
-      {378, kXsCheckBox, 48, 216, 64, 32, "1.0"},
-      {379, kXsCheckBox, 112, 216, 64, 32, "2.5"},
-      {380, kXsCheckBox, 176, 216, 20, 32, ""},
-      {381, kXsEdit, 196, 220, 40, 24, user.c_str()},
-      {453, kXsCheckBox, 48, 264, 128, 32, "Idle Timeout (sec)"},
-      {454, kXsEdit, 176, 268, 40, 24, idle.c_str()},
-      {389, kXsStatic, 16, 316, 128, 32, "Status : Inactive"},
-      {390, kXsStatic, 160, 316, 256, 32, ""},
-      {397, kXsStatic, 288, 16, 256, 24, "Pop Filter:"},
-      {398, kXsCheckBox, 320, 32, 32, 32, "Off"},
-      {399, kXsCheckBox, 384, 32, 32, 32, "On"},
-      {450, kXsStatic, 288, 64, 96, 24, "Output Format:"},
-      {451, kXsCheckBox, 320, 80, 72, 32, "Standard"},
-      {452, kXsCheckBox, 416, 80, 80, 32, "Compressed"},
-      {382, kXsStatic, 288, 112, 256, 24, "Time Expansion Factor:"},
-      {383, kXsCheckBox, 320, 128, 64, 32, "1"},
-      {384, kXsCheckBox, 384, 128, 64, 32, "2"},
-      {385, kXsCheckBox, 448, 128, 64, 32, "4"},
-      {386, kXsCheckBox, 512, 128, 80, 32, "10"},
-      {387, kXsStatic, 288, 160, 64, 24, "Comment:"},
-      {388, kXsMultiEdit, 288, 184, 256, 112, "<no comment>"},
+      {kSetupTriggerLabel, kXsStatic, 16, 16, 256, 24, "Snapshot Trigger Threshold:"},
+      {kSetupManualTrigger, kXsCheckBox, 48, 32, 196, 32, "Manual (Linked to Tessagram)"},
+      {kSetupAutoTrigger, kXsCheckBox, 48, 64, 128, 32, "Automatic :  NF +  (dB)"},
+      {kSetupThreshold, kXsEdit, 180, 68, 32, 24, threshold.c_str()},
+      {kSetupFilterLabel, kXsStatic, 16, 104, 256, 24, "Trigger Filter Range (KHz):"},
+      {kSetupLowLabel, kXsStatic, 48, 128, 32, 24, "Low:"},
+      {kSetupLowField, kXsEdit, 80, 128, 40, 24, low.c_str()},
+      {kSetupHighLabel, kXsStatic, 152, 128, 32, 24, "High:"},
+      {kSetupHighField, kXsEdit, 184, 128, 40, 24, high.c_str()},
+      {kSetupDurationLabel, kXsStatic, 16, 168, 256, 24, "Snapshot Duration (seconds):"},
+      {kSetupDuration100ms, kXsCheckBox, 48, 184, 64, 32, "0.1"},
+      {kSetupDuration250ms, kXsCheckBox, 112, 184, 64, 32, "0.25"},
+      {kSetupDuration500ms, kXsCheckBox, 176, 184, 64, 32, "0.5"},
+      {kSetupDuration1s, kXsCheckBox, 48, 216, 64, 32, "1.0"},
+      {kSetupDuration2500ms, kXsCheckBox, 112, 216, 64, 32, "2.5"},
+      {kSetupUserDurationBox, kXsCheckBox, 176, 216, 20, 32, ""},
+      {kSetupUserDuration, kXsEdit, 196, 220, 40, 24, user.c_str()},
+      {kSetupIdleBox, kXsCheckBox, 48, 264, 128, 32, "Idle Timeout (sec)"},
+      {kSetupIdleField, kXsEdit, 176, 268, 40, 24, idle.c_str()},
+      {kSetupStatusLine, kXsStatic, 16, 316, 128, 32, "Status : Inactive"},
+      {kSetupFileLine, kXsStatic, 160, 316, 256, 32, ""},
+      {kSetupPopLabel, kXsStatic, 288, 16, 256, 24, "Pop Filter:"},
+      {kSetupPopOff, kXsCheckBox, 320, 32, 32, 32, "Off"},
+      {kSetupPopOn, kXsCheckBox, 384, 32, 32, 32, "On"},
+      {kSetupFormatLabel, kXsStatic, 288, 64, 96, 24, "Output Format:"},
+      {kSetupFormatStandard, kXsCheckBox, 320, 80, 72, 32, "Standard"},
+      {kSetupFormatCompressed, kXsCheckBox, 416, 80, 80, 32, "Compressed"},
+      {kSetupExpansionLabel, kXsStatic, 288, 112, 256, 24, "Time Expansion Factor:"},
+      {kSetupExpansion1, kXsCheckBox, 320, 128, 64, 32, "1"},
+      {kSetupExpansion2, kXsCheckBox, 384, 128, 64, 32, "2"},
+      {kSetupExpansion4, kXsCheckBox, 448, 128, 64, 32, "4"},
+      {kSetupExpansion10, kXsCheckBox, 512, 128, 80, 32, "10"},
+      {kSetupCommentLabel, kXsStatic, 288, 160, 64, 24, "Comment:"},
+      {kSetupComment, kXsMultiEdit, 288, 184, 256, 112, "<no comment>"},
   };
   AddControls(w, layout);
-  XsControlDisable(w, 389);
-  XsControlDisable(w, 390);
+  XsControlDisable(w, kSetupStatusLine);
+  XsControlDisable(w, kSetupFileLine);
   bool autoTrigger = s.SnapAutoTrigger.load();
-  XsCheckSet(w, 371, !autoTrigger);
-  XsCheckSet(w, 372, autoTrigger);
+  XsCheckSet(w, kSetupManualTrigger, !autoTrigger);
+  XsCheckSet(w, kSetupAutoTrigger, autoTrigger);
   int duration = s.SnapDurationMS.load();
   const int durations[] = {100, 250, 500, 1000, 2500};
-  for (int i = 0; i < 5; ++i) XsCheckSet(w, 375 + i, duration == durations[i]);
-  XsCheckSet(w, 380, duration == s.UserDurationMS.load());
-  XsCheckSet(w, 453, s.SnapIdleTimeoutEnable.load());
-  XsCheckSet(w, 398, !s.PopFilterEnable.load());
-  XsCheckSet(w, 399, s.PopFilterEnable.load());
-  XsCheckSet(w, 451, s.OutputFileFormat.load() == 0);
-  XsCheckSet(w, 452, s.OutputFileFormat.load() == 1);
+  for (int i = 0; i < 5; ++i) XsCheckSet(w, kSetupDuration100ms + i, duration == durations[i]);
+  XsCheckSet(w, kSetupUserDurationBox, duration == s.UserDurationMS.load());
+  XsCheckSet(w, kSetupIdleBox, s.SnapIdleTimeoutEnable.load());
+  XsCheckSet(w, kSetupPopOff, !s.PopFilterEnable.load());
+  XsCheckSet(w, kSetupPopOn, s.PopFilterEnable.load());
+  XsCheckSet(w, kSetupFormatStandard, s.OutputFileFormat.load() == 0);
+  XsCheckSet(w, kSetupFormatCompressed, s.OutputFileFormat.load() == 1);
   const int expansions[] = {1, 2, 4, 10};
-  for (int i = 0; i < 4; ++i) XsCheckSet(w, 383 + i, s.SnapTimeExpand.load() == expansions[i]);
+  for (int i = 0; i < 4; ++i) XsCheckSet(w, kSetupExpansion1 + i, s.SnapTimeExpand.load() == expansions[i]);
   ApplyRecordSetupGroups(s.MenuRecordMode.load());
 }
 

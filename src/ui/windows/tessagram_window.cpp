@@ -1,7 +1,5 @@
 #include "ui/windows/tessagram_window.h"
 
-#include "ui/windows/number_rule.h"
-
 #include <cstdio>
 #include <vector>
 
@@ -14,22 +12,14 @@
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/main_window_controls.h"
 #include "ui/windows/number_rule.h"
+#include "ui/windows/tessagram_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
 
 namespace {
-
-enum : int {
-  kPauseButton = 350,
-  kThresholdText = 351, kThresholdSlider = 352,
-  kDetailText = 353, kDetailSlider = 354,
-  kDivisionsText = 355, kDivisionsSlider = 356,
-  kMarker1Check = 400, kMarker1Edit = 401, kMarker1Up = 403, kMarker1Down = 404,
-  kMarker2Check = 405, kMarker2Edit = 406, kMarker2Up = 408, kMarker2Down = 409,
-  kTessagramMenuItem = 241,
-};
 
 constexpr int kWidth = 240, kHeight = 320;
 const std::vector<uint32_t> s_background(size_t(kWidth) * kHeight, kButtonFacePixel);
@@ -50,8 +40,10 @@ struct MarkerControls {
 
 MarkerControls Marker(int index) {
   if (index == 0)
-    return {0, kMarker1Check, kMarker1Edit, &g_settings.SonoMarker1Enable, &g_settings.SonoMarker1Frequency};
-  return {1, kMarker2Check, kMarker2Edit, &g_settings.SonoMarker2Enable, &g_settings.SonoMarker2Frequency};
+    return {0, kTessagramMarker1Check, kTessagramMarker1Edit, &g_settings.SonoMarker1Enable,
+            &g_settings.SonoMarker1Frequency};
+  return {1, kTessagramMarker2Check, kTessagramMarker2Edit, &g_settings.SonoMarker2Enable,
+          &g_settings.SonoMarker2Frequency};
 }
 
 void ToggleMarker(XsWindow* w, const MarkerControls& m) {
@@ -107,58 +99,60 @@ const char* DivisionsText(int position) {
 // Stores a slider position in its setting; false for an unknown slider.
 bool StoreSlider(int id, int position) {
   switch (id) {
-    case kThresholdSlider: g_settings.SonoThreshold.store(float(position), std::memory_order_relaxed); return true;
-    case kDetailSlider: g_settings.SonoDetail.store(position, std::memory_order_relaxed); return true;
-    case kDivisionsSlider: g_settings.SonoDivisions.store(position, std::memory_order_relaxed); return true;
+    case kTessagramThresholdSlider:
+      g_settings.SonoThreshold.store(float(position), std::memory_order_relaxed);
+      return true;
+    case kTessagramDetailSlider: g_settings.SonoDetail.store(position, std::memory_order_relaxed); return true;
+    case kTessagramDivisionsSlider: g_settings.SonoDivisions.store(position, std::memory_order_relaxed); return true;
     default: return false;
   }
 }
 
 void SliderMoved(XsWindow* w, int id, int position) {
-  if (id != kThresholdSlider && id != kDetailSlider && id != kDivisionsSlider) {
+  if (id != kTessagramThresholdSlider && id != kTessagramDetailSlider && id != kTessagramDivisionsSlider) {
     DiagPrint("Unknown Slider ID %d\n", id);
     return;
   }
   if (position < 1) return;
   StoreSlider(id, position);
-  if (id == kThresholdSlider) {
+  if (id == kTessagramThresholdSlider) {
     char text[32];
     std::snprintf(text, sizeof text, "Threshold = %2d", position);
-    XsControlSetText(w, kThresholdText, text);
-  } else if (id == kDetailSlider) {
-    XsControlSetText(w, kDetailText, DetailText(position));
+    XsControlSetText(w, kTessagramThresholdText, text);
+  } else if (id == kTessagramDetailSlider) {
+    XsControlSetText(w, kTessagramDetailText, DetailText(position));
   } else {
-    XsControlSetText(w, kDivisionsText, DivisionsText(position));
+    XsControlSetText(w, kTessagramDivisionsText, DivisionsText(position));
   }
 }
 
 void SliderReleased(XsWindow* w, int id) {
-  if (id != kThresholdSlider && id != kDetailSlider && id != kDivisionsSlider) {
+  if (id != kTessagramThresholdSlider && id != kTessagramDetailSlider && id != kTessagramDivisionsSlider) {
     DiagPrint("Unknown Slider ID %d\n", id);
     return;
   }
   int position = XsSliderGetPosition(w, id);
   if (position < 0) DiagPrint("XsSliderGetPosition failed\n");
   if (position > 0) StoreSlider(id, position);
-  if (id == kThresholdSlider) XsControlSetText(w, kThresholdText, "Threshold");
-  if (id == kDetailSlider) XsControlSetText(w, kDetailText, "Detail");
-  if (id == kDivisionsSlider) XsControlSetText(w, kDivisionsText, "Divisions");
+  if (id == kTessagramThresholdSlider) XsControlSetText(w, kTessagramThresholdText, "Threshold");
+  if (id == kTessagramDetailSlider) XsControlSetText(w, kTessagramDetailText, "Detail");
+  if (id == kTessagramDivisionsSlider) XsControlSetText(w, kTessagramDivisionsText, "Divisions");
 }
 
 void ButtonClicked(XsWindow* w, int id) {
   switch (id) {
-    case kPauseButton: {
+    case kTessagramPause: {
       bool paused = !g_spectrogramPaused.load(std::memory_order_relaxed);
       g_spectrogramPaused.store(paused, std::memory_order_relaxed);
-      XsControlSetText(w, kPauseButton, paused ? "Continue" : "Pause");
+      XsControlSetText(w, kTessagramPause, paused ? "Continue" : "Pause");
       break;
     }
-    case kMarker1Check: ToggleMarker(w, Marker(0)); break;
-    case kMarker2Check: ToggleMarker(w, Marker(1)); break;
-    case kMarker1Up: StepMarker(w, Marker(0), 1000.0f); break;
-    case kMarker1Down: StepMarker(w, Marker(0), -1000.0f); break;
-    case kMarker2Up: StepMarker(w, Marker(1), 1000.0f); break;
-    case kMarker2Down: StepMarker(w, Marker(1), -1000.0f); break;
+    case kTessagramMarker1Check: ToggleMarker(w, Marker(0)); break;
+    case kTessagramMarker2Check: ToggleMarker(w, Marker(1)); break;
+    case kTessagramMarker1Up: StepMarker(w, Marker(0), 1000.0f); break;
+    case kTessagramMarker1Down: StepMarker(w, Marker(0), -1000.0f); break;
+    case kTessagramMarker2Up: StepMarker(w, Marker(1), 1000.0f); break;
+    case kTessagramMarker2Down: StepMarker(w, Marker(1), -1000.0f); break;
     default: DiagPrint("Unknown sc button %d\n", id); break;
   }
 }
@@ -191,7 +185,7 @@ int TessagramHandler(XsWindow* w, int event, int* data) {
       break;
     case kXsClose:
       XsWindowHide(w);
-      XsMenuUncheck(g_mainWindow, kTessagramMenuItem);
+      XsMenuUncheck(g_mainWindow, kToolTessagram);
       break;
     case kXsMouseMove:
     case kXsLeftDown:
@@ -204,8 +198,8 @@ int TessagramHandler(XsWindow* w, int event, int* data) {
       ButtonClicked(w, data[0]);
       break;
     case kXsEditChanged:
-      if (data[0] == kMarker1Edit) MarkerEdited(w, Marker(0));
-      if (data[0] == kMarker2Edit) MarkerEdited(w, Marker(1));
+      if (data[0] == kTessagramMarker1Edit) MarkerEdited(w, Marker(0));
+      if (data[0] == kTessagramMarker2Edit) MarkerEdited(w, Marker(1));
       break;
     case kXsSliderMoved:
       SliderMoved(w, data[0], data[1]);
@@ -225,19 +219,19 @@ XsWindow* CreateTessagramWindow() {
   if (!w) return nullptr;
   g_tessagramWindow = w;
 
-  AddControl(w, {kPauseButton, kXsButtonControl, 56, 16, 128, 24, g_spectrogramPaused ? "Continue" : "Pause"});
-  AddControl(w, {kThresholdText, kXsStatic, 16, 64, 80, 32, "Threshold"});
-  AddControl(w, {kThresholdSlider, kXsSlider, 96, 64, 128, 32, nullptr});
-  XsSliderSetRange(w, kThresholdSlider, 100);
-  XsSliderSetPosition(w, kThresholdSlider, int(g_settings.SonoThreshold.load(std::memory_order_relaxed)));
-  AddControl(w, {kDetailText, kXsStatic, 16, 104, 80, 32, "Detail"});
-  AddControl(w, {kDetailSlider, kXsSlider, 96, 104, 96, 32, nullptr});
-  XsSliderSetRange(w, kDetailSlider, 7);
-  XsSliderSetPosition(w, kDetailSlider, g_settings.SonoDetail.load(std::memory_order_relaxed));
-  AddControl(w, {kDivisionsText, kXsStatic, 16, 144, 80, 32, "Divisions"});
-  AddControl(w, {kDivisionsSlider, kXsSlider, 96, 144, 64, 32, nullptr});
-  XsSliderSetRange(w, kDivisionsSlider, 4);
-  XsSliderSetPosition(w, kDivisionsSlider, g_settings.SonoDivisions.load(std::memory_order_relaxed));
+  AddControl(w, {kTessagramPause, kXsButtonControl, 56, 16, 128, 24, g_spectrogramPaused ? "Continue" : "Pause"});
+  AddControl(w, {kTessagramThresholdText, kXsStatic, 16, 64, 80, 32, "Threshold"});
+  AddControl(w, {kTessagramThresholdSlider, kXsSlider, 96, 64, 128, 32, nullptr});
+  XsSliderSetRange(w, kTessagramThresholdSlider, 100);
+  XsSliderSetPosition(w, kTessagramThresholdSlider, int(g_settings.SonoThreshold.load(std::memory_order_relaxed)));
+  AddControl(w, {kTessagramDetailText, kXsStatic, 16, 104, 80, 32, "Detail"});
+  AddControl(w, {kTessagramDetailSlider, kXsSlider, 96, 104, 96, 32, nullptr});
+  XsSliderSetRange(w, kTessagramDetailSlider, 7);
+  XsSliderSetPosition(w, kTessagramDetailSlider, g_settings.SonoDetail.load(std::memory_order_relaxed));
+  AddControl(w, {kTessagramDivisionsText, kXsStatic, 16, 144, 80, 32, "Divisions"});
+  AddControl(w, {kTessagramDivisionsSlider, kXsSlider, 96, 144, 64, 32, nullptr});
+  XsSliderSetRange(w, kTessagramDivisionsSlider, 4);
+  XsSliderSetPosition(w, kTessagramDivisionsSlider, g_settings.SonoDivisions.load(std::memory_order_relaxed));
 
   for (int index = 0; index < 2; ++index) {
     MarkerControls m = Marker(index);
@@ -246,8 +240,9 @@ XsWindow* CreateTessagramWindow() {
     XsCheckSet(w, m.check, m.enable->load(std::memory_order_relaxed));
     AddControl(w, {m.edit, kXsEdit, 96, top, 40, 24, nullptr});
     SetKiloHertzText(w, m.edit, m.frequency->load(std::memory_order_relaxed));
-    AddControl(w, {index == 0 ? kMarker1Down : kMarker2Down, kXsButtonControl, 152, top, 32, 24, "<<"});
-    AddControl(w, {index == 0 ? kMarker1Up : kMarker2Up, kXsButtonControl, 192, top, 32, 24, ">>"});
+    AddControl(w,
+               {index == 0 ? kTessagramMarker1Down : kTessagramMarker2Down, kXsButtonControl, 152, top, 32, 24, "<<"});
+    AddControl(w, {index == 0 ? kTessagramMarker1Up : kTessagramMarker2Up, kXsButtonControl, 192, top, 32, 24, ">>"});
   }
   return w;
 }

@@ -10,13 +10,13 @@
 #include "display/trace_plot.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
+#include "ui/windows/main_window_controls.h"
+#include "ui/windows/trace_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
 
 namespace {
-constexpr int kPeakHoldCheck = 316;
-constexpr int kSpectralTraceMenuItem = 245;
 constexpr int kBackgroundResource = 103;
 }  // namespace
 
@@ -30,7 +30,7 @@ int SpectralTraceHandler(XsWindow* w, int event, int* data) {
     }
     case kXsClose:
       XsWindowHide(w);
-      XsMenuUncheck(g_mainWindow, kSpectralTraceMenuItem);
+      XsMenuUncheck(g_mainWindow, kToolSpectralTrace);
       g_traceShown.store(false, std::memory_order_relaxed);
       break;
     case kXsMouseMove:
@@ -41,7 +41,7 @@ int SpectralTraceHandler(XsWindow* w, int event, int* data) {
       RecordMouseEvent(w, event, data[0], data[1]);
       break;
     case kXsButton:
-      if (data[0] == kPeakHoldCheck) g_peakHold.store(XsCheckGet(w, kPeakHoldCheck), std::memory_order_relaxed);
+      if (data[0] == kTracePeakHold) g_peakHold.store(XsCheckGet(w, kTracePeakHold), std::memory_order_relaxed);
       break;
     default:
       break;
@@ -62,8 +62,8 @@ XsWindow* CreateSpectralTraceWindow() {
     std::copy(background.begin(), background.end(), TraceBitmap().begin());
   }
   g_spectralTraceWindow = w;
-  AddControl(w, {kPeakHoldCheck, kXsCheckBox, 472, 240, 80, 32, "Peak Hold"});
-  XsCheckSet(w, kPeakHoldCheck, false);
+  AddControl(w, {kTracePeakHold, kXsCheckBox, 472, 240, 80, 32, "Peak Hold"});
+  XsCheckSet(w, kTracePeakHold, false);
   g_peakHold.store(false, std::memory_order_relaxed);
   return w;
 }

@@ -11,6 +11,9 @@
 #include "recording/record_paths.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/main_window_controls.h"
+#include "ui/windows/operation_timer_window_controls.h"
+#include "ui/windows/record_setup_window_controls.h"
 #include "ui/windows/window_set.h"
 
 namespace hv {
@@ -18,7 +21,7 @@ namespace hv {
 namespace {
 
 // The menu ids of the record modes 1..4.
-constexpr int kModeMenuIds[] = {215, 216, 217, 218};
+constexpr int kModeMenuIds[] = {kMenuModeAudio, kMenuModeContinuous, kMenuModeAutoSnap, kMenuModeBufferedSnap};
 const char* const kModeTexts[] = {"Audio", "Continuous", "Auto Snap", "Buffered Snap"};
 
 std::string FileNameOrPlaceholder(const std::string& path) {
@@ -97,11 +100,11 @@ void RefreshRecordButtonRule() {
   bool allowed = !OutputPath().empty() && !g_recordOn.load(std::memory_order_relaxed) &&
                  (g_settings.AudioOn.load(std::memory_order_relaxed) || !audioMode);
   if (allowed) {
-    XsControlEnable(g_mainWindow, 302);
-    XsMenuEnable(g_mainWindow, 230);
+    XsControlEnable(g_mainWindow, kMainRecordButton);
+    XsMenuEnable(g_mainWindow, kMenuRecord);
   } else {
-    XsControlDisable(g_mainWindow, 302);
-    XsMenuDisable(g_mainWindow, 230);
+    XsControlDisable(g_mainWindow, kMainRecordButton);
+    XsMenuDisable(g_mainWindow, kMenuRecord);
   }
 }
 
@@ -122,7 +125,7 @@ bool ChooseOutputFile() {
   } else {
     SetOutputPathValue("");
   }
-  XsControlSetText(g_mainWindow, 301, FileNameOrPlaceholder(OutputPath()).c_str());
+  XsControlSetText(g_mainWindow, kMainFileField, FileNameOrPlaceholder(OutputPath()).c_str());
   RefreshRecordButtonRule();
   return !OutputPath().empty();
 }
@@ -130,7 +133,7 @@ bool ChooseOutputFile() {
 void SetOutputFile(const std::string& path, const std::string& directory) {
   SetOutputPathValue(path);
   if (!directory.empty()) g_history.OutputDirectory.Set(directory);
-  XsControlSetText(g_mainWindow, 301, FileNameOrPlaceholder(path).c_str());
+  XsControlSetText(g_mainWindow, kMainFileField, FileNameOrPlaceholder(path).c_str());
   RefreshRecordButtonRule();
 }
 
@@ -146,24 +149,30 @@ void RecordPrompt() {
 }
 
 namespace {
-const int kLockedMenuItems[] = {201, 230, 210, 211, 212, 213, 214, 215, 216, 217, 218, 220, 221};
+// The menu items a running recording locks: File/Record..., Action/Record, and
+// the device, record mode and response choices.
+const int kLockedMenuItems[] = {
+    kMenuRecordPrompt, kMenuRecord, kMenuDeviceUsb0, kMenuDeviceUsb1, kMenuDeviceUsb2, kMenuDeviceUsb3,
+    kMenuDeviceNetwork, kMenuModeAudio, kMenuModeContinuous, kMenuModeAutoSnap, kMenuModeBufferedSnap,
+    kMenuResponseNatural, kMenuResponseCompensated,
+};
 }
 
 void StartRecordingUi() {
-  XsControlDisable(g_mainWindow, 300);
-  XsControlDisable(g_mainWindow, 302);
-  XsControlEnable(g_mainWindow, 303);
+  XsControlDisable(g_mainWindow, kMainFileButton);
+  XsControlDisable(g_mainWindow, kMainRecordButton);
+  XsControlEnable(g_mainWindow, kMainStopButton);
   for (int id : kLockedMenuItems) XsMenuDisable(g_mainWindow, id);
-  XsMenuEnable(g_mainWindow, 231);
+  XsMenuEnable(g_mainWindow, kMenuStop);
   g_recordOn.store(true, std::memory_order_relaxed);
 }
 
 void StopRecordingUi() {
-  XsControlEnable(g_mainWindow, 300);
-  XsControlEnable(g_mainWindow, 302);
-  XsControlDisable(g_mainWindow, 303);
+  XsControlEnable(g_mainWindow, kMainFileButton);
+  XsControlEnable(g_mainWindow, kMainRecordButton);
+  XsControlDisable(g_mainWindow, kMainStopButton);
   for (int id : kLockedMenuItems) XsMenuEnable(g_mainWindow, id);
-  XsMenuDisable(g_mainWindow, 231);
+  XsMenuDisable(g_mainWindow, kMenuStop);
   g_recordOn.store(false, std::memory_order_relaxed);
   RefreshRecordButtonRule();
 }
@@ -177,12 +186,12 @@ void ApplyRecordSetupGroups(int mode) {
   bool autoSnap = mode == kModeAutoSnap;
   bool snapModes = mode == kModeAutoSnap || mode == kModeBufferedSnap;
   bool notAudio = mode == kModeContinuous || snapModes;
-  group({{370, 373}, {392, 396}}, autoSnap);
-  group({{374, 379}, {381, 381}}, snapModes);
+  group({{kSetupTriggerLabel, kSetupThreshold}, {kSetupFilterLabel, kSetupHighField}}, autoSnap);
+  group({{kSetupDurationLabel, kSetupDuration2500ms}, {kSetupUserDuration, kSetupUserDuration}}, snapModes);
   bool userValid = g_settings.UserDurationValid.load(std::memory_order_relaxed);
-  group({{380, 380}}, snapModes && userValid);
-  group({{397, 399}, {453, 454}}, autoSnap);
-  group({{382, 386}}, notAudio);
+  group({{kSetupUserDurationBox, kSetupUserDurationBox}}, snapModes && userValid);
+  group({{kSetupPopLabel, kSetupPopOn}, {kSetupIdleBox, kSetupIdleField}}, autoSnap);
+  group({{kSetupExpansionLabel, kSetupExpansion10}}, notAudio);
 }
 
 void SetRecordMode(int mode) {
@@ -191,7 +200,7 @@ void SetRecordMode(int mode) {
   NotifyStationChange();  // the recorders wait for it while at rest
   for (int i = 0; i < 4; ++i)
     i == mode - 1 ? XsMenuCheck(g_mainWindow, kModeMenuIds[i]) : XsMenuUncheck(g_mainWindow, kModeMenuIds[i]);
-  XsControlSetText(g_mainWindow, 315, kModeTexts[mode - 1]);
+  XsControlSetText(g_mainWindow, kMainModeField, kModeTexts[mode - 1]);
   if (mode == kModeAudio)
     HideToolWindow(kToolRecordSetup);
   else
@@ -212,27 +221,28 @@ void SetDeviceTitles(bool receiverFound) {
 
 void SelectDevice(const std::string& deviceName) {
   g_deviceName.Set(deviceName);
-  int checked = deviceName.rfind("IP", 0) == 0 ? 214 : 210 + (deviceName.back() - '0');
-  for (int id = 210; id <= 214; ++id) id == checked ? XsMenuCheck(g_mainWindow, id) : XsMenuUncheck(g_mainWindow, id);
+  int checked = deviceName.rfind("IP", 0) == 0 ? kMenuDeviceNetwork : kMenuDeviceUsb0 + (deviceName.back() - '0');
+  for (int id = kMenuDeviceUsb0; id <= kMenuDeviceNetwork; ++id)
+    id == checked ? XsMenuCheck(g_mainWindow, id) : XsMenuUncheck(g_mainWindow, id);
 }
 
 void SetResponse(bool compensated) {
   g_settings.MenuPrefilter.store(compensated, std::memory_order_relaxed);
   if (compensated) {
-    XsMenuUncheck(g_mainWindow, 220);
-    XsMenuCheck(g_mainWindow, 221);
+    XsMenuUncheck(g_mainWindow, kMenuResponseNatural);
+    XsMenuCheck(g_mainWindow, kMenuResponseCompensated);
   } else {
-    XsMenuCheck(g_mainWindow, 220);
-    XsMenuUncheck(g_mainWindow, 221);
+    XsMenuCheck(g_mainWindow, kMenuResponseNatural);
+    XsMenuUncheck(g_mainWindow, kMenuResponseCompensated);
   }
-  XsControlSetText(g_mainWindow, 318, compensated ? "Compensated (Flat)" : "Natural");
+  XsControlSetText(g_mainWindow, kMainResponseField, compensated ? "Compensated (Flat)" : "Natural");
 }
 
 void SetTimeStandard(int standard) {
   g_settings.TimeStandard.store(standard, std::memory_order_relaxed);
-  XsMenuCheck(g_mainWindow, standard ? 223 : 222);
-  XsMenuUncheck(g_mainWindow, standard ? 222 : 223);
-  XsControlSetText(g_operationTimerWindow, 422, standard ? "Local" : "UTC");
+  XsMenuCheck(g_mainWindow, standard ? kMenuTimeLocal : kMenuTimeUtc);
+  XsMenuUncheck(g_mainWindow, standard ? kMenuTimeUtc : kMenuTimeLocal);
+  XsControlSetText(g_operationTimerWindow, kTimerStandard, standard ? "Local" : "UTC");
 }
 
 bool ChooseArchiveDirectory() {

@@ -7,15 +7,13 @@
 
 #include <string>
 
+#include "ui/windows/main_window_controls.h"
+
 struct XsWindow;
 
 namespace hv {
 
-// The tool windows reachable from the Window menu, by menu id 240..246.
-enum ToolWindow : int {
-  kToolPlayback = 240, kToolTessagram = 241, kToolRecordSetup = 242, kToolOperationTimer = 243,
-  kToolFileTransfer = 244, kToolSpectralTrace = 245, kToolGpsStatus = 246,
-};
+// Tool windows are named by their Window menu item (kToolPlayback ..).
 void ShowToolWindow(int menuId);
 void HideToolWindow(int menuId);
 XsWindow* ToolWindowFor(int menuId);
@@ -27,22 +25,22 @@ std::string OutputDirectory();
 void SetOutputPathValue(const std::string& path);
 
 // Save dialog for the output file; on OK the path and folder are taken, on
-// cancel the path is cleared. Updates field 301 and the Record button rule.
+// cancel the path is cleared. Updates the file field and the Record button rule.
 bool ChooseOutputFile();
-// Takes a given path (operation timer programs) and updates 301 and the rule.
+// Takes a given path (operation timer programs) and updates the field and the rule.
 void SetOutputFile(const std::string& path, const std::string& directory);
 // The mode as the windows show it: Continuous, Auto Snap and Buffered Snap are
 // themselves; every other value shows as Audio and is treated as Audio.
 int ShownRecordMode(int mode);
-// Enables button 302 and menu item 230 only when there is an output path, no
+// Enables the Record button and menu item only when there is an output path, no
 // recording runs, and the audio is on or the mode (as shown) is not Audio.
 void RefreshRecordButtonRule();
-// The record prompt of File/Record... and button 300.
+// The record prompt of File/Record... and the File... button.
 void RecordPrompt();
 // Interface side of starting and stopping: buttons, menu items, Record switch.
 void StartRecordingUi();
 void StopRecordingUi();
-// Stores the mode (1..4), checks its menu item, shows it in 315, shows or hides
+// Stores the mode (1..4), checks its menu item, shows it in the mode field, shows or hides
 // Record Setup and sets its control groups, then refreshes the Record button.
 void SetRecordMode(int mode);
 // Enables the Record Setup control groups of the mode.

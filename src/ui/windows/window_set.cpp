@@ -30,6 +30,9 @@ XsWindow* g_networkWindow = nullptr;
 
 namespace {
 
+// The main window's client size at start-up, set again once every window is built.
+constexpr int kMainWidth = 800, kMainHeight = 336;
+
 // Closing a tool window only hides it and unchecks its Window menu item.
 template <int kMenuId>
 int HideOnClose(XsWindow*, int event, int*) {
@@ -52,7 +55,7 @@ struct WindowEntry {
 
 void CreateWindowSet() {
   const WindowEntry entries[] = {
-      {&g_mainWindow, "Halvane", kXsMainFrame, 800, 336, 336, 128, MainWindowHandler, BuildMainWindow},
+      {&g_mainWindow, "Halvane", kXsMainFrame, kMainWidth, kMainHeight, 336, 128, MainWindowHandler, BuildMainWindow},
       {&g_aboutWindow, "About", kXsFixedTool, 384, 384, 192, 192, AboutWindowHandler, BuildAboutWindow},
       {&g_playbackWindow, "Playback", 0, 0, 0, 0, 0, nullptr, nullptr, CreatePlaybackWindow},
       {&g_tessagramWindow, "Tessagram", 0, 0, 0, 0, 0, nullptr, nullptr, CreateTessagramWindow},
@@ -69,7 +72,7 @@ void CreateWindowSet() {
     *s.window = s.create ? s.create() : CreateToolWindow(s.handler, s.kind, s.title, s.width, s.height, s.x, s.y);
   for (const WindowEntry& s : entries)
     if (s.build) s.build(*s.window);
-  XsWindowSetClientSize(g_mainWindow, 800, 336);
+  XsWindowSetClientSize(g_mainWindow, kMainWidth, kMainHeight);
   XsWindowShow(g_mainWindow);
 }
 

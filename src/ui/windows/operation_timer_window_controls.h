@@ -1,4 +1,5 @@
-// Control ids of the Operation Timer window that the timer thread reads or writes.
+// The Operation Timer window's controls by id: the clock and status lines,
+// the power saver, and the same set of controls for each of the two programs.
 #pragma once
 
 namespace hv {

@@ -3,6 +3,7 @@
 // radio groups and validity flags.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <tuple>
 #include <utility>
 
@@ -81,6 +82,65 @@ TEST_F(WindowsTest, DeviceItemsCheckExactlyOne) {
   for (int id = 210; id <= 214; ++id) EXPECT_EQ(XsMenuIsChecked(main_, id), id == 212) << id;
   XsInjectEvent(main_, kXsMenu, 210);
   for (int id = 210; id <= 214; ++id) EXPECT_EQ(XsMenuIsChecked(main_, id), id == 210) << id;
+}
+
+// A main window built from saved settings checks the items of the saved time
+// standard, device, response and record mode, and shows the mode and response.
+TEST_F(WindowsTest, MainWindowBuiltFromSettingsChecksTheirMenuItems) {
+  struct Case {
+    int mode, standard;
+    bool compensated;
+    const char* device;
+    std::initializer_list<int> checked;  // among the Setup items 210..223
+    const char* modeText;
+  };
+  const Case cases[] = {
+      {kModeContinuous, 0, false, "Ezusb-0", {210, 216, 220, 222}, "Continuous"},
+      {kModeAutoSnap, 1, true, "Ezusb-3", {213, 217, 221, 223}, "Auto Snap"},
+      {kModeBufferedSnap, 0, true, "IP127.0.21.1", {214, 218, 219, 221, 222}, "Buffered Snap"},
+      {kModeAudio, 1, false, "Ezusb-1", {211, 220, 223}, "Audio"},
+  };
+  for (const Case& c : cases) {
+    g_settings.MenuRecordMode.store(c.mode);
+    g_settings.TimeStandard.store(c.standard);
+    g_settings.MenuPrefilter.store(c.compensated);
+    g_deviceName.Set(c.device);
+    XsWindow* w = XsWindowCreate(MainWindowHandler, kXsMainFrame);
+    BuildMainWindow(w);
+    for (int id = 210; id <= 223; ++id) {
+      const bool audioItem = id == 219;  // always checked (and greyed)
+      bool expected = audioItem;
+      for (int checked : c.checked) expected = expected || checked == id;
+      EXPECT_EQ(XsMenuIsChecked(w, id), expected) << c.device << " item " << id;
+    }
+    EXPECT_EQ(XsControlText(w, 315), c.modeText);
+    EXPECT_EQ(XsControlText(w, 318), c.compensated ? "Compensated (Flat)" : "Natural");
+    EXPECT_FALSE(XsControlIsEnabled(w, 302));
+    EXPECT_FALSE(XsMenuIsEnabled(w, 230));
+  }
+  g_deviceName.Set("");
+}
+
+// Each record mode enables exactly its Record Setup groups: trigger, filter,
+// pop filter and idle timeout in Auto Snap; durations in both snap modes; time
+// expansion in every mode but Audio. Comment and format are always open, the
+// status and file lines always greyed.
+TEST_F(WindowsTest, EachModeEnablesExactlyItsRecordSetupControls) {
+  const std::initializer_list<int> autoSnapOnly = {370, 371, 372, 373, 392, 393, 394, 395, 396, 397, 398, 399, 453, 454};
+  const std::initializer_list<int> snapModes = {374, 375, 376, 377, 378, 379, 380, 381};
+  const std::initializer_list<int> notAudio = {382, 383, 384, 385, 386};
+  const std::initializer_list<int> always = {387, 388, 450, 451, 452};
+  for (int mode : {kModeAudio, kModeContinuous, kModeAutoSnap, kModeBufferedSnap}) {
+    SetRecordMode(mode);
+    auto expect = [&](std::initializer_list<int> ids, bool enabled) {
+      for (int id : ids) EXPECT_EQ(XsControlIsEnabled(setup_, id), enabled) << "mode " << mode << " control " << id;
+    };
+    expect(autoSnapOnly, mode == kModeAutoSnap);
+    expect(snapModes, mode == kModeAutoSnap || mode == kModeBufferedSnap);
+    expect(notAudio, mode != kModeAudio);
+    expect(always, true);
+    expect({389, 390}, false);
+  }
 }
 
 TEST_F(WindowsTest, ModeSetsMenuTextAndRecordSetupGroups) {

@@ -8,6 +8,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_shared.h"
+#include "display/display_surfaces.h"
 #include "display/plot_axis.h"
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
@@ -15,7 +16,6 @@
 #include "dsp/station_level.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 

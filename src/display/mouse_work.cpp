@@ -5,13 +5,13 @@
 
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "display/display_surfaces.h"
 #include "display/plot_axis.h"
 #include "display/readout.h"
 #include "display/sonogram_image.h"
 #include "display/sonogram_view.h"
 #include "display/trace_plot.h"
 #include "settings/settings.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "display/display_colours.h"
+#include "display/display_surfaces.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 

@@ -7,6 +7,7 @@
 #include "core/station_state.h"
 #include "display/display_colours.h"
 #include "display/display_shared.h"
+#include "display/display_surfaces.h"
 #include "display/mouse_state.h"
 #include "display/plot_axis.h"
 #include "display/readout.h"
@@ -14,7 +15,6 @@
 #include "display/trace_plot.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 

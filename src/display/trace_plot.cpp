@@ -6,10 +6,10 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_colours.h"
+#include "display/display_surfaces.h"
 #include "display/plot_axis.h"
 #include "display/readout.h"
 #include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 

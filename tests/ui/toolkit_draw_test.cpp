@@ -1,6 +1,8 @@
 // Drawing into window surfaces: shapes, colours and the image blit's size rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "ui/toolkit/xs.h"
@@ -80,6 +82,29 @@ TEST(ToolkitDraw, TextMarksPixelsTransparently) {
         EXPECT_GE(y, 2);
         EXPECT_LT(y, 2 + th);
       }
+}
+
+// Text drawn into a plain buffer (pictures made without a window) lights the
+// same pixels as on a window surface of that size, clipped at every edge; a
+// buffer smaller than its stated size is refused and left untouched.
+TEST(ToolkitDraw, TextOnPlainPixelsMatchesTheWindowSurface) {
+  const int kWidth = 40, kHeight = 30;
+  for (auto [x, y] : {std::pair{2, 2}, {-4, -3}, {34, 25}}) {
+    Canvas c(kWidth, kHeight);
+    XsDrawSetColor(c.w, 0x12, 0x34, 0x56);
+    XsDrawText(c.w, "H1g", x, y);
+    c.At(0, 0);
+    std::vector<uint32_t> plain(size_t(kWidth) * kHeight, 0);
+    ASSERT_TRUE(XsDrawTextOnPixels(&plain, kWidth, kHeight, "H1g", x, y, 0x123456));
+    EXPECT_EQ(plain, c.px) << "text at " << x << ", " << y;
+    EXPECT_GT(std::count(plain.begin(), plain.end(), 0x123456u), 3) << "text at " << x << ", " << y;
+  }
+  std::vector<uint32_t> small(size_t(kWidth) * kHeight - 1, 7);
+  EXPECT_FALSE(XsDrawTextOnPixels(&small, kWidth, kHeight, "H", 0, 0, 0xFFFFFF));
+  EXPECT_EQ(std::count(small.begin(), small.end(), 7u), long(small.size()));
+  EXPECT_FALSE(XsDrawTextOnPixels(nullptr, 1, 1, "H", 0, 0, 0xFFFFFF));
+  std::vector<uint32_t> none;
+  EXPECT_TRUE(XsDrawTextOnPixels(&none, 0, 0, nullptr, 0, 0, 0xFFFFFF));
 }
 
 // A 4 x 3 image whose pixel value encodes its position: 0xXY.

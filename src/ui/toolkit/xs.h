@@ -160,6 +160,12 @@ bool XsDrawText(XsWindow* w, const char* text, int x, int y);
 // Size in pixels the text takes when drawn (one line). On the screen the
 // glyphs come from the screen's font, headless from a built-in 6 x 10 face.
 void XsTextExtent(const char* text, int* width, int* height);
+// Draws text as XsDrawText does, with its cell's top left corner at (x, y), into
+// a plain pixel buffer of width x height (0x00RRGGBB words, rows top-down) that
+// belongs to no window; clipped to the buffer. False, drawing nothing, when the
+// buffer holds fewer than width x height pixels.
+bool XsDrawTextOnPixels(std::vector<uint32_t>* pixels, int width, int height, const char* text, int x, int y,
+                        uint32_t colour);
 // Stretch-copies a rectangle of a 32-bit top-down BGRX image; -1 sizes as documented.
 bool XsDrawImage(XsWindow* w, const uint32_t* pixels, int imageWidth, int imageHeight, int dx, int dy,
                  int dw, int dh, int sx, int sy, int sw, int sh);

@@ -76,8 +76,15 @@ void BuiltinTextExtent(const char* text, int* width, int* height) {
   if (height) *height = s_glyphHeight ? s_glyphHeight : kCellHeight;
 }
 
-void DrawTextLocked(XsWindow* w, const char* text, int x, int y, uint32_t colour) {
-  Surface& s = w->surface;
+namespace {
+
+// Draws into `pixels` (width x height, rows top-down), clipped to it.
+struct Canvas {
+  uint32_t* pixels;
+  int width, height;
+};
+
+void DrawText(const Canvas& s, const char* text, int x, int y, uint32_t colour) {
   std::lock_guard<std::mutex> g(s_fontLock);
   if (s_glyphHeight) {
     const int cr = (colour >> 16) & 255, cg = (colour >> 8) & 255, cb = colour & 255;
@@ -116,6 +123,21 @@ void DrawTextLocked(XsWindow* w, const char* text, int x, int y, uint32_t colour
   }
 }
 
+}  // namespace
+
+void DrawTextLocked(XsWindow* w, const char* text, int x, int y, uint32_t colour) {
+  Surface& s = w->surface;
+  DrawText({s.pixels.data(), s.width, s.height}, text, x, y, colour);
+}
+
 }  // namespace xs
 
 void XsTextExtent(const char* text, int* width, int* height) { xs::BuiltinTextExtent(text ? text : "", width, height); }
+
+bool XsDrawTextOnPixels(std::vector<uint32_t>* pixels, int width, int height, const char* text, int x, int y,
+                        uint32_t colour) {
+  if (!pixels || width < 0 || height < 0 || pixels->size() < static_cast<size_t>(width) * static_cast<size_t>(height))
+    return false;
+  xs::DrawText({pixels->data(), width, height}, text ? text : "", x, y, colour);
+  return true;
+}

@@ -19,6 +19,7 @@ constexpr int kTrackSlack = 3;   // bins either side of where a sweep is expecte
 constexpr size_t kSlopePoints = 4;  // track points the slope is taken over
 constexpr float kTraceMs = 1.5f;    // how far back a call's faint beginning is followed
 constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above startDb to end the one followed
+constexpr float kLouderDb = 20.0f;      // or this far above a track that stands above startDb
 // Half the width of the window's main lobe 6 dB down, in bins: how far a
 // steady tone spreads either side of its frequency.
 constexpr float kHalfLobeBins = 0.95f;
@@ -49,6 +50,8 @@ CallDetector::CallDetector(double realRate, const CallDetectorSettings& settings
   const double frameMs = kHop * 1000.0 / rate_;
   lowBin_ = std::clamp(int(std::ceil(settings_.lowHz / binHz)), 1, kBins - 2);
   highBin_ = std::clamp(int(settings_.highHz / binHz), lowBin_, kBins - 2);
+  lowHz_ = float(lowBin_ * binHz);
+  highHz_ = float(highBin_ * binHz);
   downBins_ = int(std::ceil(settings_.maxSweepKHzPerMs * 1000.0 * frameMs / binHz)) + 2;
   upBins_ = 3;
   maxGapFrames_ = std::max(1, int(settings_.maxGapMs / frameMs + 0.5));
@@ -85,7 +88,7 @@ void CallDetector::Push(const float* samples, size_t count) {
 
 void CallDetector::Finish() {
   if (open_) CloseCall();
-  if (held_) calls_.push_back(heldPiece_.call);
+  if (held_ && !heldPiece_.steady) calls_.push_back(heldPiece_.call);
   held_ = false;
 }
 
@@ -206,18 +209,19 @@ void CallDetector::AnalyseFrame(const float* window) {
       float r = power_[m] / floor_[m];
       if (r > bestRatio) bestRatio = r, best = m;
     }
-    // A strong sound elsewhere while the track is weak: another bat's call
-    // has begun; this one has ended.
+    // A strong sound elsewhere while the track is weak, or one far louder
+    // than a faint track: another bat's call has begun. The track followed
+    // ends; its rest, if any, is taken up again as a piece of its own.
     int other = 0;
     float otherRatio = 0;
-    if (bestRatio <= startRatio_) {
-      for (int m = lowBin_; m <= highBin_; ++m) {
-        if (m >= lo && m <= hi) continue;
-        float r = power_[m] / floor_[m];
-        if (r > otherRatio) otherRatio = r, other = m;
-      }
+    for (int m = lowBin_; m <= highBin_; ++m) {
+      if (m >= lo && m <= hi) continue;
+      float r = power_[m] / floor_[m];
+      if (r > otherRatio) otherRatio = r, other = m;
     }
-    if (otherRatio > startRatio_ * kRestartFactor && !broadband) {
+    const bool otherCall = otherRatio > startRatio_ * kRestartFactor &&
+                           (bestRatio <= startRatio_ || otherRatio > bestRatio * Ratio(kLouderDb));
+    if (otherCall && !broadband) {
       CloseCall();
       StartCall(frame, other, otherRatio, broadband);
     } else if (RecentlyWeak(frame)) {
@@ -231,8 +235,12 @@ void CallDetector::AnalyseFrame(const float* window) {
       gap_ = 0;
       if (!traced_ && track_.size() > kSlopePoints) TraceBack();
       if (frame - track_.front().frame > maxFrames_) {
-        open_ = false;  // a steady sound, not a call: dropped
-        track_.clear();
+        // A steady sound, not a call: followed to its end and dropped then,
+        // so that no piece of it is taken for a call. Only the last frames
+        // are kept, for the slope.
+        if (!steady_) steadyStartS_ = FrameTime(track_.front().frame);
+        steady_ = true;
+        track_.erase(track_.begin(), track_.end() - long(std::min(track_.size(), kSlopePoints + 1)));
       }
     } else if (++gap_ > maxGapFrames_) {
       CloseCall();
@@ -403,6 +411,22 @@ void CallDetector::CloseCall() {
   std::vector<TrackPoint> track;
   track.swap(track_);
   if (!track.empty()) lastTrackFrame_ = track.back().frame;
+  if (steady_ && !track.empty()) {
+    // Held back like a call, so that the pieces of a steady sound that
+    // breaks up join it and are dropped with it.
+    steady_ = false;
+    Piece piece;
+    piece.steady = true;
+    piece.call.startS = steadyStartS_;
+    piece.call.endS = FrameTime(track.back().frame);
+    piece.call.fMaxHz = piece.call.fMinHz = piece.call.fPeakHz = piece.call.fCharHz = track.back().hz;
+    piece.startHz = piece.endHz = track.back().hz;
+    for (const TrackPoint& p : track) piece.peakPower = std::max(piece.peakPower, p.power);
+    piece.plateauPower = track.back().power;
+    Settle(piece);
+    return;
+  }
+  steady_ = false;
   if (track.size() < 2) return;
   const uint64_t first = track.front().frame, last = track.back().frame;
   if (int(last - first) < minFrames_ - 1) return;
@@ -486,7 +510,17 @@ void CallDetector::CloseCall() {
       call.fMinHz = std::min(call.fMinHz, float(curve.At(turn)));
     }
   }
-  call.fCharHz = endHz;
+  // Never past what the frames themselves reach, by more than a frame's
+  // sweep and two bins: a curve bent by noise would run off far.
+  float lowest = float(rate_), highest = 0;
+  for (size_t i = firstEnd; i <= lastEnd; ++i) {
+    lowest = std::min(lowest, track[i].centreHz);
+    highest = std::max(highest, track[i].centreHz);
+  }
+  const double reach = 2 * binHz + std::max(std::abs(curve.SlopePerMs(call.startS)), std::abs(curve.SlopePerMs(call.endS))) * hopMs;
+  call.fMaxHz = std::min(call.fMaxHz, float(std::min(highest + reach, double(highHz_))));
+  call.fMinHz = std::max(call.fMinHz, float(std::max(lowest - reach, double(lowHz_))));
+  call.fCharHz = std::clamp(endHz, call.fMinHz, call.fMaxHz);
   // A clear call's frames reach to its ends with their whole extent above
   // the noise: its range is read off them directly, and the curve, which
   // places a steep sweep's ends only to within a part of a frame, is not
@@ -504,6 +538,10 @@ void CallDetector::CloseCall() {
   piece.startHz = firstSolid->hz;
   piece.endHz = lastSolid->hz;
   piece.peakPower = track[peak].power;
+  std::vector<float> powers;
+  for (size_t i = firstEnd; i <= lastEnd; ++i) powers.push_back(track[i].power);
+  std::nth_element(powers.begin(), powers.begin() + long(powers.size() / 2), powers.end());
+  piece.plateauPower = powers[powers.size() / 2];
   // The sweep's slope over the last few solid frames.
   const TrackPoint* from = lastSolid;
   for (int k = 0; k < 4 && from > firstSolid; ++k) --from;
@@ -514,7 +552,20 @@ void CallDetector::CloseCall() {
 
 // Joins a finished track to the call held back before it, or holds it as a
 // new call and reports the one held.
-void CallDetector::Settle(const Piece& piece) {
+void CallDetector::Settle(const Piece& next) {
+  // A steady sound taken up again soon after another sound cut into it is
+  // still the steady sound.
+  Piece piece = next;
+  if (piece.call.startS - steadyEndS_ <= kEchoMs / 1000.0 && std::abs(piece.startHz - steadyHz_) <= kJoinKHz * 1000.0f)
+    piece.steady = true;
+  SettlePiece(piece);
+  if (held_ && heldPiece_.steady) {
+    steadyHz_ = heldPiece_.endHz;
+    steadyEndS_ = std::max(steadyEndS_, heldPiece_.call.endS);
+  }
+}
+
+void CallDetector::SettlePiece(const Piece& piece) {
   if (!held_) {
     heldPiece_ = piece;
     held_ = true;
@@ -522,23 +573,30 @@ void CallDetector::Settle(const Piece& piece) {
   }
   Piece& h = heldPiece_;
   const double gapS = piece.call.startS - h.call.endS;
-  const float weakerDb = 10.0f * std::log10(h.peakPower / piece.peakPower);
+  // Levels compared by the pieces' typical frames: a short piece of a long
+  // call has a lower peak than the whole call, but not a lower level.
+  const float weakerDb = 10.0f * std::log10(h.plateauPower / std::max(piece.plateauPower, 1e-20f));
   const float inside = kInsideKHz * 1000.0f;
   const bool within = piece.call.fMinHz >= h.call.fMinHz - inside && piece.call.fMaxHz <= h.call.fMaxHz + inside;
   const float predicted = h.endHz + h.endSlope * float(std::max(gapS, 0.0));
   // Twice or half the frequency where the call was going, or of its peak.
-  auto octave = [](float ratio) {
-    return std::abs(ratio - 2.0f) < 2.0f * kHarmonicShare || std::abs(ratio - 0.5f) < 0.5f * kHarmonicShare;
-  };
-  const bool harmonic = octave(piece.startHz / std::max(predicted, 1.0f)) ||
-                        octave(piece.call.fPeakHz / std::max(h.call.fPeakHz, 1.0f));
+  // The fundamental of a call begins with it; a sound at half its frequency
+  // that begins after it is something else.
+  auto near = [](float ratio, float want) { return std::abs(ratio - want) < want * kHarmonicShare; };
+  const float toPredicted = piece.startHz / std::max(predicted, 1.0f);
+  const float toPeak = piece.call.fPeakHz / std::max(h.call.fPeakHz, 1.0f);
+  const bool together = piece.call.startS - h.call.startS <= kJoinMs / 1000.0;
+  const bool harmonic = near(toPredicted, 2.0f) || near(toPeak, 2.0f) ||
+                        (together && (near(toPredicted, 0.5f) || near(toPeak, 0.5f)));
   // A noisy slope may miss where a steady call goes on: its last frequency counts too.
   const float offHz = std::min(std::abs(piece.startHz - predicted), std::abs(piece.startHz - h.endHz));
   if (gapS * 1000.0 <= kEchoMs && weakerDb >= kEchoDb && within) {
     // An echo, or its tail after the call: not counted, and the call keeps its end.
   } else if (gapS * 1000.0 <= kJoinMs && offHz <= kJoinKHz * 1000.0f) {
-    // The same call going on after a faint stretch.
+    // The same call going on after a faint stretch. Pieces that together
+    // last longer than a call can are a steady sound.
     h.call.endS = piece.call.endS;
+    h.steady = h.steady || piece.steady || h.call.DurationMs() > settings_.maxDurationMs;
     h.call.fMaxHz = std::max(h.call.fMaxHz, piece.call.fMaxHz);
     h.call.fMinHz = std::min(h.call.fMinHz, piece.call.fMinHz);
     h.call.fCharHz = piece.call.fCharHz;
@@ -553,11 +611,13 @@ void CallDetector::Settle(const Piece& piece) {
     // A harmonic and its fundamental: one call over both, its frequencies
     // those of the fundamental.
     const double start = h.call.startS, end = std::max(h.call.endS, piece.call.endS);
+    const bool steady = h.steady || piece.steady;
     if (piece.call.fPeakHz < h.call.fPeakHz) h = piece;
     h.call.startS = start;
     h.call.endS = end;
+    h.steady = steady;
   } else {
-    calls_.push_back(h.call);
+    if (!h.steady) calls_.push_back(h.call);
     h = piece;
   }
 }
@@ -569,7 +629,7 @@ void CallDetector::ReleaseHeld(uint64_t frame) {
   const double until = heldPiece_.call.endS + kEchoMs / 1000.0;
   if (FrameTime(frame) <= until) return;
   if (open_ && FrameTime(track_.front().frame) <= until) return;
-  calls_.push_back(heldPiece_.call);
+  if (!heldPiece_.steady) calls_.push_back(heldPiece_.call);
   held_ = false;
 }
 

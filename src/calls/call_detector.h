@@ -97,6 +97,8 @@ class CallDetector {
     float startHz = 0, endHz = 0;  // the track's frequency at its first and last solid frame
     float endSlope = 0;            // Hz per s over its last solid frames
     float peakPower = 0;
+    float plateauPower = 0;  // the median power of its frames
+    bool steady = false;  // a steady sound: never reported
   };
   void CloseCall();
   // f(t) = c0 + c1 x + c2 x^2 Hz, x = (t - t0) in ms.
@@ -110,7 +112,8 @@ class CallDetector {
     double SlopePerMs(double t) const { return c[1] + 2 * c[2] * (t - t0) * 1000.0; }
   };
   Curve FitCurve(const std::vector<TrackPoint>& track, size_t first, size_t last) const;
-  void Settle(const Piece& piece);
+  void Settle(const Piece& next);
+  void SettlePiece(const Piece& piece);
   void ReleaseHeld(uint64_t frame);
   bool RecentlyWeak(uint64_t frame) const;
   float BinHz(int bin, const float* power) const;
@@ -119,6 +122,7 @@ class CallDetector {
   CallDetectorSettings settings_;
   double rate_;
   int lowBin_, highBin_;
+  float lowHz_, highHz_;  // the band searched
   int downBins_, upBins_, maxGapFrames_, traceFrames_, maxWeakFrames_, minFrames_;
   uint64_t maxFrames_;
   float startRatio_, holdRatio_, acceptRatio_;
@@ -137,7 +141,12 @@ class CallDetector {
   uint64_t lastTrackFrame_ = 0;  // the last frame of the track closed last
 
   bool open_ = false;
-  bool traced_ = false;  // the track's beginning has been followed back
+  bool traced_ = false;
+  bool steady_ = false;  // the track followed has lasted longer than a call
+  double steadyStartS_ = 0;
+  // Where and until when the last steady sound was heard.
+  float steadyHz_ = 0;
+  double steadyEndS_ = -1e9;  // the track's beginning has been followed back
   int trackBin_ = 0;
   int prevBin_ = -1;
   // the track's bin a frame before; -1 when not known yet

@@ -8,7 +8,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
+#include <vector>
 
+#include "display/display_colours.h"
 #include "display/sonogram_image.h"
 #include "guano/guano_files.h"
 #include "recording/recording_files.h"
@@ -18,6 +21,7 @@
 #include "sono/sono_picture.h"
 #include "support/real_recordings.h"
 #include "support/recorder_layouts.h"
+#include "ui/toolkit/xs.h"
 
 namespace {
 
@@ -63,6 +67,27 @@ void ExpectSweepRows(const hv::SonoPicture& p) {
   }
 }
 
+// The unit labels stand in their corners, drawn with the toolkit's font: "kHz"
+// at the top left, "ms" at the bottom right (compared with the same text drawn
+// by the toolkit into a plain buffer of the picture's background).
+void ExpectUnitLabels(const hv::SonoPicture& p) {
+  for (auto [label, x, y] : {std::tuple{"kHz", 4, 3}, {"ms", -1, p.plotTop + p.plotHeight + 14}}) {
+    int w = 0, h = 0;
+    XsTextExtent(label, &w, &h);
+    if (x < 0) x = p.width - w - 2;
+    std::vector<uint32_t> expected(p.pixels.size(), p.pixels[size_t(y) * p.width + x + w]);
+    ASSERT_TRUE(XsDrawTextOnPixels(&expected, p.width, p.height, label, x, y, hv::kBlackPixel));
+    int black = 0;
+    for (int row = y; row < y + h; ++row)
+      for (int col = x; col < x + w; ++col) {
+        const size_t i = size_t(row) * p.width + col;
+        EXPECT_EQ(p.pixels[i], expected[i]) << label << " at " << col << ", " << row;
+        black += p.pixels[i] == hv::kBlackPixel;
+      }
+    EXPECT_GT(black, 5) << label;
+  }
+}
+
 TEST(SonoPicture, SweepLandsOnItsRowsInWaveAndWavPack) {
   TempFolder dir;
   const hv::SonoOptions options{.width = 500, .height = 300};
@@ -74,6 +99,7 @@ TEST(SonoPicture, SweepLandsOnItsRowsInWaveAndWavPack) {
   EXPECT_NE(picture.title.find("2026-09-03 20:36:15.250 UTC+02:00"), std::string::npos) << picture.title;
   EXPECT_NE(picture.title.find("Pond west"), std::string::npos);
   ExpectSweepRows(picture);
+  ExpectUnitLabels(picture);
 
   ASSERT_TRUE(hv::MakeSonoPicture(WriteSweep<hv::WavPackFile>(dir / "sweep.wv"), options, &picture, &error)) << error;
   ExpectSweepRows(picture);

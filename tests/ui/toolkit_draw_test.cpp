@@ -92,12 +92,18 @@ TEST(ToolkitDraw, TextOnPlainPixelsMatchesTheWindowSurface) {
   for (auto [x, y] : {std::pair{2, 2}, {-4, -3}, {34, 25}}) {
     Canvas c(kWidth, kHeight);
     XsDrawSetColor(c.w, 0x12, 0x34, 0x56);
-    XsDrawText(c.w, "H1g", x, y);
+    XsDrawText(c.w, "HH1g", x, y);
     c.At(0, 0);
     std::vector<uint32_t> plain(size_t(kWidth) * kHeight, 0);
-    ASSERT_TRUE(XsDrawTextOnPixels(&plain, kWidth, kHeight, "H1g", x, y, 0x123456));
+    ASSERT_TRUE(XsDrawTextOnPixels(&plain, kWidth, kHeight, "HH1g", x, y, 0x123456));
     EXPECT_EQ(plain, c.px) << "text at " << x << ", " << y;
     EXPECT_GT(std::count(plain.begin(), plain.end(), 0x123456u), 3) << "text at " << x << ", " << y;
+    int tw = 0, th = 0;
+    XsTextExtent("HH1g", &tw, &th);  // nothing lit outside the text's cell, none wrapped round an edge
+    for (int py = 0; py < kHeight; ++py)
+      for (int px = 0; px < kWidth; ++px)
+        if (plain[size_t(py) * kWidth + px])
+          EXPECT_TRUE(px >= x && px < x + tw && py >= y && py < y + th) << px << ", " << py;
   }
   std::vector<uint32_t> small(size_t(kWidth) * kHeight - 1, 7);
   EXPECT_FALSE(XsDrawTextOnPixels(&small, kWidth, kHeight, "H", 0, 0, 0xFFFFFF));

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "calls/call_file.h"
 #include "sono/contact_sheet.h"
 #include "sono/sono_batch.h"
 #include "sono/sono_picture.h"
@@ -85,7 +86,14 @@ int Batch(const std::vector<std::string>& inputs, const std::string& output, con
     }
   };
   const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-  std::vector<hv::SheetEntry> entries = hv::MakePictures(recordings, output, options, threads, progress);
+  // Each recording's calls, counted on the worker that draws it.
+  auto countCalls = [](const std::string& recording) {
+    hv::FileCalls found;
+    std::string ignored;
+    return hv::DetectFileCalls(recording, hv::CallDetectorSettings{}, &found, &ignored) ? int(found.calls.size()) : -1;
+  };
+  std::vector<hv::SheetEntry> entries =
+      hv::MakePictures(recordings, output, options, threads, progress, countCalls);
   hv::SortByTime(&entries);
   size_t failed = 0;
   for (const hv::SheetEntry& e : entries) failed += !e.error.empty();

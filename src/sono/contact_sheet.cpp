@@ -70,6 +70,8 @@ std::string LevelText(const SheetEntry& e) {
   return text;
 }
 
+std::string CallsText(int calls) { return std::to_string(calls) + (calls == 1 ? " call" : " calls"); }
+
 std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
 
 }  // namespace
@@ -100,10 +102,14 @@ std::string SheetTimeText(const SheetEntry& e) {
 }
 
 std::string ContactSheetHtml(const std::vector<SheetEntry>& entries, const std::string& title) {
-  size_t drawn = 0;
+  size_t drawn = 0, counted = 0;
   double total = 0.0;
-  for (const SheetEntry& e : entries)
-    if (e.error.empty()) ++drawn, total += e.seconds;
+  int calls = 0;
+  for (const SheetEntry& e : entries) {
+    if (!e.error.empty()) continue;
+    ++drawn, total += e.seconds;
+    if (e.calls >= 0) ++counted, calls += e.calls;
+  }
   std::ostringstream o;
   o << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
     << kGenerator << "\n<title>" << Escape(title) << "</title>\n"
@@ -121,6 +127,7 @@ std::string ContactSheetHtml(const std::vector<SheetEntry>& entries, const std::
        "</style>\n</head>\n<body>\n";
   o << "<h1>" << Escape(title) << "</h1>\n<p class=\"summary\">" << drawn << " recording" << (drawn == 1 ? "" : "s")
     << ", " << LengthText(total) << " in all";
+  if (counted > 0) o << ", " << CallsText(calls);
   if (drawn < entries.size()) o << "; " << entries.size() - drawn << " could not be drawn";
   o << "; sorted by start time.</p>\n<div class=\"sheet\">\n";
   for (const SheetEntry& e : entries) {
@@ -133,6 +140,7 @@ std::string ContactSheetHtml(const std::vector<SheetEntry>& entries, const std::
     if (e.error.empty())
       o << "<span class=\"length\">" << LengthText(e.seconds) << "</span><span class=\"level\">trigger "
         << LevelText(e) << "</span>";
+    if (e.error.empty() && e.calls >= 0) o << "<span class=\"calls\">" << CallsText(e.calls) << "</span>";
     o << "</div>\n<div class=\"name\">" << name;
     if (e.timeFrom == SheetEntry::TimeFrom::kName) o << " (time from the name)";
     if (e.timeFrom == SheetEntry::TimeFrom::kFile) o << " (time of the file)";

@@ -1,6 +1,6 @@
 // The contact sheet of a folder of pictures: one HTML page (UTF-8, its style
 // inside it, no scripts) that shows every picture with the recording's start
-// time, length and trigger level, sorted by time, and lists the recordings
+// time, length, trigger level and, when counted, its calls, sorted by time, and lists the recordings
 // that could not be drawn with the reason. Texts from file names and
 // recordings are escaped; picture links are percent-encoded.
 #pragma once

@@ -186,7 +186,8 @@ bool TriggerLevel(const SonoPicture& p, float* level) {
 
 std::vector<SheetEntry> MakePictures(const std::vector<std::string>& recordings, const std::string& folder,
                                      const SonoOptions& options, int threads,
-                                     const std::function<void(size_t, const SheetEntry&)>& progress) {
+                                     const std::function<void(size_t, const SheetEntry&)>& progress,
+                                     const std::function<int(const std::string&)>& countCalls) {
   const std::vector<std::string> names = PictureNames(recordings);
   const std::set<FileId> inputs = IdsOf(recordings);
   std::vector<SheetEntry> entries(recordings.size());
@@ -208,6 +209,7 @@ std::vector<SheetEntry> MakePictures(const std::vector<std::string>& recordings,
         e.picture = names[i];
         e.seconds = picture.seconds;
         e.hasTriggerLevel = TriggerLevel(picture, &e.triggerLevel);
+        if (countCalls) e.calls = countCalls(recordings[i]);
         if (picture.hasStart) {
           e.start = picture.start;
           e.timeFrom = SheetEntry::TimeFrom::kRecording;

@@ -1,7 +1,7 @@
 // Pictures of many recordings at once, for a night's files at a glance: the
 // recordings of the folders and files given, one picture each in an output
 // folder, and what the contact sheet shows about each (start time, length,
-// trigger level). Pictures are never written over an input or over a file
+// trigger level, calls). Pictures are never written over an input or over a file
 // that is not a PNG picture.
 #pragma once
 
@@ -27,6 +27,7 @@ struct SheetEntry {
   double seconds = 0.0;  // real length
   bool hasTriggerLevel = false;
   float triggerLevel = 0.0f;  // dB, the picture's level scale
+  int calls = -1;             // echolocation calls found in it; -1 when not counted
 };
 
 // The recordings among `inputs`: each file as given, and each folder's regular
@@ -58,9 +59,12 @@ bool TriggerLevel(const SonoPicture& picture, float* level);
 // Makes the picture of each recording into `folder` (which must exist) on up
 // to `threads` threads; `progress` is called on the calling thread after each
 // picture with the count done so far. Entries come back in the order of
-// `recordings`; a failed or refused picture has its reason in `error`.
+// `recordings`; a failed or refused picture has its reason in `error`. When
+// given, `countCalls` is called on the worker thread for each recording drawn
+// and its result (-1: not counted) goes into the entry's `calls`.
 std::vector<SheetEntry> MakePictures(const std::vector<std::string>& recordings, const std::string& folder,
                                      const SonoOptions& options, int threads,
-                                     const std::function<void(size_t done, const SheetEntry& last)>& progress);
+                                     const std::function<void(size_t done, const SheetEntry& last)>& progress,
+                                     const std::function<int(const std::string& recording)>& countCalls = {});
 
 }  // namespace hv

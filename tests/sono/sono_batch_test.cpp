@@ -141,6 +141,7 @@ TEST(SonoBatch, SheetListsPicturesByTimeWithEscapedNames) {
   entries[3].start.milliseconds = 1;
   for (hv::SheetEntry& e : entries) e.timeFrom = hv::SheetEntry::TimeFrom::kRecording;
   entries[0].hasTriggerLevel = true, entries[0].triggerLevel = -12.34f, entries[0].seconds = 2.5;
+  entries[0].calls = 12, entries[1].calls = 1, entries[2].calls = 7;  // the failed file's count is not shown
   hv::SortByTime(&entries);
   const std::string html = hv::ContactSheetHtml(entries, "Night <1>");
   const size_t first = html.find("a%3Cb%3E%26%22c%22.png"), second = html.find("early.png"),
@@ -156,6 +157,14 @@ TEST(SonoBatch, SheetListsPicturesByTimeWithEscapedNames) {
   EXPECT_NE(html.find("-12.3 dB"), std::string::npos);
   EXPECT_NE(html.find("2.50 s"), std::string::npos);
   EXPECT_NE(html.find("1970-01-01 00:01:40.001 UTC+00:00"), std::string::npos);
+  // Counts where counted, "1 call" in the singular, and their sum in the summary.
+  EXPECT_NE(html.find(">12 calls<"), std::string::npos);
+  EXPECT_NE(html.find(">1 call<"), std::string::npos);
+  EXPECT_EQ(html.find("7 calls"), std::string::npos);
+  EXPECT_NE(html.find(", 13 calls;"), std::string::npos);
+  size_t shown = 0;
+  for (size_t at = html.find("class=\"calls\""); at != std::string::npos; at = html.find("class=\"calls\"", at + 1)) ++shown;
+  EXPECT_EQ(shown, 2u) << "early.png was not counted";
 }
 
 TEST(SonoBatch, SheetReplacesOnlyItsOwnIndex) {
@@ -191,6 +200,11 @@ TEST(SonoBatch, CommandLineMakesPicturesAndASheetAndNeverOverwritesItsInput) {
   EXPECT_LT(b, c);
   EXPECT_LT(c, a);
   EXPECT_NE(d, std::string::npos) << "the failed file is listed";
+  // Each tone is one call, as halvane-calls finds it.
+  size_t counts = 0;
+  for (size_t at = html.find(">1 call<"); at != std::string::npos; at = html.find(">1 call<", at + 1)) ++counts;
+  EXPECT_EQ(counts, 3u);
+  EXPECT_NE(html.find(", 3 calls;"), std::string::npos);
 
   const std::vector<uint8_t> before = ReadAllBytes(dir / "night/a.wav");
   for (const std::string& target : {dir / "night/a.wav", dir / "night/b.wav", dir / "night/../night/a.wav"})

@@ -12,6 +12,7 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "dsp/analysis_frame.h"
+#include "model/status_printer.h"
 #include "playback/playback_state.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
@@ -217,11 +218,13 @@ int RunStation(const StationOptions& options) {
   }
 
   // 6. The window toolkit: a screen when one opens, else headless (status
-  //    lines then go to standard output). The application windows follow.
+  //    lines then go to standard output). The application windows and the
+  //    status printer follow, both views of the station model.
   XsToolkitInit(!options.headless);
   if (XsGetBackend() == kXsBackendHeadless) g_headless.store(true, std::memory_order_relaxed);
   g_drawingSeen.store(!g_headless.load(std::memory_order_relaxed), std::memory_order_relaxed);
   CreateWindowSet();
+  PrintModelChanges();
   for (int menuId : options.showWindows) ShowToolWindow(menuId);
 
   // 7-8. Conduits, then the sound event.

@@ -6,20 +6,15 @@
 #include "audio/sound_output.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
+#include "model/station_model.h"
 
 namespace hv {
 
 namespace {
 
 constexpr uint32_t kBlockBytes = 4096;  // 1024 float32 samples
-constexpr int kMeterId = 311;           // the main window's level meter
-
-// Runs on the sound thread.
-void ShowLevel(int value) {
-  if (g_mainWindow) XsProgressSet(g_mainWindow, kMeterId, value);
-}
+// Runs on the sound thread: the level meter's value, which the main window shows.
+void ShowLevel(int value) { SetModelNumber(ModelItem::kAudioLevel, value); }
 
 }  // namespace
 

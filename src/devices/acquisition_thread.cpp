@@ -6,7 +6,7 @@
 //
 // A receiver that keeps dropping (connections lost before they deliver for a
 // second) is opened again after growing pauses (ReconnectBackoff) and said to
-// be dropping once per streak; every loss posts the not-found notice, and the
+// be dropping once per streak; every loss publishes the not-found notice, and the
 // found notice follows again once samples flow.
 //
 // A network receiver is read in receives of all the socket holds (up to
@@ -29,7 +29,7 @@
 #include "devices/receiver_ids.h"
 #include "devices/reconnect_backoff.h"
 #include "devices/sample_feed.h"
-#include "ui/toolkit/xs.h"
+#include "model/station_model.h"
 
 namespace hv {
 
@@ -185,10 +185,12 @@ class Acquisition {
     next_ = 0;
   }
 
-  // Posts the found (1) or not-found (0) notice; without a screen, one status
-  // line per change.
+  // Publishes the device text and the found (1) or not-found (0) notice in the
+  // station model (the main window shows the text and retitles its windows at
+  // each notice); without a screen, one status line per change.
   void Notice(bool found, const std::string& product) {
-    XsPostToMain(found ? 1 : 0);
+    SetModelText(ModelItem::kDeviceText, found ? product : "<No device found>");
+    SetModelNumber(ModelItem::kReceiverFound, found ? 1 : 0);
     std::string line = found ? "receiver found: " + product : "no receiver";
     if (line == lastLine_) return;
     lastLine_ = line;

@@ -1,7 +1,7 @@
 // The GPS thread's work: keep a session with the receiver open, ask for its
 // product, start the position stream and show what arrives in the GPS Status
-// window's fields (device line, latitude, longitude, altitude, fix, six
-// satellites). The recorders read the position from those fields.
+// fields (device line, latitude, longitude, altitude, fix, six satellites),
+// which the station keeps in its model; the recorders read the position there.
 #pragma once
 
 #include <string>
@@ -10,12 +10,13 @@
 
 namespace hv {
 
-enum GpsStatusControl : int {
-  kGpsDevice = 480, kGpsLatLabel = 481, kGpsLatitude = 482, kGpsLonLabel = 483, kGpsLongitude = 484,
-  kGpsAltLabel = 485, kGpsAltitude = 486, kGpsFix = 487, kGpsFirstSatellite = 488, kGpsSatelliteLines = 6,
+// The fields the session writes; the satellite lines are kGpsFirstSatellite + 0..5.
+enum GpsField : int {
+  kGpsDevice, kGpsLatitude, kGpsLongitude, kGpsAltitude, kGpsFix, kGpsFirstSatellite,
 };
+constexpr int kGpsSatelliteLines = 6;
 
-// Where the fields are written; the station writes the GPS Status window.
+// Where the fields are written; the station writes its model (gps_model_fields.h).
 class GpsFields {
  public:
   virtual ~GpsFields() = default;

@@ -2,7 +2,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "gps/gps_session.h"
-#include "gps/gps_window_fields.h"
+#include "gps/gps_model_fields.h"
 
 namespace hv {
 
@@ -14,7 +14,7 @@ void SleepUnlessStopping(double seconds) { SleepWhileRunning(seconds); }
 // at most per read, 1 s between attempts to open), so the station can join it.
 int GpsThread(void*) {
   GarminInterface gps;
-  WindowGpsFields fields;
+  ModelGpsFields fields;
   GpsSession session(gps, fields, SleepUnlessStopping);
   while (IsRunning()) session.Step();
   session.Finish();

@@ -5,6 +5,8 @@
 #include "core/lifecycle.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "recording/record_paths.h"
+#include "settings/settings.h"
 
 namespace hv {
 
@@ -13,6 +15,8 @@ std::atomic<int> g_streamRecorderState{kStreamIdle};
 
 namespace {
 std::atomic<RecordStopAction> s_stopAction{nullptr};
+std::atomic<RecordStartAction> s_startAction{nullptr};
+std::atomic<OutputFileAction> s_outputFileAction{nullptr};
 std::atomic<bool> s_registered{false};
 std::atomic<double> s_waitSeconds{5.0};
 }  // namespace
@@ -23,6 +27,26 @@ void PerformRecordStop() {
   RecordStopAction action = s_stopAction.load(std::memory_order_relaxed);
   if (action) action();
   g_recordOn.store(false, std::memory_order_relaxed);
+}
+
+void SetRecordStartAction(RecordStartAction action) { s_startAction.store(action, std::memory_order_relaxed); }
+
+void PerformRecordStart() {
+  RecordStartAction action = s_startAction.load(std::memory_order_relaxed);
+  if (action) action();
+  g_recordOn.store(true, std::memory_order_relaxed);
+}
+
+void SetOutputFileAction(OutputFileAction action) { s_outputFileAction.store(action, std::memory_order_relaxed); }
+
+void PerformSetOutputFile(const std::string& path, const std::string& folder) {
+  OutputFileAction action = s_outputFileAction.load(std::memory_order_relaxed);
+  if (action) {
+    action(path, folder);
+    return;
+  }
+  g_recordBasePath.Set(path);
+  if (!folder.empty()) g_history.OutputDirectory.Set(folder);
 }
 
 bool RecordersAtRest() {

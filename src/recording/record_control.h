@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 namespace hv {
 
@@ -24,6 +25,16 @@ extern std::atomic<int> g_streamRecorderState;
 using RecordStopAction = void (*)();
 void SetRecordStopAction(RecordStopAction action);
 void PerformRecordStop();
+// The same for Record (interface side plus setting the switch) and for taking
+// a new output file (the base path, its folder when not empty, the main
+// window's file field and Record button). Until the window code installs them,
+// Record sets the switch and a new output file sets the path and folder alone.
+using RecordStartAction = void (*)();
+using OutputFileAction = void (*)(const std::string& path, const std::string& folder);
+void SetRecordStartAction(RecordStartAction action);
+void PerformRecordStart();
+void SetOutputFileAction(OutputFileAction action);
+void PerformSetOutputFile(const std::string& path, const std::string& folder);
 
 // True when neither recorder has a file open (both Idle or Failed).
 bool RecordersAtRest();

@@ -11,7 +11,6 @@
 #include "core/station_state.h"
 #include "recording/record_control.h"
 #include "recording/record_paths.h"
-#include "recording/recorder_texts.h"
 #include "settings/settings.h"
 
 namespace hv {
@@ -48,7 +47,6 @@ void PrepareRecording(const std::string& basePath) {
     g_recordBasePath.Set(path);
     g_history.OutputDirectory.Set(FolderPart(path));
   }
-  EnsureRecorderControls();
   RegisterRecordingShutdown();
 }
 

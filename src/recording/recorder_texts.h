@@ -1,8 +1,7 @@
-// The window texts the recorders read and write, through the toolkit: the main
-// window's device field (313), the Record Setup window's comment (388), status
-// line (389) and file-name line (390), and the GPS Status window's latitude,
-// longitude, altitude and fix fields (482, 484, 486, 487). Headless stations
-// also print the status and file-name lines.
+// The texts the recorders read and write, in the station model: the device
+// text of a new recording, the recording comment and GPS fix they read, and the
+// status and file lines they publish (which the Record Setup window shows and
+// a headless station prints).
 #pragma once
 
 #include <atomic>
@@ -18,14 +17,10 @@ extern SharedText g_playbackDeviceText;
 extern std::atomic<float> g_playbackStreamRate;
 extern std::atomic<int> g_playbackStreamChannels;
 
-// Creates the controls above with their initial texts where their window
-// exists but does not have them yet (before the windows are laid out).
-void EnsureRecorderControls();
-
 // The device text for a new recording (the played file's device during playback),
 // up to 127 characters.
 std::string RecorderDeviceText();
-// The Record Setup comment, up to 255 characters.
+// The recording comment, up to 255 characters.
 std::string RecorderCommentText();
 // The GPS texts (up to 31 characters each); false when there is no fix.
 bool RecorderGpsTexts(std::string* latitude, std::string* longitude, std::string* altitude);

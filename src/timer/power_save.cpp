@@ -2,9 +2,8 @@
 
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "model/station_model.h"
 #include "settings/settings.h"
-#include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 
@@ -14,11 +13,7 @@ bool SetPowerSave(bool on) {
     return false;
   }
   bool was = g_powerSave.exchange(on, std::memory_order_relaxed);
-  XsWindowSetTitle(g_mainWindow, "Halvane [Power Save]");
-  XsWindowSetTitle(g_tessagramWindow, "Tessagram [Power Save]");
-  XsWindowSetTitle(g_recordSetupWindow, "Record Setup [Power Save]");
-  XsWindowSetTitle(g_operationTimerWindow, "Operation Timer [Power Save]");
-  XsWindowSetTitle(g_spectralTraceWindow, "Spectral Trace [Power Save]");
+  SetModelNumber(ModelItem::kPowerSaveTitles, on);
   if (was != on) StatusPrint("Power save %s", on ? "on" : "off");
   return on;
 }

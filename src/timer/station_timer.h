@@ -1,6 +1,6 @@
 // The operation timer's ties to the running station: the clock (stream time,
-// in UTC or local time by TimeStandard) and the actions on windows, settings
-// and the Record switch.
+// in UTC or local time by TimeStandard) and the actions on the station model,
+// settings and the Record switch.
 #pragma once
 
 #include "timer/operation_timer.h"

@@ -4,18 +4,15 @@
 
 #include "core/file_ops.h"
 #include "core/station_state.h"
-#include "core/status_print.h"
+#include "model/station_model.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
 #include "transfer/upload_search.h"
-#include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 
 namespace {
 
-constexpr int kStatusLine = 476;
 constexpr double kNextTurn = 0.1, kShortPause = 1, kSitePause = 15;
 constexpr const char* kUnsentFolder = "unsent";
 
@@ -36,8 +33,7 @@ std::string Format(const char* format, const std::string& value) {
 }  // namespace
 
 void FileTransferWorker::SetStatus(const std::string& text) {
-  XsControlSetText(g_fileTransferWindow, kStatusLine, text.c_str());
-  if (text != status_) StatusPrint("Transfer status: %s", text.c_str());
+  SetModelText(ModelItem::kTransferStatus, text);
   status_ = text;
 }
 

@@ -1,8 +1,8 @@
 // One turn of the upload thread: pick the next source (the manual recording,
 // then timer programs 1 and 2), find one finished recording of it, send it
 // through the FileXfer session, then archive or delete the local copy. What
-// happens is shown in the File Transfer window's status line and written to
-// the daily log. A file that fails three times is kept in an "unsent" folder
+// happens is published as the upload status line in the station model (the
+// File Transfer window shows it) and written to the daily log. A file that fails three times is kept in an "unsent" folder
 // beside it; a local copy is only removed after the server confirmed it.
 #pragma once
 

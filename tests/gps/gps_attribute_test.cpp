@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "core/station_state.h"
-#include "gps/gps_window_fields.h"
+#include "gps/gps_model_fields.h"
 #include "recording/attribute_record.h"
 #include "recording/recording_start.h"
 #include "sim_garmin.h"
-#include "ui/toolkit/xs.h"
-#include "ui/windows/gps_status_window.h"
 
 namespace hv {
 namespace {
@@ -15,12 +13,10 @@ namespace {
 void NoSleep(double) {}
 
 TEST(GpsInRecordings, AFixAddsTheGpsPairAndNoFixLeavesItOut) {
-  XsToolkitInit(false);
-  CreateGpsStatusWindow();
   auto sim = std::make_shared<SimGarminState>();
   sim->afterStartPvt = {MakePvtPacket(52.520008, 13.404954, 34.25f, 3)};
   GarminInterface gps(std::make_unique<SimGarminLink>(sim));
-  WindowGpsFields fields;
+  ModelGpsFields fields;
   GpsSession session(gps, fields, NoSleep);
   for (int i = 0; i < 3; ++i) session.Step();  // open, product, start PVT with the first fix
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "model/station_model.h"
 #include "playback/playback_state.h"
 #include "recording/recorder_texts.h"
 #include "replay_harness.h"
@@ -26,8 +27,6 @@ class PlaybackWindowTest : public ::testing::Test {
     XsToolkitInit(false);
     g_mainWindow = XsWindowCreate(Handler, kXsMainFrame);
     XsMenuAdd(g_mainWindow, 240, "Window/Playback...");
-    g_recordSetupWindow = XsWindowCreate(Handler, kXsFixedTool);
-    XsControlCreate(g_recordSetupWindow, 388, kXsMultiEdit);
     CreatePlaybackWindow();
   }
   void SetUp() override {
@@ -84,7 +83,7 @@ TEST_F(PlaybackWindowTest, ChoosingAFileListsTheFolderAndReadsTheFile) {
   EXPECT_EQ(g_playbackStreamRate.load(), 250000.0f);
   EXPECT_EQ(g_playbackDeviceText.Get(), "Unit 7");
   EXPECT_NE(XsControlText(w, 346).find("DEV=Unit 7 DC=Off"), std::string::npos);
-  EXPECT_EQ(XsControlText(g_recordSetupWindow, 388), "two, calls");
+  EXPECT_EQ(ModelText(ModelItem::kRecordComment), "two, calls");
 
   // Another name in the list: its information replaces the first's.
   XsListSelect(w, 331, XsListFind(w, 331, "second.wav"));

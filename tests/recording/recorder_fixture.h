@@ -1,6 +1,6 @@
 // Shared set-up for recorder tests: default settings, the two locks the
-// recorders take, headless Record Setup and GPS windows with their controls,
-// and a private folder for the recording base path.
+// recorders take, the station model's recording context (no GPS fix, a
+// comment), and a private folder for the recording base path.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "model/station_model.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_files.h"
 #include "recording/wave_file.h"
 #include "settings/settings.h"
-#include "ui/toolkit/xs.h"
-#include "ui/windows/window_set.h"
 
 namespace hv {
 
@@ -32,14 +31,8 @@ class RecorderTest : public ::testing::Test {
     g_recordOn.store(false);
     g_playbackActive.store(false);
     g_productText.Set("HX302");
-    XsToolkitInit(false);
-    static XsWindow* setup = XsWindowCreate([](XsWindow*, int, int*) { return 0; }, kXsFixedTool);
-    static XsWindow* gps = XsWindowCreate([](XsWindow*, int, int*) { return 0; }, kXsFixedTool);
-    g_recordSetupWindow = setup;
-    g_gpsStatusWindow = gps;
-    EnsureRecorderControls();
-    XsControlSetText(gps, 487, "GPS Fix: none");
-    XsControlSetText(setup, 388, "a,b");
+    ResetModel();
+    SetModelText(ModelItem::kRecordComment, "a,b");
     g_recordBasePath.Set(dir / "site.wav");
   }
   void TearDown() override {
@@ -53,7 +46,8 @@ class RecorderTest : public ::testing::Test {
   }
   // Files in the folder whose name ends with `suffix`, sorted.
   std::vector<std::string> Files(const std::string& suffix) const { return FilesEndingWith(dir.path, suffix); }
-  std::string StatusLine() const { return XsControlText(g_recordSetupWindow, 389); }
+  std::string StatusLine() const { return ModelText(ModelItem::kRecordStatus); }
+  std::string FileLine() const { return ModelText(ModelItem::kRecordFile); }
 
   TempFolder dir;
 };

@@ -101,7 +101,7 @@ TEST_F(StreamRecorderTest, ContinuousRecordingIsFinishedWithItsAttribute) {
   Pump(r, 40);
   EXPECT_EQ(r.State(), kStreamRecording);
   EXPECT_EQ(StatusLine(), "Status : RECORDING");
-  EXPECT_EQ(XsControlText(g_recordSetupWindow, 390), "site.wav");
+  EXPECT_EQ(FileLine(), "site.wav");
   EXPECT_EQ(Files(".tmp_wav").size(), 1u);
   g_recordOn.store(false);
   Pump(r, 2);
@@ -277,7 +277,7 @@ TEST_F(StreamRecorderTest, BufferedSnapEndsAtItsMarkAcrossAFormatChange) {
 // fields and GUANO after the samples, and the stream goes on in the next file
 // without losing or repeating a sample.
 TEST_F(StreamRecorderTest, ContinuousRecordingRollsOverAtTheRealFileLimit) {
-  XsControlSetText(g_recordSetupWindow, 388, std::string(255, 'c').c_str());  // the longest comment
+  SetModelText(ModelItem::kRecordComment, std::string(255, 'c'));  // the longest comment
   g_productText.Set(std::string(127, 'd'));
   StreamRecorder r(&conduit_);
   Announce(250000);

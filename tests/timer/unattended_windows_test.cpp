@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "core/station_state.h"
-#include "gps/gps_session.h"
 #include "recording/record_paths.h"
 #include "settings/settings.h"
 #include "timer/power_save.h"
@@ -14,6 +13,7 @@
 #include "ui/toolkit/xs.h"
 #include "ui/windows/file_transfer_window.h"
 #include "ui/windows/gps_status_window.h"
+#include "ui/windows/gps_status_window_controls.h"
 #include "ui/windows/operation_timer_window.h"
 #include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/window_set.h"
@@ -132,8 +132,9 @@ TEST_F(UnattendedWindows, TimerActionsDriveTheStationsRecordingControls) {
   EXPECT_FALSE(g_recordOn.load());
   actions.ShowStatus("Power Saver Mode");
   EXPECT_EQ(XsControlText(w, kTimerStatus), "Power Saver Mode");
-  // The programs' times are read from the window's fields.
+  // The programs' times are read as entered in the window's fields.
   XsControlSetText(w, kTimerStart1, "1:2:3");
+  XsInjectEvent(w, kXsEditChanged, kTimerStart1);
   EXPECT_EQ(actions.Program(1).startText, "1:2:3");
   EXPECT_EQ(actions.Program(1).comment, "<Program 1 Comment>");
   EXPECT_EQ(g_history.Pgm1Comment.Get(), "");  // a placeholder is not a setting
@@ -173,8 +174,8 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
 TEST_F(UnattendedWindows, GpsStatusWindowStartsEmptyAndHidesOnClose) {
   XsWindow* w = g_gpsStatusWindow;
   ASSERT_NE(w, nullptr);
-  ExpectTexts(w, {{kGpsDevice, "<No Device Found>"}, {kGpsLatitude, "0.000000"}, {kGpsFix, "GPS Fix: none"}});
-  for (int i = 0; i < kGpsSatelliteLines; ++i) EXPECT_EQ(XsControlText(w, kGpsFirstSatellite + i), "--");
+  ExpectTexts(w, {{kGpsDeviceLine, "<No Device Found>"}, {kGpsLatitudeField, "0.000000"}, {kGpsFixLine, "GPS Fix: none"}});
+  for (int i = 0; i < kGpsSatelliteLineCount; ++i) EXPECT_EQ(XsControlText(w, kGpsFirstSatelliteLine + i), "--");
   XsWindowShow(w);
   XsMenuCheck(g_mainWindow, 246);
   XsInjectEvent(w, kXsClose);

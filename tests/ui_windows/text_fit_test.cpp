@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "display/display_colours.h"
-#include "gps/gps_session.h"
 #include "settings/settings.h"
 #include "ui/screen_test_support.h"
 #include "ui/toolkit/xs.h"
+#include "ui/windows/gps_status_window_controls.h"
 #include "ui/windows/operation_timer_window_controls.h"
 #include "ui/windows/window_set.h"
 
@@ -93,11 +93,11 @@ TEST_F(TextFitTest, LongestValueOfEachFieldFitsItsControl) {
       // File Transfer: the upload status with a recording's name.
       {g_fileTransferWindow, 476, {"InActive", "Transfering file " + fileName, "Error transfering file " + fileName}},
       // GPS Status: position fields and fix and satellite lines.
-      {g_gpsStatusWindow, kGpsLatitude, {"-89.999999"}},
-      {g_gpsStatusWindow, kGpsLongitude, {"-179.999999"}},
-      {g_gpsStatusWindow, kGpsAltitude, {"-1000.0", "9999.9"}},
-      {g_gpsStatusWindow, kGpsFix, {"GPS Fix: 3D-Diff"}},
-      {g_gpsStatusWindow, kGpsFirstSatellite, {"SAT:32  SIG:99"}},
+      {g_gpsStatusWindow, kGpsLatitudeField, {"-89.999999"}},
+      {g_gpsStatusWindow, kGpsLongitudeField, {"-179.999999"}},
+      {g_gpsStatusWindow, kGpsAltitudeField, {"-1000.0", "9999.9"}},
+      {g_gpsStatusWindow, kGpsFixLine, {"GPS Fix: 3D-Diff"}},
+      {g_gpsStatusWindow, kGpsFirstSatelliteLine, {"SAT:32  SIG:99"}},
       // Tessagram: slider texts while moved, marker frequencies, the pause button.
       {g_tessagramWindow, 351, {"Threshold = 100"}},
       {g_tessagramWindow, 353, {"Detail = High-", "Detail = Med+"}},

@@ -209,19 +209,16 @@ void BuildMainWindow(XsWindow* w) {
   // A recorder that finishes by itself (Buffered Snap) and the orderly exit
   // stop through the same interface action as the Stop button.
   SetRecordStopAction(StopRecordingUi);
+  SetRecordStartAction(StartRecordingUi);
+  SetOutputFileAction(SetOutputFile);
 }
 
 int MainWindowHandler(XsWindow* w, int event, int* d) {
   switch (event) {
     case kXsUser:
       if (d[0] != kXsPostCode) break;
-      if (d[1] == 1) {
-        XsControlSetText(w, kMainDeviceField, g_productText.Get().c_str());
-        SetDeviceTitles(true);
-      } else {
-        XsControlSetText(w, kMainDeviceField, "<No device found>");
-        SetDeviceTitles(false);
-      }
+      // A receiver notice (the device field already shows the model's device text).
+      SetDeviceTitles(d[1] == 1);
       break;
     case kXsPaint:
       SpectrogramOnPaint();

@@ -8,6 +8,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/display_colours.h"
+#include "model/station_model.h"
 #include "settings/settings.h"
 #include "timer/time_of_day.h"
 #include "ui/toolkit/xs.h"
@@ -48,22 +49,34 @@ const ControlLayout kLayout[] = {
     {kTimerComment2, kXsMultiEdit, 320, 196, 200, 96, nullptr},
 };
 
-// The controls and values of one program.
+// The controls and values of one program, and the model texts the timer reads.
 struct ProgramControls {
   int enable, startLabel, start, stopLabel, stop, file, fileName, comment;
   std::atomic<bool>* enabled;
   SharedText *startTime, *stopTime, *path, *directory, *commentText;
   const char* defaultComment;
+  ModelItem startEntered, stopEntered, commentEntered;
 };
 
 ProgramControls Program(int n) {
   if (n == 1)
     return {kTimerEnable1, kTimerStartLabel1, kTimerStart1, kTimerStopLabel1, kTimerStop1, kTimerFile1, kTimerFileName1,
             kTimerComment1, &g_settings.Program1Enable, &g_settings.Pgm1StartTime, &g_settings.Pgm1StopTime,
-            &g_history.Pgm1FileName, &g_history.Pgm1Directory, &g_history.Pgm1Comment, "<Program 1 Comment>"};
+            &g_history.Pgm1FileName, &g_history.Pgm1Directory, &g_history.Pgm1Comment, "<Program 1 Comment>",
+            ModelItem::kTimerStart1, ModelItem::kTimerStop1, ModelItem::kTimerComment1};
   return {kTimerEnable2, kTimerStartLabel2, kTimerStart2, kTimerStopLabel2, kTimerStop2, kTimerFile2, kTimerFileName2,
           kTimerComment2, &g_settings.Program2Enable, &g_settings.Pgm2StartTime, &g_settings.Pgm2StopTime,
-          &g_history.Pgm2FileName, &g_history.Pgm2Directory, &g_history.Pgm2Comment, "<Program 2 Comment>"};
+          &g_history.Pgm2FileName, &g_history.Pgm2Directory, &g_history.Pgm2Comment, "<Program 2 Comment>",
+          ModelItem::kTimerStart2, ModelItem::kTimerStop2, ModelItem::kTimerComment2};
+}
+
+// The timer reads a program's times and comment as entered here, also a time
+// that is not valid yet and the comment's placeholder.
+void EnterProgramTexts(XsWindow* w, const ProgramControls& p) {
+  SetModelText(p.startEntered, XsControlText(w, p.start));
+  SetModelText(p.stopEntered, XsControlText(w, p.stop));
+  SetModelText(p.commentEntered, XsControlText(w, p.comment));
+  SetModelNumber(ModelItem::kTimerProgramsEntered, 1);
 }
 
 int ProgramOf(int id) {
@@ -113,6 +126,7 @@ void TimeEdited(XsWindow* w, int id) {
   const bool isStart = id == p.start;
   const int label = isStart ? p.startLabel : p.stopLabel;
   std::string text = XsControlText(w, id);
+  SetModelText(isStart ? p.startEntered : p.stopEntered, text);
   if (ParseTimeOfDay(text, nullptr)) {
     (isStart ? p.startTime : p.stopTime)->Set(text.substr(0, 127));
     XsControlEnable(w, label);
@@ -139,6 +153,7 @@ void BuildProgram(XsWindow* w, int n) {
   // A program can be switched on only with a base path and valid times; a
   // program already on can always be switched off.
   SetEnabled(w, p.enable, enabled || (!path.empty() && TimesValid(w, p)));
+  EnterProgramTexts(w, p);
 }
 
 }  // namespace
@@ -174,7 +189,10 @@ int OperationTimerHandler(XsWindow* w, int event, int* data) {
       if (id == kTimerStart1 || id == kTimerStop1 || id == kTimerStart2 || id == kTimerStop2) {
         TimeEdited(w, id);
       } else if (id == kTimerComment1 || id == kTimerComment2) {
-        Program(ProgramOf(id)).commentText->Set(XsControlText(w, id).substr(0, kCommentCapacity));
+        ProgramControls p = Program(ProgramOf(id));
+        std::string text = XsControlText(w, id);
+        SetModelText(p.commentEntered, text);
+        p.commentText->Set(text.substr(0, kCommentCapacity));
       }
       break;
     }

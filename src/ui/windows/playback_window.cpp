@@ -7,6 +7,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "model/station_model.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"
@@ -16,7 +17,6 @@
 #include "ui/toolkit/xs.h"
 #include "ui/windows/control_layout.h"
 #include "ui/windows/playback_window_controls.h"
-#include "ui/windows/record_setup_window_controls.h"
 #include "ui/windows/ui_actions.h"
 #include "ui/windows/window_set.h"
 
@@ -113,7 +113,7 @@ void ReadSelectedFileInfo(const std::string& path) {
   g_fileCompensated.store(info.compensated, std::memory_order_relaxed);
   SetSelectedStreamTime(info.startTime);
   XsControlSetText(W(), kPlaybackComment, info.fieldText.c_str());
-  if (!info.setupComment.empty()) XsControlSetText(g_recordSetupWindow, kSetupComment, info.setupComment.c_str());
+  if (!info.setupComment.empty()) SetModelText(ModelItem::kRecordComment, info.setupComment);
   if (file.Close() != 0) DiagPrint("Failed closing playback file %s\n", path.c_str());
 }
 

@@ -6,6 +6,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "display/sonogram_view.h"
+#include "model/station_model.h"
 #include "recording/recorder_texts.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"
@@ -109,6 +110,9 @@ void OnEditChanged(XsWindow* w, int id) {
     case kSetupLowField:
     case kSetupHighField:
       OnFilterRangeChanged(w, id);
+      break;
+    case kSetupComment:
+      SetModelText(ModelItem::kRecordComment, XsControlText(w, kSetupComment));
       break;
   }
 }

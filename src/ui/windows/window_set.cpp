@@ -7,6 +7,7 @@
 #include "ui/windows/file_transfer_window.h"
 #include "ui/windows/gps_status_window.h"
 #include "ui/windows/main_window.h"
+#include "ui/windows/model_views.h"
 #include "ui/windows/network_window.h"
 #include "ui/windows/operation_timer_window.h"
 #include "ui/windows/playback_window.h"
@@ -70,6 +71,9 @@ void CreateWindowSet() {
     *s.window = s.create ? s.create() : CreateToolWindow(s.handler, s.kind, s.title, s.width, s.height, s.x, s.y);
   for (const WindowEntry& s : entries)
     if (s.build) s.build(*s.window);
+  // The windows show the station model from here on.
+  for (const WindowEntry& s : entries) ShowModelIn(*s.window);
+  ShowStationModel();
   XsWindowSetClientSize(g_mainWindow, kMainWidth, kMainHeight);
   XsWindowShow(g_mainWindow);
 }

@@ -20,9 +20,9 @@ extern XsWindow* g_gpsStatusWindow;       // "GPS Status"
 extern XsWindow* g_networkWindow;         // "Network Parameters"
 
 // Creates the ten windows with their titles, kinds, client sizes and positions
-// (shifted by the instance offset), builds the controls and menus of each, sets
-// the main window's client size to 800 x 336 again and shows it. Main thread,
-// after the toolkit is initialised.
+// (shifted by the instance offset), builds the controls and menus of each,
+// makes them views of the station model, sets the main window's client size to
+// 800 x 336 again and shows it. Main thread, after the toolkit is initialised.
 void CreateWindowSet();
 
 }  // namespace hv

@@ -3,7 +3,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/worker_routines.h"
 #include "conduit_drain.h"
@@ -13,6 +16,7 @@
 #include "devices/receiver_ids.h"
 #include "devices/usb01.h"
 #include "devices/usb_sim_bus.h"
+#include "model/station_model.h"
 
 namespace hv {
 namespace {
@@ -87,6 +91,8 @@ TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplie
   StartEz("HQ302RevA");
   ASSERT_TRUE(DrainUntil([&] { return drained_.samples.size() >= 200000; }));
   EXPECT_EQ(g_productText.Get(), "HQ302RevA");
+  EXPECT_EQ(ModelText(ModelItem::kDeviceText), "HQ302RevA");
+  EXPECT_EQ(ModelNumber(ModelItem::kReceiverFound), 1);
   EXPECT_EQ(g_manufacturerText.Get(), "MRW");
   EXPECT_EQ(g_deviceSampleRate.load(), 250000.0f);
   EXPECT_EQ(g_deviceChannels.load(), 4);
@@ -102,6 +108,14 @@ TEST_F(AcquisitionUsb, EzusbStreamIsExactWithThreeReadsOutstandingAndModelApplie
 }
 
 TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
+  // The receiver notices and device texts the station shows, in order.
+  std::mutex lock;
+  std::vector<std::string> notices;
+  int listener = SubscribeToModel([&](ModelItem item, const std::string& text, int number) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (item == ModelItem::kDeviceText) notices.push_back(text);
+    if (item == ModelItem::kReceiverFound) notices.push_back(std::to_string(number));
+  });
   ez_->blockBudget.store(50);
   StartEz("HX302RevN");
   ASSERT_TRUE(DrainUntil([&] { return ez_->opens.load() >= 1 && ez_->blockBudget.load() == 0; }));
@@ -117,6 +131,10 @@ TEST_F(AcquisitionUsb, EzusbStallIsLossAndReopenAnnouncesBeforeTheFirstWrite) {
   EXPECT_GE(ez_->cancelled.load(), 1);      // the reads outstanding at the loss were cancelled
   EXPECT_TRUE(IsCounterRun(drained_.samples, 0, before));
   EXPECT_TRUE(IsCounterRun(drained_.samples, before, drained_.samples.size()));
+  // Found, lost at the stall, found again once the reopened receiver delivers.
+  Stop();
+  UnsubscribeFromModel(listener);
+  EXPECT_EQ(notices, (std::vector<std::string>{"HX302RevN", "1", "<No device found>", "0", "HX302RevN", "1"}));
 }
 
 TEST_F(AcquisitionUsb, RefusedReadIsReportedAndCountsAsLoss) {

@@ -1,8 +1,10 @@
-// The position the GPS thread shows is the one new recordings carry.
+// What the GPS thread writes into the station model, and that the position it
+// shows is the one new recordings carry.
 #include <gtest/gtest.h>
 
 #include "core/station_state.h"
 #include "gps/gps_model_fields.h"
+#include "model/station_model.h"
 #include "recording/attribute_record.h"
 #include "recording/recording_start.h"
 #include "sim_garmin.h"
@@ -11,6 +13,33 @@ namespace hv {
 namespace {
 
 void NoSleep(double) {}
+
+TEST(GpsInTheModel, EachFieldHasItsTextAndLitState) {
+  ResetModel();
+  auto sim = std::make_shared<SimGarminState>();
+  std::vector<SatelliteSignal> sats;
+  for (int i = 0; i < 6; ++i) sats.push_back({i + 10, i == 4 ? 0 : 30 + i});
+  sim->afterStartPvt = {MakePvtPacket(-33.5, 151.25, 12.5f, 2), MakeSatellitePacket(sats)};
+  GarminInterface gps(std::make_unique<SimGarminLink>(sim));
+  ModelGpsFields fields;
+  GpsSession session(gps, fields, NoSleep);
+  for (int i = 0; i < 4; ++i) session.Step();
+  EXPECT_EQ(ModelText(ModelItem::kGpsDevice), sim->product);
+  EXPECT_EQ(ModelText(ModelItem::kGpsLatitude), "-33.500000");
+  EXPECT_EQ(ModelText(ModelItem::kGpsLongitude), "151.250000");
+  EXPECT_EQ(ModelText(ModelItem::kGpsAltitude), "  12.5");
+  EXPECT_EQ(ModelText(ModelItem::kGpsFix), "GPS Fix: 2D");
+  EXPECT_EQ(ModelNumber(ModelItem::kGpsFixUsable), 1);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(ModelText(ModelItem::kGpsSatellite1 + i), "SAT:" + std::to_string(i + 10) +
+                                                            "  SIG:" + std::to_string(i == 4 ? 0 : 30 + i) + "\n");
+    EXPECT_EQ(ModelNumber(ModelItem::kGpsSatelliteHeard1 + i), i == 4 ? 0 : 1) << i;
+  }
+  sim->QueueInterrupt(MakePvtPacket(52.5, 13.4, 34, 0));  // the fix is lost
+  session.Step();
+  EXPECT_EQ(ModelText(ModelItem::kGpsFix), "GPS Fix: none");
+  EXPECT_EQ(ModelNumber(ModelItem::kGpsFixUsable), 0);
+}
 
 TEST(GpsInRecordings, AFixAddsTheGpsPairAndNoFixLeavesItOut) {
   auto sim = std::make_shared<SimGarminState>();

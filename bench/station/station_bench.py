@@ -44,7 +44,7 @@ import math
 import random
 
 TICK = os.sysconf("SC_CLK_TCK")
-ADDRESS_BASE = "127.0.7."  # this bench's own loopback addresses
+ADDRESS_BASE = "127.0.7."  # this bench's own loopback addresses (--address-base changes them)
 
 
 def read(path):
@@ -201,7 +201,12 @@ def main():
     ap.add_argument("testdata", nargs="?", default=None)
     ap.add_argument("--seconds", type=float, default=10.0)
     ap.add_argument("--only", nargs="*", default=None)
+    ap.add_argument("--address-base", default=None,
+                    help="first three parts of the loopback addresses to use, e.g. 127.0.23.")
     a = ap.parse_args()
+    global ADDRESS_BASE
+    if a.address_base:
+        ADDRESS_BASE = a.address_base if a.address_base.endswith(".") else a.address_base + "."
     build = os.path.abspath(a.build)
     here = os.path.dirname(os.path.abspath(__file__))
     testdata = a.testdata or os.environ.get("HALVANE_TESTDATA") or os.path.join(here, "../../../shared/testdata/recordings")

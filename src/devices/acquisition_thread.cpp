@@ -10,7 +10,7 @@
 // found notice follows again once samples flow.
 //
 // A network receiver is read in receives of all the socket holds (up to
-// kNetReceiveBytes), waking for about kNetWakeMs of the stream at a time; a USB
+// kNetReceiveBytes), once every kNetWakeMs while the stream flows; a USB
 // receiver in reads of about kUsbWakeMs of its stream (1024 bytes at least),
 // three kept outstanding.
 #include <chrono>
@@ -42,7 +42,7 @@ constexpr int kRecords = 4;              // ring of request records, three kept 
 constexpr int kCompletionWaitMs = 100;   // a USB block later than this is the loss of the receiver
 constexpr int kTextChars = 64;           // identification texts, terminator included
 constexpr uint32_t kNetReceiveBytes = 65536;  // most taken from the socket in one receive
-constexpr uint32_t kNetWakeMs = 8;            // the stream gathered per wake-up (latency bound)
+constexpr int kNetWakeMs = 8;                 // the read period of a flowing stream (latency bound)
 
 double SteadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -177,11 +177,7 @@ class Acquisition {
     uint64_t usbRead = uint64_t{format.avgBytesPerSec} * kUsbWakeMs / 1000;
     usbRead = (usbRead + kUsbReadUnit - 1) / kUsbReadUnit * kUsbReadUnit;
     usbRead_ = static_cast<uint32_t>(usbRead < kUsbReadUnit ? kUsbReadUnit : usbRead < kRecordBytes ? usbRead : kRecordBytes);
-    if (netOpen_) {
-      uint64_t wake = uint64_t{format.avgBytesPerSec} * kNetWakeMs / 1000;
-      wake -= wake % block;
-      net_.setWakeBytes(static_cast<int>(wake < block ? block : wake < kNetReceiveBytes / 2 ? wake : kNetReceiveBytes / 2));
-    }
+    if (netOpen_) net_.setReadPeriodMs(kNetWakeMs);
     next_ = 0;
   }
 

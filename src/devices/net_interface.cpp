@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "core/station_state.h"
@@ -55,7 +56,7 @@ bool NetInterface::open(const char* deviceName) {
   close();
   lost_ = false;
   lostReason_ = "";
-  coalescing_ = false;
+  flowing_ = false;
   socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (socket_ < 0) {
     std::printf("Client: socket() - Error at socket(): %ld\n", static_cast<long>(errno));
@@ -100,38 +101,24 @@ void NetInterface::markLost(const char* reason) {
   lostReason_ = reason;
 }
 
-bool NetInterface::setCoalescing(bool on) {
-  int bytes = on ? wakeBytes_ : 1;
-  if (setsockopt(socket_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) != 0) return false;
-  coalescing_ = on;
-  return true;
-}
-
-bool NetInterface::receive(void* dest, int& size, int* count) {
-  if (count) *count = 0;
-  if (socket_ < 0 || !dest || size <= 0) {
-    if (socket_ < 0) markLost("not connected");
-    return false;
-  }
-  if (coalescing_ && wakeBytes_ <= 1) setCoalescing(false);
+bool NetInterface::waitForData() {
   pollfd p{socket_, POLLIN, 0};
-  int r = poll(&p, 1, coalescing_ ? kNetCoalesceMs : kNetPollMs);
+  int r = poll(&p, 1, kNetPollMs);
   if (r < 0 && errno != EINTR) {
     markLost("the connection failed");
     return false;
   }
-  // Coalescing and the wait ended short of the wake amount: take what came.
-  if (r == 0 && !coalescing_) {
+  if (r <= 0) {
     auto silent = std::chrono::steady_clock::now() - lastData_;
     if (silent > std::chrono::milliseconds(kNetSilenceLimitMs)) markLost("no data for 2 s");
     return false;
   }
-  ssize_t n = r < 0 ? -1 : recv(socket_, dest, static_cast<size_t>(size), MSG_DONTWAIT);
-  if (n < 0 && (r < 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-    // Nothing arrived during a coalescing wait: the stream paused; wake on the first byte again.
-    if (coalescing_ && r == 0) setCoalescing(false);
-    return false;
-  }
+  return true;
+}
+
+bool NetInterface::take(void* dest, int size, int* count) {
+  ssize_t n = recv(socket_, dest, static_cast<size_t>(size), MSG_DONTWAIT);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
   if (n == 0) {
     markLost("the receiver closed the connection");
     return false;
@@ -140,9 +127,47 @@ bool NetInterface::receive(void* dest, int& size, int* count) {
     markLost("the connection failed");
     return false;
   }
-  if (!coalescing_ && wakeBytes_ > 1) setCoalescing(true);
   lastData_ = std::chrono::steady_clock::now();
-  if (count) *count = static_cast<int>(n);
+  *count = static_cast<int>(n);
+  return true;
+}
+
+bool NetInterface::receive(void* dest, int& size, int* countOut) {
+  int ignored = 0;
+  int* count = countOut ? countOut : &ignored;
+  *count = 0;
+  if (socket_ < 0 || !dest || size <= 0) {
+    if (socket_ < 0) markLost("not connected");
+    return false;
+  }
+  if (readPeriodMs_ == 0) flowing_ = false;
+  if (flowing_) {
+    // Sleep to the next read time. A thread that fell more than a period
+    // behind starts the cadence again from now rather than reading in a burst.
+    const auto period = std::chrono::milliseconds(readPeriodMs_);
+    auto now = std::chrono::steady_clock::now();
+    if (nextRead_ + period < now) nextRead_ = now;
+    if (nextRead_ > now) {
+      auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(nextRead_.time_since_epoch()).count();
+      timespec until{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+      // steady_clock is CLOCK_MONOTONIC; a signal ending the sleep early only reads sooner.
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+    }
+    nextRead_ += period;
+    if (take(dest, size, count)) {
+      // A full buffer leaves more waiting (a backlog after a stall): read it at once.
+      if (*count == size) nextRead_ = std::chrono::steady_clock::now();
+      return true;
+    }
+    // Nothing in a whole period: the stream paused; wait for its first byte again.
+    flowing_ = false;
+    return false;
+  }
+  if (!waitForData() || !take(dest, size, count)) return false;
+  if (readPeriodMs_ > 0) {
+    flowing_ = true;
+    nextRead_ = *count == size ? lastData_ : lastData_ + std::chrono::milliseconds(readPeriodMs_);
+  }
   return true;
 }
 

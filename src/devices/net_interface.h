@@ -6,21 +6,25 @@
 // ending or failing is the loss of the receiver. Bytes are handed on as they
 // arrive, so a delivery may end inside a sample.
 //
-// Receiving costs a wake-up and two system calls per receive, so the interface
+// Receiving costs a wake-up and a system call per receive, so the interface
 // takes everything the socket holds in one receive and, once the stream flows,
-// asks the kernel (SO_RCVLOWAT) to wake it only when a useful amount has come
-// (setWakeBytes: about 8 ms of the stream). A receive then waits at most
-// kNetCoalesceMs for that amount and takes whatever has arrived, so no sample
-// waits longer than that in the socket. When nothing at all arrived within that
-// wait, the stream has paused: the interface wakes on the first byte again and
-// waits kNetPollMs at a time, so a silent receiver costs ten wake-ups a second.
+// reads on a fixed cadence (setReadPeriodMs: about 8 ms of the stream): it
+// sleeps until the next read time and then takes what has arrived without
+// waiting. A sample therefore waits at most one period in the socket, and the
+// thread wakes once a period whatever the sender's segment sizes. (Waking on
+// an amount with SO_RCVLOWAT did not hold: with a receiver's 1 KB segments
+// the kernel still woke the reader for most segments.) A read that finds
+// nothing means the stream paused: the interface then waits for the first
+// byte again, kNetPollMs at a time, so a silent receiver costs ten wake-ups a
+// second.
 //
 // Every wait is bounded for the sake of shutdown: a connect gives up after
-// kNetConnectLimitMs, and a receive waits at most kNetPollMs before returning
-// with nothing, so its caller looks at the run flag at least that often. A
-// connected receiver that stays silent for kNetSilenceLimitMs counts as lost: a
-// live receiver delivers a block every 2 ms, so two seconds of silence means a
-// hung receiver or a broken path, and reconnecting is the only remedy.
+// kNetConnectLimitMs, and a receive waits at most kNetPollMs (a read while
+// flowing, one period) before returning, so its caller looks at the run flag
+// at least that often. A connected receiver that stays silent for
+// kNetSilenceLimitMs counts as lost: a live receiver delivers a block every
+// 2 ms, so two seconds of silence means a hung receiver or a broken path, and
+// reconnecting is the only remedy.
 #pragma once
 
 #include <chrono>
@@ -32,7 +36,6 @@ constexpr int kNetReceiverPort = 5041;
 constexpr int kNetConnectLimitMs = 2000;
 constexpr int kNetPollMs = 100;
 constexpr int kNetSilenceLimitMs = 2000;
-constexpr int kNetCoalesceMs = 10;
 
 class NetInterface {
  public:
@@ -47,11 +50,12 @@ class NetInterface {
   // 1 "MRW", 2 "HX302RevN".
   virtual bool getString(int index, char* dest, int size);
   // One receive of at most `size` bytes; true when at least one byte arrived.
-  // False with lost() false: nothing arrived within kNetPollMs (try again).
+  // False with lost() false: nothing arrived within kNetPollMs, or within a
+  // period while flowing (try again).
   virtual bool receive(void* dest, int& size, int* count);
-  // Wake for at least `bytes` while the stream flows (1: for every arrival,
-  // the default). Takes effect with the next receive.
-  void setWakeBytes(int bytes) { wakeBytes_ = bytes > 1 ? bytes : 1; }
+  // While the stream flows, read every `ms` milliseconds (0: wake for every
+  // arrival, the default). Takes effect with the next receive.
+  void setReadPeriodMs(int ms) { readPeriodMs_ = ms > 0 ? ms : 0; }
   virtual bool send(const void* source, int& size, int* count);
   virtual bool setupRequest() { return false; }
   virtual bool submitRequest() { return false; }
@@ -64,14 +68,18 @@ class NetInterface {
 
  private:
   void markLost(const char* reason);
-  // Wakes for wakeBytes_ (on) or for every arrival (off). False when refused.
-  bool setCoalescing(bool on);
+  // Waits for the first byte (at most kNetPollMs); false when none came.
+  bool waitForData();
+  // One receive of all that waits, without waiting; false when nothing did
+  // (or the connection ended: lost() says which).
+  bool take(void* dest, int size, int* count);
 
   int socket_ = -1;
   bool lost_ = false;
   const char* lostReason_ = "";
-  int wakeBytes_ = 1;
-  bool coalescing_ = false;  // SO_RCVLOWAT set to wakeBytes_ (the stream flows)
+  int readPeriodMs_ = 0;
+  bool flowing_ = false;  // reading on the cadence; false: waiting for the first byte
+  std::chrono::steady_clock::time_point nextRead_;  // when the next read on the cadence is due
   std::chrono::steady_clock::time_point lastData_;
 };
 

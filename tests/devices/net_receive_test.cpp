@@ -1,7 +1,8 @@
 // How the network interface gathers the stream: everything waiting in one
-// receive, a wake-up for a useful amount while the stream flows, never a
-// sample held longer than the coalescing bound, and a quiet wait once the
-// stream pauses. The peer is a socket in this test on 127.0.4.4 or 127.0.4.5.
+// receive, one read per period while the stream flows (however small the
+// sender's segments), never a sample held much longer than that period, and a
+// quiet wait once the stream pauses. The peer is a socket in this test on
+// 127.0.4.4, 127.0.4.5 or 127.0.23.4.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/station_state.h"
@@ -26,8 +29,10 @@ using Clock = std::chrono::steady_clock;
 // the others: each test listens on its own address.
 std::string AddressOfThisTest() {
   static const std::map<std::string, std::string> kAddress = {
-      {"TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanTheBound", "127.0.4.4"},
-      {"HangUpWhileCoalescingIsLossWithItsReason", "127.0.4.5"}};
+      {"TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanAPeriod", "127.0.4.4"},
+      {"HangUpWhileFlowingIsLossWithItsReason", "127.0.4.5"},
+      {"SmallSegmentsAreReadOncePerPeriodNotOnArrival", "127.0.23.4"},
+      {"ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods", "127.0.23.5"}};
   return kAddress.at(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
@@ -78,18 +83,21 @@ class NetReceive : public ::testing::Test {
   size_t sent_ = 0, received_ = 0;
 };
 
-TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanTheBound) {
-  net_.setWakeBytes(4000);
+constexpr int kPeriodMs = 8;
+
+TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanAPeriod) {
+  net_.setReadPeriodMs(kPeriodMs);
   Send(3);
-  EXPECT_EQ(Receive(), 3);  // the stream starts: the first byte wakes it
+  double ms = 0;
+  EXPECT_EQ(Receive(&ms), 3);  // the stream starts: the first byte wakes it at once
+  EXPECT_LT(ms, kNetPollMs / 2);
   Send(30000);
   usleep(20000);
   EXPECT_EQ(Receive(), 30000);  // all that waited, in one receive
-  // Flowing: less than the wake amount comes out after the coalescing bound, not later.
+  // Flowing: the next read comes a period later, not at the first arrival.
   Send(100);
-  double ms = 0;
   EXPECT_EQ(Receive(&ms), 100);
-  EXPECT_GE(ms, kNetCoalesceMs - 2);
+  EXPECT_GE(ms, kPeriodMs - 2);
   EXPECT_LT(ms, kNetPollMs - 10);
   Send(4000);
   EXPECT_EQ(Receive(&ms), 4000);
@@ -106,8 +114,8 @@ TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanTheBou
   EXPECT_EQ(received_, sent_);
 }
 
-TEST_F(NetReceive, HangUpWhileCoalescingIsLossWithItsReason) {
-  net_.setWakeBytes(4000);
+TEST_F(NetReceive, HangUpWhileFlowingIsLossWithItsReason) {
+  net_.setReadPeriodMs(kPeriodMs);
   Send(10);
   EXPECT_EQ(Receive(), 10);
   Send(50);
@@ -118,6 +126,59 @@ TEST_F(NetReceive, HangUpWhileCoalescingIsLossWithItsReason) {
   EXPECT_EQ(total, 50);  // what came before the end is delivered first
   EXPECT_TRUE(net_.lost());
   EXPECT_STREQ(net_.lostReason(), "the receiver closed the connection");
+}
+
+// A receiver's stream: 1000-byte segments every 2 ms for 240 ms (120 of them).
+// Read on the cadence that is about 30 receives, each taking several
+// segments; a reader woken on every arrival would make over a hundred.
+TEST_F(NetReceive, SmallSegmentsAreReadOncePerPeriodNotOnArrival) {
+  net_.setReadPeriodMs(kPeriodMs);
+  constexpr int kSegments = 120;
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    for (int i = 0; i < kSegments; ++i) {
+      Send(1000);
+      usleep(2000);
+    }
+    done.store(true);
+  });
+  int receives = 0;
+  auto limit = Clock::now() + std::chrono::seconds(10);
+  while ((!done.load() || received_ < sent_) && Clock::now() < limit && !net_.lost())
+    if (Receive() > 0) ++receives;
+  sender.join();
+  EXPECT_EQ(received_, size_t{1000} * kSegments);
+  EXPECT_FALSE(net_.lost());
+  // Up to 240 ms / 8 ms = 30 reads, with room for a loaded machine's late sends;
+  // far from one receive per segment.
+  EXPECT_LE(receives, 45);
+  EXPECT_GE(receives, 10);
+}
+
+// After a stall the socket may hold more than one receive takes: the reads
+// that come back full follow one another at once, so the backlog is gone in a
+// moment rather than one buffer per period.
+TEST_F(NetReceive, ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods) {
+  net_.setReadPeriodMs(kPeriodMs);
+  buffer_.resize(4096);
+  Send(3);
+  EXPECT_EQ(Receive(), 3);
+  Send(40000);
+  usleep(20000);
+  double waited = 0;
+  int full = 0;
+  while (received_ < sent_) {
+    double ms = 0;
+    int n = Receive(&ms);
+    ASSERT_GT(n, 0);
+    if (n == 4096) {
+      ++full;
+      if (full > 1) waited += ms;  // the first full read waits its turn on the cadence
+    }
+  }
+  EXPECT_EQ(full, 9);
+  // Eight reads that each waited a period would take 64 ms.
+  EXPECT_LT(waited, 3 * kPeriodMs);
 }
 
 }  // namespace

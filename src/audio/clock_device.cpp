@@ -24,7 +24,12 @@ class ClockBuffer : public LoopingBuffer {
   std::function<void(ClockBuffer*)> detach_;
 };
 
-constexpr auto kTick = std::chrono::milliseconds(5);
+// While playing, the clock wakes when the next notification point is due (the
+// refill thread's cue), never later than kLongestTick; nothing else looks at the
+// play position between points, so waking more often would only cost.
+constexpr auto kLongestTick = std::chrono::milliseconds(50);
+// Woken this much after a point's due time, so that the frames due then surely include it.
+constexpr auto kPointMargin = std::chrono::microseconds(200);
 // While nothing plays the clock sleeps: Play wakes it (PlayStarted) and the idle
 // time is skipped, not played. The bound only guards against a missed wake-up.
 constexpr auto kIdleTick = std::chrono::seconds(5);
@@ -120,9 +125,10 @@ void ClockDevice::PlayStarted() {
   clockWake_.notify_all();
 }
 
-// Runs on the device's clock thread: every few milliseconds plays the bytes the
-// elapsed time calls for. After a stall longer than one buffer it skips ahead
-// instead of racing through the backlog (a real device would have underrun too).
+// Runs on the device's clock thread: at each notification point's due time
+// plays the bytes the elapsed time calls for. After a stall longer than one
+// buffer it skips ahead instead of racing through the backlog (a real device
+// would have underrun too).
 void ClockDevice::ClockLoop() {
   pthread_setname_np(pthread_self(), "sound-clock");
   using clock = std::chrono::steady_clock;
@@ -132,12 +138,20 @@ void ClockDevice::ClockLoop() {
   std::unique_lock<std::mutex> lock(clockLock_);
   while (!stopClock_) {
     bool playing = false;
+    std::chrono::microseconds tick = kLongestTick;
     {
       std::lock_guard<std::mutex> guard(bufferLock_);
-      if (buffer_) buffer_->GetStatus(&playing, nullptr);
+      if (buffer_) {
+        buffer_->GetStatus(&playing, nullptr);
+        // Everything due has been played: the next point is this many frames away.
+        const WaveFormat& f = buffer_->Format();
+        auto toPoint = std::chrono::microseconds(uint64_t{buffer_->BytesToNextPoint() / f.blockAlign} * 1000000 /
+                                                 f.sampleRate) + kPointMargin;
+        tick = std::min<std::chrono::microseconds>(toPoint, kLongestTick);
+      }
     }
     if (playing)
-      clockWake_.wait_for(lock, kTick);
+      clockWake_.wait_until(lock, clock::now() + tick);
     else
       clockWake_.wait_for(lock, kIdleTick, [this] { return stopClock_ || playStarted_; });
     playStarted_ = false;

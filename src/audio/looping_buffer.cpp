@@ -94,6 +94,18 @@ void LoopingBuffer::ApplyVolume(uint8_t* out, uint32_t bytes) const {
   }
 }
 
+uint32_t LoopingBuffer::BytesToNextPoint() const {
+  const uint32_t size = Size();
+  const uint32_t pos = position_.load(std::memory_order_relaxed);
+  uint32_t nearest = size;
+  // Point p is passed once the byte at p has played: p - pos + 1 more bytes, around the loop.
+  for (uint32_t p : points_) {
+    uint32_t d = (p >= pos ? p - pos : size - pos + p) + 1;
+    nearest = std::min(nearest, d);
+  }
+  return nearest;
+}
+
 // Runs on the back end's audio thread.
 uint32_t LoopingBuffer::Render(uint8_t* out, uint32_t bytes) {
   if (!playing_.load(std::memory_order_relaxed) || lost_.load(std::memory_order_acquire)) {

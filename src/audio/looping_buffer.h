@@ -47,6 +47,9 @@ class LoopingBuffer : public SoundBuffer {
   // play position into `out` and advances it, or writes silence when stopped or
   // lost. Returns the bytes actually played (0 when stopped or lost).
   uint32_t Render(uint8_t* out, uint32_t bytes);
+  // Bytes still to be played from the play position until the next
+  // notification point has been passed (the whole buffer when it has none).
+  uint32_t BytesToNextPoint() const;
   // The back end reports that the output went away.
   void MarkLost() { lost_.store(true, std::memory_order_release); }
   const WaveFormat& Format() const { return format_; }

@@ -6,6 +6,11 @@
 // mode, as 16-bit samples at 44100/s to Conduit3). It also keeps the tuning
 // limits that follow from the stream's rate.
 //
+// Each wake-up takes all that waits in conduit1 (up to kMostBytes) and
+// conditions it in blocks of about 1024 bytes, as they would have been read
+// one by one, then hands the whole batch on with one write per conduit: the
+// readers downstream wake once per batch, not once per block.
+//
 // Conduit3 carries either the stream or the tuned audio. Before the first bytes
 // of either, and before the first stream bytes after every change of conduit1's
 // stream (a new rate, channel count or receiver), their format is announced
@@ -13,6 +18,7 @@
 // next one in the new format. The recorder also places marks on Conduit3; an
 // announcement waits until the reader has taken the mark before it (neither
 // replaces the other).
+#include <algorithm>
 #include <cstring>
 
 #include "app/worker_routines.h"
@@ -28,11 +34,17 @@ namespace hv {
 
 namespace {
 
-constexpr uint32_t kInputBytes = 1024;
+constexpr uint32_t kInputBytes = 1024;               // one block of the conditioner
+constexpr uint32_t kMostBlocks = 16;                 // blocks taken per wake-up at most
+constexpr uint32_t kMostBytes = kMostBlocks * kInputBytes;
+
+// Bytes of one block: 1024, less any part of a frame (3-channel frames of 6
+// bytes do not divide 1024; a block must not end inside a frame).
+inline uint32_t BlockBytes(uint32_t bytesPerFrame) { return kInputBytes - kInputBytes % bytesPerFrame; }
 
 struct ConditioningWork {
-  alignas(16) uint8_t input[kInputBytes];
-  alignas(16) float output[Conditioner::kBlockSamples];
+  alignas(16) uint8_t input[kMostBytes];
+  alignas(16) float output[kMostBlocks * Conditioner::kBlockSamples];
   alignas(16) int16_t audio16[TuningPath::kOutputCapacity];
   Conditioner conditioner;
   bool recordAudio = false;  // Audio record mode: the tuned audio also goes to Conduit3
@@ -106,8 +118,13 @@ int ConditioningThread(void*) {
   TuningPath* tuning = new TuningPath(rate, CurrentTuneFrequency());
 
   while (IsRunning()) {
+    // Whole blocks of what waits (a format mark may end the batch sooner).
+    const uint32_t block = BlockBytes(bytesPerFrame);
+    uint32_t want = conduit1.Available();
+    want = want < kMostBytes ? want - want % block : kMostBytes - kMostBytes % block;
+    if (want == 0) want = block;  // nothing yet: a read that fails asks the wait for a block
     uint32_t got = 0;
-    uint32_t status = conduit1.Read(kInputBytes, work->input, &got);
+    uint32_t status = conduit1.Read(want, work->input, &got);
     if (status == kStatusNotInitialized) {
       // Format change: new rate and frame size, redesign, re-announce, limits.
       format = conduit1.TakeFormat();
@@ -133,29 +150,33 @@ int ConditioningThread(void*) {
     }
     const uint32_t count = got / bytesPerFrame;
     if (count == 0) {
-      conduit1.WaitReadable(kReaderIdleWaitMs, kInputBytes);
+      conduit1.WaitReadable(kReaderIdleWaitMs, block);
       continue;
     }
 
     ResponseFilter filter = ChooseResponseFilter(g_playbackActive.load(std::memory_order_relaxed),
                                                  g_settings.MenuPrefilter.load(std::memory_order_relaxed),
                                                  g_fileCompensated.load(std::memory_order_relaxed));
-    work->conditioner.Process(work->input, count, bytesPerFrame, filter, work->output);
+    const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
+    const bool audio = g_settings.AudioOn.load(std::memory_order_relaxed);
+    work->recordAudio = mode == kModeAudio;
+    // Block by block: the conditioner, then the tuning path on that block.
+    for (uint32_t at = 0; at < count;) {
+      const uint32_t frames = std::min(count - at, block / bytesPerFrame);
+      work->conditioner.Process(work->input + at * bytesPerFrame, frames, bytesPerFrame, filter, work->output + at);
+      if (audio)
+        tuning->ProcessBlock(work->output + at, frames, CurrentTuneFrequency(),
+                             g_settings.AudioVolume.load(std::memory_order_relaxed), WriteAudio, work);
+      at += frames;
+    }
 
-    // Fan-out, in order; each write waits for room while the run flag stands.
+    // Fan-out of the batch; each write waits for room while the run flag stands.
     if (g_traceShown.load(std::memory_order_relaxed) && g_drawingSeen.load(std::memory_order_relaxed))
       WriteWhileRunning(conduit4, work->output, count * 4);
     WriteWhileRunning(conduit5, work->output, count * 4);
-    const int mode = g_settings.MenuRecordMode.load(std::memory_order_relaxed);
     if (mode == kModeContinuous || mode == kModeBufferedSnap) {
       AnnounceStreamOnConduit3(work);
-      WriteWhileRunning(conduit3, work->input, got);
-    }
-
-    if (g_settings.AudioOn.load(std::memory_order_relaxed)) {
-      work->recordAudio = mode == kModeAudio;
-      tuning->ProcessBlock(work->output, count, CurrentTuneFrequency(),
-                           g_settings.AudioVolume.load(std::memory_order_relaxed), WriteAudio, work);
+      WriteWhileRunning(conduit3, work->input, count * bytesPerFrame);
     }
     YieldThread();
   }

@@ -1,7 +1,8 @@
 // The spectrum thread: cuts the conditioned stream of conduit5 into 256-sample
 // windows, one every 64 samples, and writes one 272-byte spectrum frame per
 // window to conduit6 (the display, while a screen shows it) and, in Auto Snap
-// mode, to conduit7.
+// mode, to conduit7. Each wake-up takes all that waits (up to kMostSamples),
+// so the thread wakes about once per batch the conditioning thread writes.
 #include <algorithm>
 #include <cstring>
 
@@ -18,9 +19,10 @@ namespace hv {
 namespace {
 
 constexpr int kWindow = 256;
-constexpr int kReadSamples = 1024;
-constexpr int kBufferSamples = 1280;  // at most 256 left over + one read
-constexpr int kMaxFrames = 20;
+constexpr int kReadSamples = 1024;    // the wait asks for this many
+constexpr int kMostSamples = 8192;    // one read takes at most this many
+constexpr int kBufferSamples = kWindow + kFrameHop + kMostSamples;  // what is left over + one read
+constexpr int kMaxFrames = (kBufferSamples - kWindow) / kFrameHop;
 
 // The frame stream's format: the sample stream's, with one 272-byte frame per sample.
 WaveFormat FrameFormat(const WaveFormat& stream) {
@@ -45,7 +47,9 @@ void WriteFrames(SpectrumWork* work, int frames, float nyquist) {
   SnapshotBand band = SnapshotBandBins(g_settings.SnapFilterLowFreq.load(std::memory_order_relaxed),
                                        g_settings.SnapFilterHighFreq.load(std::memory_order_relaxed), nyquist);
   const float levelOffset = g_receiverLevelOffset.load(std::memory_order_relaxed);
-  work->analyser.MakeFrames(work->samples, frames, band, levelOffset, work->frames);
+  for (int at = 0; at < frames; at += SpectrumAnalyser::kMaxBatch)
+    work->analyser.MakeFrames(work->samples + at * kFrameHop, std::min(frames - at, SpectrumAnalyser::kMaxBatch), band,
+                              levelOffset, work->frames + at);
   const uint32_t size = static_cast<uint32_t>(frames) * kSpectrumFrameBytes;
   if (g_drawingSeen.load(std::memory_order_relaxed)) WriteWhileRunning(conduit6, work->frames, size);
   if (g_settings.MenuRecordMode.load(std::memory_order_relaxed) == kModeAutoSnap)
@@ -75,9 +79,12 @@ int SpectrumThread(void*) {
       fillBytes -= keepFrom;
       consumed = 0;
     }
-    // 2. Read behind them.
+    // 2. Read behind them: all that waits, up to the room left (whole samples).
+    uint32_t want = std::min<uint32_t>(conduit5.Available(), kBufferSamples * 4 - fillBytes);
+    want -= want % 4;
+    if (want == 0) want = kReadSamples * 4;  // nothing yet: the failed read sets the wait's amount
     uint32_t got = 0;
-    uint32_t status = conduit5.Read(kReadSamples * 4, bytes + fillBytes, &got);
+    uint32_t status = conduit5.Read(want, bytes + fillBytes, &got);
     if (status == kStatusNotInitialized) {
       // The old stream's samples not yet in a frame go out now, in frames of the
       // old format whose windows are filled up with silence, so that no frame of

@@ -1,4 +1,5 @@
 // The conditioning and spectrum threads end to end over their conduits.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -110,6 +111,43 @@ TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
   Settle();
   EXPECT_EQ(g_tuneLowerLimit.load(), 11025.0f);
   EXPECT_EQ(g_settings.TuneFrequency.load(), 15000.0f);
+}
+
+// Frames of three channels (6 bytes) do not divide the 1024-byte block: each
+// block ends on a frame, so the analysis follows the first channel throughout
+// and the recording gets every byte, in batches of many blocks at once.
+TEST_F(ConditioningThreadTest, ThreeChannelFramesStayWholeAcrossBlocks) {
+  g_settings.MenuRecordMode = kModeContinuous;
+  g_settings.AudioOn = false;
+  Start(ConditioningThread);
+  Settle();
+  const WaveFormat three = MakeWaveFormat(250000, 3, 6, 16);
+  conduit1.AnnounceFormat(three);
+  const int frames = 3000;  // 17.6 blocks of 170 frames
+  std::vector<int16_t> tone = ToneSamples(frames, 30000.0, 250000.0, 8000.0);
+  std::vector<int16_t> in(3 * frames);
+  for (int i = 0; i < frames; ++i) {
+    in[3 * i] = tone[i];
+    in[3 * i + 1] = 30000;  // the other channels would show as a large step if read as the first
+    in[3 * i + 2] = -30000;
+  }
+  ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), static_cast<uint32_t>(in.size() * 2)));
+  WaveFormat f5, f3;
+  ASSERT_TRUE(WaitFormat(conduit5, &f5));
+  EXPECT_EQ(f5, three);
+  // Whole blocks are taken as they come; the last part (under a block) waits for more.
+  const int taken = frames - frames % 170;
+  std::vector<float> got(taken), expected(taken);
+  ASSERT_TRUE(ReadExactly(conduit5, got.data(), taken * 4));
+  Conditioner ref;
+  std::vector<uint8_t> bytes(reinterpret_cast<uint8_t*>(in.data()), reinterpret_cast<uint8_t*>(in.data() + in.size()));
+  for (int k = 0; k < taken; k += 170) ref.Process(bytes.data() + 6 * k, 170, 6, ResponseFilter::kNone, &expected[k]);
+  EXPECT_EQ(got, expected);
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));
+  EXPECT_EQ(f3, three);
+  std::vector<int16_t> recorded(3 * taken);
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), static_cast<uint32_t>(recorded.size() * 2)));
+  EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), in.begin()));
 }
 
 TEST_F(ConditioningThreadTest, VolumeDecidesTheAudioAndAudioModeRecordsIt) {

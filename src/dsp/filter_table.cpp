@@ -134,6 +134,14 @@ void BPFilterTable::SetCenter(double center) {
   Design();
 }
 
+void BPFilterTable::SetBand(double cutoff, double center) {
+  const double designed = cutoff < kMinimumCutoff ? kMinimumCutoff : cutoff;
+  if (designed == cutoff_ && center == center_) return;
+  cutoff_ = cutoff;
+  center_ = center;
+  Design();
+}
+
 void BPFilterTable::SetShape(uint32_t phases, uint32_t taps) {
   phases_ = phases;
   taps_ = taps;

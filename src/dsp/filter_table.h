@@ -78,6 +78,9 @@ class BPFilterTable {
   void SetCutoff(double cutoff);
   // center: band centre as a fraction of the input Nyquist frequency (0..1).
   void SetCenter(double center);
+  // Both at once, designed once, and not at all when the band is the one
+  // already designed (a design takes some 130000 sines and cosines).
+  void SetBand(double cutoff, double center);
   void SetShape(uint32_t phases, uint32_t taps);
 
   uint32_t phases() const { return phases_; }

@@ -69,8 +69,8 @@ TuningPath::TuningPath(float rate, float tune)
 void TuningPath::FormatChange(float rate, float tune) {
   rate_ = rate;
   currentCentre_ = rate > 0.0f ? static_cast<float>(2.0f * tune / rate) : 0.0f;
-  resampler_.SetCutoff(CutoffFor(rate));
-  resampler_.SetCenter(currentCentre_);
+  // A looped file announces the same format at every turn: no redesign then.
+  resampler_.SetBand(CutoffFor(rate), currentCentre_);
   step_ = rate / kComplexRate;
 }
 

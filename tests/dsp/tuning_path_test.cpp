@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "dsp/real_fft.h"
@@ -81,6 +82,25 @@ TEST(TuningPath, StartValuesAndRedesignThreshold) {
   path.ProcessBlock(block.data(), 512, 40200.0f, 1.0f, Collect, &audio);
   EXPECT_EQ(path.designCount(), designs + 1);
   EXPECT_FLOAT_EQ(path.currentCentre(), static_cast<float>(2.0f * 40200.0f / 250000.0f));
+}
+
+// A looped replay announces the same format at every turn: the band is kept,
+// not designed again; a new rate or centre is designed once, to the same bits
+// as a table made for it from scratch.
+TEST(TuningPath, FormatChangeRedesignsOnlyANewBandAndOnlyOnce) {
+  TuningPath path(250000.0f, 40000.0f);
+  const uint64_t designs = path.designCount();
+  path.FormatChange(250000.0f, 40000.0f);
+  EXPECT_EQ(path.designCount(), designs);
+  path.FormatChange(500000.0f, 40000.0f);
+  EXPECT_EQ(path.designCount(), designs + 1);
+  path.FormatChange(500000.0f, 60000.0f);
+  EXPECT_EQ(path.designCount(), designs + 2);
+  BPFilterTable fresh(path.resampler().cutoff(), 1.0, 2.0 * 60000.0 / 500000.0);
+  fresh.SetCenter(static_cast<float>(2.0f * 60000.0f / 500000.0f));
+  ASSERT_EQ(fresh.phases() * fresh.taps(), path.resampler().phases() * path.resampler().taps());
+  EXPECT_EQ(std::memcmp(fresh.coefficients(), path.resampler().coefficients(),
+                        sizeof(ComplexF) * fresh.phases() * fresh.taps()), 0);
 }
 
 TEST(TuningPath, FirstAudioNeedsAFullWindowAndHistory) {

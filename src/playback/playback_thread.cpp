@@ -27,16 +27,20 @@ namespace hv {
 namespace {
 
 constexpr uint32_t kReadBytes = 1024;
+// Every read that has come due goes out in one write of up to this many bytes
+// (8 ms of a 4-channel 500 kHz stream is 32000).
+constexpr uint32_t kBatchBytes = 32 * kReadBytes;
 // Longest pause between passes while nothing is replayed. A Play click, a new
 // file or the end of the playback mode (station changes) end it at once; the
 // bound only guards against a wake-up that never comes.
 constexpr double kIdlePassSeconds = 5.0;
 // Pacing step: a replay that is ahead of its clock sleeps this long at a time,
-// then hands on every read that has come due meanwhile in one burst. The
+// then hands on every read that has come due meanwhile in one write. The
 // stream never runs ahead of the clock; it reaches conduit1 at most this much
-// late, in a few writes instead of one per millisecond (a 500 kHz replay would
-// otherwise wake the playback and conditioning threads a thousand times a second).
-constexpr double kPaceSeconds = 0.004;
+// late (as a network receiver's samples do), in one write per step instead of
+// one per millisecond (a 500 kHz replay would otherwise wake the playback and
+// conditioning threads a thousand times a second).
+constexpr double kPaceSeconds = 0.008;
 
 // The state of one replay and the passes of the thread's loop. Runs on the
 // playback thread only.
@@ -65,7 +69,7 @@ class Replayer {
   uint32_t carried_ = 0;       // bytes of an incomplete frame kept for the next read
   uint32_t pendingAt_ = 0;     // bytes of the last read still to be written
   uint32_t pendingEnd_ = 0;
-  uint8_t pending_[kReadBytes + 8] = {};
+  uint8_t pending_[kBatchBytes] = {};
   uint64_t bytesReplayed_ = 0;
   uint32_t block_ = 2;
   uint32_t rate_ = 0;
@@ -247,34 +251,40 @@ void Replayer::PlayStep() {
     if (!IsPlaying()) return;
     SleepSeconds(kPaceSeconds);
   }
-  uint32_t bytes = 0;
-  if (file_.Read(buffer_ + carried_, &bytes) != 0) {
-    DiagPrint("Failed reading wave file\n");
-    StatusPrint("Playback of %s failed: the file could not be read on", FileNamePart(path_).c_str());
-    // A file that cannot be read on stays stopped instead of failing every pass.
-    PerformPlaybackStop();
-    CountFailure();
-    return;
-  }
-  if (bytes == 0) {
-    bool replayedSome = bytesReplayed_ >= block_;
-    if (g_playback.loop.load(std::memory_order_relaxed) && replayedSome) {
-      CloseFile();  // the next pass reopens it with a fresh clock and format
-    } else {
-      StatusPrint("Playback of %s ended", FileNamePart(path_).c_str());
+  // Every read whose first sample has come due, while the batch has room.
+  pendingAt_ = pendingEnd_ = 0;
+  do {
+    uint32_t bytes = 0;
+    if (file_.Read(buffer_ + carried_, &bytes) != 0) {
+      WritePending();  // what was read before the failure still goes out
+      DiagPrint("Failed reading wave file\n");
+      StatusPrint("Playback of %s failed: the file could not be read on", FileNamePart(path_).c_str());
+      // A file that cannot be read on stays stopped instead of failing every pass.
       PerformPlaybackStop();
+      CountFailure();
+      return;
     }
-    return;
-  }
-  // Whole frames only go out; the bytes of a frame split by the read wait for the next one.
-  uint32_t total = carried_ + bytes;
-  uint32_t whole = total - total % block_;
-  std::memcpy(pending_, buffer_, whole);
-  pendingAt_ = 0;
-  pendingEnd_ = whole;
-  carried_ = total - whole;
-  std::memmove(buffer_, buffer_ + whole, carried_);
-  bytesReplayed_ += whole;
+    if (bytes == 0) {
+      if (pendingEnd_ > 0) break;  // the batch goes out first; the next step meets the end
+      bool replayedSome = bytesReplayed_ >= block_;
+      if (g_playback.loop.load(std::memory_order_relaxed) && replayedSome) {
+        CloseFile();  // the next pass reopens it with a fresh clock and format
+      } else {
+        StatusPrint("Playback of %s ended", FileNamePart(path_).c_str());
+        PerformPlaybackStop();
+      }
+      return;
+    }
+    // Whole frames only go out; the bytes of a frame split by the read wait for the next one.
+    uint32_t total = carried_ + bytes;
+    uint32_t whole = total - total % block_;
+    std::memcpy(pending_ + pendingEnd_, buffer_, whole);
+    pendingEnd_ += whole;
+    carried_ = total - whole;
+    std::memmove(buffer_, buffer_ + whole, carried_);
+    bytesReplayed_ += whole;
+    t = static_cast<double>(bytesReplayed_ / block_) / rate_;
+  } while (pendingEnd_ + kReadBytes + 8 <= kBatchBytes && t <= clock_.Elapsed());
   WritePending();
 }
 

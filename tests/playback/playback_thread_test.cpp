@@ -2,8 +2,10 @@
 // stream time, refusals, the hand-over of conduit1, and the real recordings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "playback/playback_state.h"
 #include "recording/recorder_texts.h"
@@ -78,6 +80,30 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_GE(t.milliseconds, 90);
   EXPECT_EQ(std::tuple(t.biasMinutes, g_playbackDeviceText.Get(), g_fileCompensated.load()), std::tuple(-60, "Unit 7", true));
   EXPECT_EQ(rig.WaitBytes(wav.data.size()), wav.data);
+}
+
+// The stream never runs ahead of the replay clock: at every moment conduit1
+// holds no more than the samples due by then plus the one read whose first
+// sample is due, although each pacing step hands on everything due at once.
+TEST(PlaybackThread, NeverRunsAheadOfItsClock) {
+  WavContent wav{.rate = 250000, .data = CountingSamples(75000)};  // 0.3 s
+  std::string path = WriteWav("ahead.wav", wav);
+  ReplayRig rig(1.0);
+  rig.KeepBytes();
+  const double bytesPerSecond = 250000.0 * 2;
+  auto start = std::chrono::steady_clock::now();
+  rig.Play(path);
+  size_t most = 0;
+  double worst = -1e9;  // bytes beyond what was due, at the worst moment
+  while (most < wav.data.size() && std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
+    size_t have = rig.Bytes().size();
+    double due = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * bytesPerSecond;
+    worst = std::max(worst, static_cast<double>(have) - due);
+    most = have;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  EXPECT_EQ(most, wav.data.size());
+  EXPECT_LE(worst, 1024.0 + 64.0) << "bytes ahead of the clock";
 }
 
 TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "core/status_print.h"
 #include "model/status_printer.h"
 
 namespace hv {
@@ -76,11 +78,18 @@ TEST_F(StationModelTest, ResetBringsBackTheStartingValuesSilently) {
   EXPECT_EQ(HeardSoFar().size(), 2u);
 }
 
-// Four writers of one text and one of a number: every write is told once, the
-// listener hears one item's writes in the order the model took them, so the
-// last one it heard is the value the model holds.
+// Four writers of one text and one of a number: every write is told once, one
+// at a time, and the listener hears one item's writes in the order the model
+// took them, so the last one it heard is the value the model holds.
 TEST_F(StationModelTest, WritersOnManyThreadsAreToldInTheOrderTheModelKeeps) {
   constexpr int kWriters = 4, kWrites = 2000;
+  std::atomic<int> telling{0}, overlaps{0};
+  int slow = SubscribeToModel([&](ModelItem item, const std::string&, int) {
+    if (item != ModelItem::kTransferStatus) return;
+    if (telling.fetch_add(1) != 0) overlaps.fetch_add(1);
+    std::this_thread::yield();  // a view that takes its time
+    telling.fetch_sub(1);
+  });
   std::vector<std::thread> writers;
   for (int t = 0; t < kWriters; ++t)
     writers.emplace_back([t] {
@@ -98,6 +107,8 @@ TEST_F(StationModelTest, WritersOnManyThreadsAreToldInTheOrderTheModelKeeps) {
   });
   for (std::thread& w : writers) w.join();
   reader.join();
+  UnsubscribeFromModel(slow);
+  EXPECT_EQ(overlaps.load(), 0) << "two writes of one item were told at once";
 
   std::vector<Heard> heard = HeardSoFar();
   std::string lastText;
@@ -147,6 +158,34 @@ TEST(StatusPrinter, LinesForEachItem) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(StatusLineFor(c.item, c.text, c.last), c.line) << static_cast<int>(c.item) << " " << c.text;
+}
+
+// The printer as a station runs it: subscribed once however often it is asked,
+// one line per write, the GPS and upload lines once per change.
+TEST(StatusPrinter, PrintsTheModelsChangesOnStandardOutput) {
+  g_headless.store(true);
+  PrintModelChanges();
+  PrintModelChanges();
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 2; ++i) {
+    SetModelText(ModelItem::kRecordStatus, "Status : RECORDING");
+    SetModelText(ModelItem::kGpsFix, "GPS Fix: 3D");
+    SetModelText(ModelItem::kTransferStatus, "Active");
+    SetModelText(ModelItem::kTimerClock, "clock " + std::to_string(i));  // never printed
+  }
+  SetModelText(ModelItem::kTransferStatus, "InActive");
+  std::string out = testing::internal::GetCapturedStdout();
+  g_headless.store(false);
+  auto count = [&out](const std::string& line) {
+    size_t n = 0;
+    for (size_t at = out.find(line + "\n"); at != std::string::npos; at = out.find(line + "\n", at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Record Status : RECORDING"), 2u) << out;
+  EXPECT_EQ(count("GPS GPS Fix: 3D"), 1u) << out;
+  EXPECT_EQ(count("Transfer status: Active"), 1u) << out;
+  EXPECT_EQ(count("Transfer status: InActive"), 1u) << out;
+  EXPECT_EQ(out.find("clock"), std::string::npos) << out;
 }
 
 }  // namespace

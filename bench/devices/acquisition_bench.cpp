@@ -6,8 +6,11 @@
 //
 // Live: the same stream paced as a receiver sends it (what is due every 1 ms,
 // as small segments as the simulator sends), 10 s of it: the acquisition thread's share of one core
-// and its wake-ups a second, beside the reference of a reader that polls and
-// takes 1024 bytes at a time into the same feed (the former way).
+// and its wake-ups a second, beside two references: a reader that polls and
+// takes 1024 bytes at a time into the same feed (the former way), and a bare
+// reader that wakes every 8 ms and takes what waits, handing it nowhere (the
+// least any reader at the acquisition thread's wake rate spends: the kernel's
+// receive and the wake-up).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,6 +21,7 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -308,6 +312,61 @@ void BM_ReferenceFormerReceiveLive(benchmark::State& state) {
   }
 }
 
+// Reference: a bare reader on the same live-paced stream that sleeps to the
+// next 8 ms tick and takes all that waits, with no feed and no conduit.
+void BM_ReferenceBareCadenceLive(benchmark::State& state) {
+  for (auto _ : state) {
+    const uint64_t bytes = static_cast<uint64_t>(kLiveSeconds * kLiveBytesPerSecond);
+    Sender sender(bytes, true);
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(5041);
+    inet_pton(AF_INET, kAddress, &a.sin_addr);
+    if (!sender.ok() || connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      state.SkipWithError("cannot connect on the loopback address");
+      close(s);
+      return;
+    }
+    double cpu = 0, seconds = 1;
+    long wakes = 0;
+    std::thread reader([&] {
+      pthread_setname_np(pthread_self(), "acq-bare");
+      std::vector<uint8_t> buffer(65536);
+      timespec c0{}, c1{}, next{};
+      long w0 = -1;
+      auto t0 = std::chrono::steady_clock::now();
+      uint64_t got = 0;
+      clock_gettime(CLOCK_MONOTONIC, &next);
+      while (got < bytes) {
+        next.tv_nsec += 8000000;
+        if (next.tv_nsec >= 1000000000) {
+          next.tv_nsec -= 1000000000;
+          ++next.tv_sec;
+        }
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        ssize_t n = recv(s, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        if (n < 0) continue;
+        if (w0 < 0) {
+          clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+          w0 = WakeUps("acq-bare");
+          t0 = std::chrono::steady_clock::now();
+        }
+        got += static_cast<uint64_t>(n);
+      }
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+      seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      cpu = (c1.tv_sec - c0.tv_sec) + (c1.tv_nsec - c0.tv_nsec) * 1e-9;
+      wakes = WakeUps("acq-bare") - w0;
+    });
+    reader.join();
+    close(s);
+    state.counters["core_pct"] = 100 * cpu / seconds;
+    state.counters["wakeups_per_s"] = wakes / seconds;
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_AcquisitionNetworkMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -315,4 +374,5 @@ BENCHMARK(BM_ReferenceBareReceiveMinute)->Iterations(1)->Unit(benchmark::kMillis
 BENCHMARK(BM_AcquisitionEzusbMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AcquisitionNetworkLive)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceFormerReceiveLive)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceBareCadenceLive)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

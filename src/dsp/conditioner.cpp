@@ -45,7 +45,50 @@ bool HaveAvx2() {
   return __builtin_cpu_supports("avx2");
 }
 const bool s_haveAvx2 = HaveAvx2();
+
+bool HaveFma() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("fma");
+}
+const bool s_haveFma = HaveFma();
 #endif
+
+// The DC estimate follows the input: dc = float(x / 32767 + dc x (1 - 2^-15)),
+// one long dependent chain through every sample. dc is a float (24-bit
+// mantissa), so dc x (1 - 2^-15) needs at most 39 bits and is exact in double:
+// a fused multiply-add rounds the very same sum once, as the separate multiply
+// and add do, and gives the same estimate to the bit while taking a step off
+// the chain. Returns the estimate after the samples; y gets x - dc.
+constexpr double kDcIn = 3.0518509447574615e-05;
+constexpr double kDcKeep = 0.999969482421875;
+
+float RemoveDcPlain(const uint8_t* p, uint32_t count, uint32_t bytesPerFrame, float dc, float* y) {
+  for (uint32_t k = 0; k < count; ++k, p += bytesPerFrame) {
+    int16_t x = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    dc = static_cast<float>(x * kDcIn + dc * kDcKeep);
+    y[k] = static_cast<float>(x) - dc;
+  }
+  return dc;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("fma"))) float RemoveDcFma(const uint8_t* p, uint32_t count, uint32_t bytesPerFrame, float dc,
+                                                 float* y) {
+  for (uint32_t k = 0; k < count; ++k, p += bytesPerFrame) {
+    int16_t x = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    dc = static_cast<float>(__builtin_fma(static_cast<double>(dc), kDcKeep, x * kDcIn));
+    y[k] = static_cast<float>(x) - dc;
+  }
+  return dc;
+}
+#endif
+
+float RemoveDc(const uint8_t* p, uint32_t count, uint32_t bytesPerFrame, float dc, float* y) {
+#if defined(__x86_64__)
+  if (s_haveFma) return RemoveDcFma(p, count, bytesPerFrame, dc, y);
+#endif
+  return RemoveDcPlain(p, count, bytesPerFrame, dc, y);
+}
 
 // out[k] = sum over m of coef[m] * x[k + m], m = 0..31, summed in float32 in
 // order of m for every output; sixteen outputs at a time in vector lanes.
@@ -103,15 +146,14 @@ uint32_t Conditioner::Process(uint8_t* input, uint32_t frames, uint32_t bytesPer
   // DC removal is one long dependent chain; filtering each 16 samples right
   // after they are conditioned lets the processor overlap the two.
   float dc = dc_;
-  const uint8_t* p = input;
-  for (uint32_t c = 0; c < count; c += 16) {
-    const uint32_t end = c + 16 < count ? c + 16 : count;
-    for (uint32_t k = c; k < end; ++k, p += bytesPerFrame) {
-      int16_t x = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-      dc = static_cast<float>(x * 3.0518509447574615e-05 + dc * 0.999969482421875);
-      y[k] = static_cast<float>(x) - dc;
+  if (coef) {
+    for (uint32_t c = 0; c < count; c += 16) {
+      const uint32_t end = c + 16 < count ? c + 16 : count;
+      dc = RemoveDc(input + c * bytesPerFrame, end - c, bytesPerFrame, dc, y + c);
+      Fir32(work_ + c, coef, end - c, out + c);
     }
-    if (coef) Fir32(work_ + c, coef, end - c, out + c);
+  } else {
+    dc = RemoveDc(input, count, bytesPerFrame, dc, y);
   }
   dc_ = dc;
   lastEnd_ = kTaps + count;

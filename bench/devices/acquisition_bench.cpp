@@ -30,12 +30,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "counter_sequence.h"
-#include "devices/ezusb_sim_driver.h"
 #include "devices/sample_feed.h"
+#include "testing/ezusb_sim_driver.h"
 
 namespace {
 

@@ -34,10 +34,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/worker_routines.h"
 #include "audio/sound_device.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "display/sonogram_image.h"
 #include "settings/settings.h"
 #include "ui/toolkit/xs.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "timer/time_of_day.h"
+#include "core/time_of_day.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

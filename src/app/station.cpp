@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/worker_routines.h"
 #include "audio/sound_device.h"
 #include "core/instance_counter.h"
 #include "core/lifecycle.h"
@@ -11,6 +10,7 @@
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "core/worker_routines.h"
 #include "dsp/analysis_frame.h"
 #include "model/status_printer.h"
 #include "playback/playback_state.h"

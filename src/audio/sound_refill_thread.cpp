@@ -1,10 +1,10 @@
 // The sound refill thread: answers the sound buffer's notification points by
 // refilling the quarters the device has finished playing.
-#include "app/worker_routines.h"
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 
 namespace hv {
 

@@ -2,10 +2,10 @@
 // 1024 samples and hands each block to the sound output (conversion, level
 // meter, queue, start of play). It never stops reading conduit2 while the run
 // flag is set, so the conditioning thread is never held up by the sound device.
-#include "app/worker_routines.h"
 #include "audio/sound_output.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "model/station_model.h"
 
 namespace hv {

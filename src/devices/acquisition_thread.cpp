@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "core/worker_routines.h"
 #include "devices/libusb_interface.h"
 #include "devices/model_table.h"
 #include "devices/mrw_interface.h"

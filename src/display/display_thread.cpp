@@ -1,6 +1,6 @@
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "display/column_analyser.h"
 #include "display/display_engine.h"
 #include "display/sonogram_image.h"

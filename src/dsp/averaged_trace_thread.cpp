@@ -2,9 +2,9 @@
 // conditioning thread copies to conduit4 while the Spectral Trace window is
 // shown, forms the averaged spectrum (dsp/averaged_trace.h) and draws it with
 // the display's trace plot.
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "display/trace_plot.h"
 #include "dsp/averaged_trace.h"
 #include "dsp/tuning_state.h"

@@ -21,9 +21,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "dsp/conditioner.h"
 #include "dsp/conduit_write.h"
 #include "dsp/tuning_path.h"

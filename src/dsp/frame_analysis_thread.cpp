@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "dsp/analysis_frame.h"
 #include "dsp/conduit_write.h"
 #include "dsp/frame_analyser.h"

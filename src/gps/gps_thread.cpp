@@ -1,6 +1,6 @@
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "gps/gps_session.h"
 #include "gps/gps_model_fields.h"
 

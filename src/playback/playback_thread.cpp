@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/worker_routines.h"
 #include "core/file_ops.h"
 #include "core/lifecycle.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/status_print.h"
+#include "core/worker_routines.h"
 #include "playback/playback_file.h"
 #include "playback/playback_file_info.h"
 #include "playback/playback_state.h"

@@ -1,6 +1,6 @@
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "recording/auto_snap_recorder.h"
 
 namespace hv {

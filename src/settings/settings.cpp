@@ -11,8 +11,8 @@
 
 #include "core/runtime.h"
 #include "core/status_print.h"
+#include "core/time_of_day.h"
 #include "settings/registry_store.h"
-#include "timer/time_of_day.h"
 
 namespace hv {
 

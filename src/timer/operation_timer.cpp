@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "timer/time_of_day.h"
+#include "core/time_of_day.h"
 
 namespace hv {
 

@@ -1,5 +1,5 @@
-#include "app/worker_routines.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "timer/station_timer.h"
 
 namespace hv {

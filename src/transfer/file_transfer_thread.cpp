@@ -1,6 +1,6 @@
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "transfer/file_xfer.h"
 #include "transfer/transfer_worker.h"
 

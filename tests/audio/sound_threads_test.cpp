@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/worker_routines.h"
 #include "audio/sound_device.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "model/station_model.h"
 #include "wav_file.h"
 

@@ -8,15 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/worker_routines.h"
 #include "conduit_drain.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
-#include "devices/ezusb_sim_driver.h"
+#include "core/worker_routines.h"
 #include "devices/receiver_ids.h"
 #include "devices/usb01.h"
-#include "devices/usb_sim_bus.h"
 #include "model/station_model.h"
+#include "testing/ezusb_sim_driver.h"
+#include "testing/usb_sim_bus.h"
 
 namespace hv {
 namespace {

@@ -12,7 +12,7 @@
 #include "core/wave_format.h"
 #include "counter_sequence.h"
 #include "devices/usb01.h"
-#include "devices/usb_sim_bus.h"
+#include "testing/usb_sim_bus.h"
 
 namespace hv::test {
 

@@ -11,14 +11,14 @@
 
 #include "conduit_drain.h"
 #include "core/station_state.h"
-#include "devices/ezusb_sim_driver.h"
 #include "devices/libusb_interface.h"
 #include "devices/model_table.h"
 #include "devices/mrw_interface.h"
 #include "devices/net_interface.h"
 #include "devices/receiver_ids.h"
 #include "devices/sample_feed.h"
-#include "devices/usb_sim_bus.h"
+#include "testing/ezusb_sim_driver.h"
+#include "testing/usb_sim_bus.h"
 
 namespace hv {
 namespace {

@@ -9,10 +9,10 @@
 #include <thread>
 #include <utility>
 
-#include "app/worker_routines.h"
 #include "conduit_drain.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "station_child.h"
 #include "support/files.h"
 #include "support/process.h"

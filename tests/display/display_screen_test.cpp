@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "app/worker_routines.h"
 #include "core/conduit.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "display/display_engine.h"
 #include "settings/settings.h"
 #include "ui/screen_test_support.h"

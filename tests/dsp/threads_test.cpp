@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/worker_routines.h"
+#include "core/worker_routines.h"
 #include "dsp/analysis_frame.h"
 #include "dsp/conditioner.h"
 #include "dsp/tuning_path.h"

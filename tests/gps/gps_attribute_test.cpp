@@ -7,7 +7,7 @@
 #include "model/station_model.h"
 #include "recording/attribute_record.h"
 #include "recording/recording_start.h"
-#include "sim_garmin.h"
+#include "testing/sim_garmin.h"
 
 namespace hv {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <map>
 
-#include "sim_garmin.h"
+#include "testing/sim_garmin.h"
 
 namespace hv {
 namespace {

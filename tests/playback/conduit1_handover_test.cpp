@@ -5,13 +5,13 @@
 #include <cstring>
 #include <memory>
 
-#include "app/worker_routines.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "core/worker_routines.h"
 #include "devices/ezusb_driver.h"
-#include "devices/ezusb_sim_driver.h"
 #include "playback/playback_state.h"
 #include "replay_harness.h"
+#include "testing/ezusb_sim_driver.h"
 
 namespace hv::test {
 namespace {

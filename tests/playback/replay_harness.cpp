@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/worker_routines.h"
 #include "core/le_bytes.h"
+#include "core/worker_routines.h"
 #include "playback/playback_state.h"
 #include "playback/replay_clock.h"
 #include "support/files.h"

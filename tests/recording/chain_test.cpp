@@ -6,15 +6,15 @@
 #include <chrono>
 #include <thread>
 
-#include "app/worker_routines.h"
 #include "core/le_bytes.h"
+#include "core/worker_routines.h"
 #include "counter_sequence.h"
 #include "devices/conduit_drain.h"
-#include "devices/ezusb_sim_driver.h"
 #include "playback/playback_state.h"
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
 #include "recording/wavpack_file.h"
+#include "testing/ezusb_sim_driver.h"
 
 namespace hv {
 namespace {

@@ -2,9 +2,9 @@
 #include <chrono>
 #include <thread>
 
-#include "app/worker_routines.h"
 #include "core/le_bytes.h"
 #include "core/lifecycle.h"
+#include "core/worker_routines.h"
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
 #include "recording/recording_repair.h"

@@ -1,4 +1,4 @@
-#include "timer/time_of_day.h"
+#include "core/time_of_day.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "devices/ezusb_sim_driver.h"
+#include "testing/ezusb_sim_driver.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "devices/usb_sim_bus.h"
+#include "testing/usb_sim_bus.h"
 
 #include <algorithm>
 #include <cerrno>

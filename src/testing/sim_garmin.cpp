@@ -1,4 +1,4 @@
-#include "sim_garmin.h"
+#include "testing/sim_garmin.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,9 +9,10 @@
 // Method for N a power of two, N >= 32: the even and odd samples form N/2
 // complex values, transformed by an in-place radix-4 (plus one radix-2 stage
 // when needed) decimation-in-frequency FFT on split real/imaginary arrays with
-// four-lane vector arithmetic, then unscrambled and split into the real
-// transform. Other even sizes use a direct transform. Tables are built at
-// construction; Transform allocates nothing.
+// four-lane vector arithmetic (stages of span 8 and more eight lanes wide with
+// AVX), then unscrambled and split into the real transform. Other even sizes
+// use a direct transform. Tables are built at construction; Transform
+// allocates nothing.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,12 @@ class RealFFT {
   int size() const { return n_; }
   // in: n samples; out: n words as above. in and out may be the same array.
   void Transform(const float* in, float* out);
+
+  // Stages of span 8 and more run eight lanes wide where the processor has
+  // AVX (the default), with the same result to the bit. Tests and benchmarks
+  // turn them off to compare; returns whether they are in use now.
+  static bool UseWideKernels(bool wide);
+  static bool WideKernels();
 
  private:
   void TransformFast(const float* in, float* out);

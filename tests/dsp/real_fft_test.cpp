@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -44,6 +45,28 @@ TEST(RealFFT, MatchesDirectTransformAlsoInPlace) {
     fft.Transform(x.data(), x.data());
     EXPECT_EQ(x, out) << n;
   }
+}
+
+// The eight-lane stages give the four-lane transform to the bit (spectrum
+// frames decide Auto Snap triggers; they must not depend on the processor).
+TEST(RealFFT, WideStagesGiveTheSameBits) {
+  const bool wide = RealFFT::WideKernels();
+  if (!RealFFT::UseWideKernels(true)) GTEST_SKIP() << "no AVX on this processor";
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<float> dist(-32768.0f, 32768.0f);
+  for (int n : {32, 64, 128, 256, 512, 1024, 2048, 4096}) {
+    RealFFT fft(n);
+    for (int round = 0; round < 20; ++round) {
+      std::vector<float> x(n), narrow(n), broad(n);
+      for (float& v : x) v = dist(rng);
+      RealFFT::UseWideKernels(false);
+      fft.Transform(x.data(), narrow.data());
+      RealFFT::UseWideKernels(true);
+      fft.Transform(x.data(), broad.data());
+      ASSERT_EQ(std::memcmp(narrow.data(), broad.data(), n * sizeof(float)), 0) << "n = " << n;
+    }
+  }
+  RealFFT::UseWideKernels(wide);
 }
 
 }  // namespace

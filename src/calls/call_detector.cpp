@@ -20,14 +20,21 @@ constexpr size_t kSlopePoints = 4;  // track points the slope is taken over
 constexpr float kTraceMs = 1.5f;    // how far back a call's faint beginning is followed
 constexpr float kRestartFactor = 2.0f;  // another call must stand 3 dB above startDb to end the one followed
 constexpr float kLouderDb = 20.0f;      // or this far above a track that stands above startDb
-// Half the width of the window's main lobe 6 dB down, in bins: how far a
-// steady tone spreads either side of its frequency.
-constexpr float kHalfLobeBins = 0.95f;
 constexpr int kCentreBins = 16;   // bins either side of the strongest a frame's centre is taken over
 constexpr int kNarrowBins = 4;    // peaks this wide or narrower are placed by the parabola
 constexpr float kEdgeDb = 15.0f;
-constexpr float kClearDb = 16.0f;   // a call standing this far above the floor is measured by its own frames
-constexpr float kCourseBins = 1.5f; // bins off its curve a faint frame may lie and still extend a call    // frames this close to the call's peak give its frequencies
+constexpr float kCourseBins = 1.5f;
+constexpr double kInsideWindows = 0.18;  // how far inside a call, in windows, a frame shows its own frequency
+constexpr int kMinCurvePoints = 4;  // frames inside a call needed to fit its curve to them alone
+constexpr int kFinePasses = 2;      // rounds of placing the ends finer and fitting the curve again
+// The finer look at a call's ends: a window this long, reaching this far
+// from the frames' estimate outward and inward.
+constexpr double kFineWindowMs = 0.4;
+constexpr int kMaxFineWindow = 512;
+constexpr double kFineReachMs = 1.5;
+constexpr int kFinePlateauPoints = 64;
+constexpr double kFineSearchKHz = 4.0;
+constexpr double kFineSweepKHzPerMs = 2.0;  // calls sweeping at least this fast // bins off its curve a faint frame may lie and still extend a call    // frames this close to the call's peak give its frequencies
 constexpr float kBroadbandDb = 12.0f;  // how close to a frame's strongest bin a broadband frame's bins stand
 constexpr float kEndFactor = 4.0f;  // 6 dB: a window half over a call's end
 // Joining pieces: a track beginning this soon after a call ended, within
@@ -64,6 +71,14 @@ CallDetector::CallDetector(double realRate, const CallDetectorSettings& settings
   acceptRatio_ = Ratio(settings_.acceptDb);
   levelGain_ = settings_.levelOffset - float(20.0 * std::log10(double(kWindow)));
   pending_.reserve(kWindow + 4096);
+  // Samples for the finer look at a call's ends: the longest call, the time
+  // it takes to be closed, and a push's worth.
+  size_t ring = 1;
+  while (ring < size_t((settings_.maxDurationMs + 2 * kFineReachMs + 20.0) / 1000.0 * rate_) + kWindow + 4096) ring *= 2;
+  ring_.assign(ring, 0.0f);
+  const int fine = std::clamp(int(std::lround(kFineWindowMs / 1000.0 * rate_)), 32, kMaxFineWindow);
+  fineWindow_.resize(size_t(fine));
+  for (int i = 0; i < fine; ++i) fineWindow_[size_t(i)] = float(0.5 - 0.5 * std::cos(2 * M_PI * (i + 0.5) / fine));
 }
 
 double CallDetector::FrameTime(uint64_t frame) const {
@@ -76,6 +91,8 @@ void CallDetector::Push(const float* samples, size_t count) {
   while (at < count) {
     size_t take = std::min(count - at, size_t(kWindow + 4096) - pending_.size());
     pending_.insert(pending_.end(), samples + at, samples + at + take);
+    for (size_t i = 0; i < take; ++i) ring_[(ringCount_ + i) & (ring_.size() - 1)] = samples[at + i];
+    ringCount_ += take;
     at += take;
     size_t start = 0;
     while (pending_.size() - start >= size_t(kWindow)) {
@@ -110,33 +127,18 @@ float CallDetector::BinHz(int bin, const float* power) const {
   return (float(bin) + std::clamp(delta, -0.5f, 0.5f)) * binHz;
 }
 
-// The track's point of this frame: the bin's refined frequency and the
-// frequencies where the spectrum around it falls 6 dB below it, less the
-// window's own spread.
+// The track's point of this frame: the bin's refined frequency and where the
+// frame's energy is centred around it.
 CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float ratio, bool broadband,
                                                 const float* power_) const {
   const float binHz = float(rate_ / kWindow);
   const float half = power_[bin] / 2.0f;
-  auto edge = [&](int step) {
-    int m = bin;
-    // Only bins that stand clear of the noise count.
-    auto inCall = [&](int k) { return power_[k] >= half && power_[k] > floor_[k] * holdRatio_; };
-    while (m + step >= 1 && m + step <= kBins - 1 && inCall(m + step)) m += step;
-    float where = float(m);
-    const int next = m + step;
-    if (next >= 1 && next <= kBins - 1) {
-      // Crossing between m and next, interpolated in dB.
-      float a = std::log10(power_[m] + 1e-20f), b = std::log10(power_[next] + 1e-20f), h = std::log10(half);
-      if (a > b) where += float(step) * std::clamp((a - h) / (a - b), 0.0f, 1.0f);
-    }
-    return where;
-  };
   TrackPoint p;
   p.frame = frame;
   p.hz = BinHz(bin, power_);
   // Where the frame's energy sits: a steep sweep smears flat over many bins
   // and its strongest bin wanders with the noise; the centre of the power
-  // above the floor, over the bins within 6 dB of the strongest, does not.
+  // above the floor, over the bins within 3 dB of the strongest, does not.
   // A narrow peak is better placed by the parabola.
   int lo = bin, hi = bin;
   while (lo - 1 >= 1 && bin - lo < kCentreBins && power_[lo - 1] >= half) --lo;
@@ -151,8 +153,6 @@ CallDetector::TrackPoint CallDetector::MakePoint(uint64_t frame, int bin, float 
     }
     if (sum > 0) p.centreHz = float(moment / sum) * binHz;
   }
-  p.lowHz = std::min(p.hz, (edge(-1) + kHalfLobeBins) * binHz);
-  p.highHz = std::max(p.hz, (edge(+1) - kHalfLobeBins) * binHz);
   p.power = power_[bin];
   p.excess = ratio;
   p.broadband = broadband;
@@ -219,9 +219,11 @@ void CallDetector::AnalyseFrame(const float* window) {
       float r = power_[m] / floor_[m];
       if (r > otherRatio) otherRatio = r, other = m;
     }
+    // A steady sound gives way to any call.
     const bool otherCall = otherRatio > startRatio_ * kRestartFactor &&
-                           (bestRatio <= startRatio_ || otherRatio > bestRatio * Ratio(kLouderDb));
+                           (bestRatio <= startRatio_ || steady_ || otherRatio > bestRatio * Ratio(kLouderDb));
     if (otherCall && !broadband) {
+      cut_ = true;  // the track has not ended by itself
       CloseCall();
       StartCall(frame, other, otherRatio, broadband);
     } else if (RecentlyWeak(frame)) {
@@ -404,7 +406,131 @@ CallDetector::Curve CallDetector::FitCurve(const std::vector<TrackPoint>& track,
   return curve;
 }
 
+// Energy of the finer window centred at time t, with a sweep through f Hz at
+// t going at slope Hz per s taken out. False when those samples are gone.
+bool CallDetector::FineEnergy(double t, double f, double slope, float* out) const {
+  const int n = int(fineWindow_.size());
+  const uint64_t oldest = ringCount_ > ring_.size() ? ringCount_ - ring_.size() : 0;
+  const double first = std::round(t * rate_) - n / 2;
+  if (first < double(oldest) || first + n > double(ringCount_)) return false;
+  double re = 0, im = 0;
+  const uint64_t base = uint64_t(first);
+  for (int i = 0; i < n; ++i) {
+    const double x = (i - n / 2.0) / rate_;
+    const double phase = 2 * M_PI * (f * x + 0.5 * slope * x * x);
+    const double v = double(ring_[(base + uint64_t(i)) & (ring_.size() - 1)]) * fineWindow_[size_t(i)];
+    re += v * std::cos(phase);
+    im -= v * std::sin(phase);
+  }
+  *out = float(re * re + im * im);
+  return true;
+}
+
+// The frequency at time t of a sweep going at slope Hz per s near f0: where
+// the finer window centred at t holds the most energy, searched within
+// kFineSearchKHz of f0 and refined by a parabola. f0 when the samples are gone.
+double CallDetector::FineFrequency(double t, double f0, double slope) const {
+  const double span = kFineSearchKHz * 1000.0, step = span / 16;
+  double best = f0;
+  float bestEnergy = -1, below = 0, above = 0;
+  std::vector<float> e(33);
+  for (int k = 0; k <= 32; ++k)
+    if (!FineEnergy(t, f0 - span + k * step, slope, &e[size_t(k)])) return f0;
+  int at = 0;
+  for (int k = 0; k <= 32; ++k)
+    if (e[size_t(k)] > bestEnergy) bestEnergy = e[size_t(k)], at = k;
+  best = f0 - span + at * step;
+  if (at > 0 && at < 32) {
+    below = e[size_t(at - 1)], above = e[size_t(at + 1)];
+    const double d = double(below) - 2.0 * bestEnergy + above;
+    if (d < 0) best += step * std::clamp(0.5 * (double(below) - above) / d, -0.5, 0.5);
+  }
+  return best;
+}
+
+// The call's start and end placed finer than a hop: the samples around each
+// end, taken through a short window that follows the call's frequency and
+// sweep (its curve), give the call's envelope every few samples; an end is
+// where that envelope has fallen to half the call's typical amplitude (the
+// window then stands half over the call). An end is left as it is when the
+// samples are gone or the envelope does not stay above half inside it, and
+// so is the end of a track cut short by another call.
+void CallDetector::RefineEnds(const Curve& curve, double fitFrom, double fitTo, CallMeasure* call) const {
+  const int n = std::clamp(int(std::lround(kFineWindowMs / 1000.0 * rate_)), 32, kMaxFineWindow);
+  const double step = std::max(1.0, std::floor(n / 12.0)) / rate_;
+  const double halfWindow = n / 2.0 / rate_;
+  // The curve, straight beyond the span it was fitted over.
+  auto freq = [&](double t, double* slope) {
+    const double at = std::clamp(t, fitFrom, fitTo);
+    *slope = curve.SlopePerMs(at) * 1000.0;  // Hz per s
+    return curve.At(at) + *slope * (t - at);
+  };
+  auto energy = [&](double t, float* out) {
+    double slope;
+    const double f = freq(t, &slope);
+    return FineEnergy(t, f, slope, out);
+  };
+  // The call's typical energy: the median over its inner part.
+  const double innerFrom = call->startS + halfWindow, innerTo = call->endS - halfWindow;
+  std::vector<float> inner;
+  const int points = std::clamp(int((innerTo - innerFrom) / step) + 1, 1, kFinePlateauPoints);
+  for (int i = 0; i < points; ++i) {
+    const double t = points == 1 ? (call->startS + call->endS) / 2 : innerFrom + (innerTo - innerFrom) * i / (points - 1);
+    float e;
+    if (!energy(t, &e)) return;
+    inner.push_back(e);
+  }
+  std::nth_element(inner.begin(), inner.begin() + long(inner.size() / 2), inner.end());
+  const float half = inner[inner.size() / 2] / 4;  // half the amplitude
+  // From outside the call inward to where the envelope rises above half and
+  // stays there for a window and a half: a noise peak lasts about a window.
+  const int sustain = 18;  // steps of a twelfth of the window
+  auto edge = [&](double from, double to, double* where) {
+    const double direction = to > from ? 1.0 : -1.0;
+    float before = 0;
+    bool hasBefore = false;
+    double candidate = 0;
+    int above = 0;
+    for (double t = from; (t - to) * direction <= 0; t += direction * step) {
+      float e;
+      if (!energy(t, &e)) {
+        hasBefore = false, above = 0;
+        continue;
+      }
+      if (e >= half) {
+        if (above == 0) {
+          candidate = t;
+          if (hasBefore) {
+            // Between the last point below and this one, in dB.
+            const double a = std::log(double(before) + 1e-30), b = std::log(double(e)), h = std::log(double(half));
+            candidate = t - direction * step * (b - h) / std::max(b - a, 1e-9);
+          }
+        }
+        if (++above >= sustain) {
+          *where = candidate;
+          return true;
+        }
+      } else {
+        above = 0;
+      }
+      before = e, hasBefore = true;
+    }
+    return false;
+  };
+  const double middle = (call->startS + call->endS) / 2;
+  double start, end;
+  const bool hasStart = edge(call->startS - kFineReachMs / 1000.0, middle, &start);
+  const bool hasEnd = edge(call->endS + kFineReachMs / 1000.0, middle, &end);
+  if (hasStart && start < call->endS) call->startS = start;
+  if (hasEnd && end > call->startS && !cut_) call->endS = end;
+}
+
 void CallDetector::CloseCall() {
+  CloseTrack();
+  cut_ = false;
+}
+
+void CallDetector::CloseTrack() {
   if (!traced_) TraceBack();
   open_ = false;
   gap_ = 0;
@@ -452,14 +578,11 @@ void CallDetector::CloseCall() {
   const TrackPoint* lastSolid = nullptr;
   CallMeasure call;
   std::vector<float> solidExcess;
-  float solidHigh = 0, solidLow = float(rate_);
   for (const TrackPoint& p : track) {
     if (p.power < edge || p.excess < startRatio_) continue;
     if (!firstSolid) firstSolid = &p;
     lastSolid = &p;
     solidExcess.push_back(p.excess);
-    solidHigh = std::max(solidHigh, p.highHz);
-    solidLow = std::min(solidLow, p.lowHz);
   }
   if (!firstSolid || int(lastSolid->frame - firstSolid->frame) < minFrames_ - 1) return;
   // Its start and end: the outermost frames that, with their neighbours on
@@ -500,7 +623,35 @@ void CallDetector::CloseCall() {
   // a steep sweep's ends by itself. Between its ends the curve may bend
   // further out.
   curve = FitCurve(track, firstEnd, lastEnd);
-  const float startHz = float(curve.At(call.startS)), endHz = float(curve.At(call.endS));
+  // A frame half over an end shows the part of the call inside it, not the
+  // frequency at its middle: once the ends are placed finer, the curve is
+  // fitted again to the frames that stand well inside the call, when there
+  // are enough of them, and the ends placed again along it.
+  double fitFrom = FrameTime(track[firstEnd].frame), fitTo = FrameTime(track[lastEnd].frame);
+  for (int pass = 0; pass < kFinePasses; ++pass) {
+    RefineEnds(curve, fitFrom, fitTo, &call);
+    const double margin = kInsideWindows * kWindow / rate_;
+    size_t from = firstEnd, to = lastEnd;
+    while (from < lastEnd && FrameTime(track[from].frame) < call.startS + margin) ++from;
+    while (to > from && FrameTime(track[to].frame) > call.endS - margin) --to;
+    int inside = 0;
+    for (size_t i = from; i <= to; ++i) inside += track[i].excess >= holdRatio_;
+    if (FrameTime(track[from].frame) < call.startS + margin || inside < kMinCurvePoints) break;
+    curve = FitCurve(track, from, to);
+    fitFrom = FrameTime(track[from].frame), fitTo = FrameTime(track[to].frame);
+  }
+  float startHz = float(curve.At(call.startS)), endHz = float(curve.At(call.endS));
+  {
+    // A sweep's: read off the samples just inside each end, with the
+    // curve's sweep. A steady call's are better taken along all its frames.
+    const double half = fineWindow_.size() / 2.0 / rate_;
+    if (call.endS - call.startS > 4 * half && std::abs(curve.c[1]) >= kFineSweepKHzPerMs * 1000.0) {
+      const double a = call.startS + half, b = call.endS - half;
+      const double slopeA = curve.SlopePerMs(a) * 1000.0, slopeB = curve.SlopePerMs(b) * 1000.0;
+      startHz = float(FineFrequency(a, curve.At(a), slopeA) - slopeA * half);
+      endHz = float(FineFrequency(b, curve.At(b), slopeB) + slopeB * half);
+    }
+  }
   call.fMaxHz = std::max(startHz, endHz);
   call.fMinHz = std::min(startHz, endHz);
   if (curve.c[2] != 0) {
@@ -521,15 +672,6 @@ void CallDetector::CloseCall() {
   call.fMaxHz = std::min(call.fMaxHz, float(std::min(highest + reach, double(highHz_))));
   call.fMinHz = std::max(call.fMinHz, float(std::max(lowest - reach, double(lowHz_))));
   call.fCharHz = std::clamp(endHz, call.fMinHz, call.fMaxHz);
-  // A clear call's frames reach to its ends with their whole extent above
-  // the noise: its range is read off them directly, and the curve, which
-  // places a steep sweep's ends only to within a part of a frame, is not
-  // needed.
-  if (plateau >= Ratio(kClearDb)) {
-    call.fMaxHz = solidHigh;
-    call.fMinHz = solidLow;
-    call.fCharHz = lastSolid->lowHz;
-  }
   call.fPeakHz = track[peak].hz;
   call.peakDb = 10.0f * std::log10(track[peak].power + 1e-20f) + levelGain_;
 
@@ -607,9 +749,9 @@ void CallDetector::SettlePiece(const Piece& piece) {
       h.call.peakDb = piece.call.peakDb;
       h.peakPower = piece.peakPower;
     }
-  } else if (gapS * 1000.0 <= kJoinMs && harmonic) {
-    // A harmonic and its fundamental: one call over both, its frequencies
-    // those of the fundamental.
+  } else if (gapS * 1000.0 <= kJoinMs && harmonic && piece.steady == h.steady) {
+    // A harmonic and its fundamental (never a call and a steady sound): one
+    // call over both, its frequencies those of the fundamental.
     const double start = h.call.startS, end = std::max(h.call.endS, piece.call.endS);
     const bool steady = h.steady || piece.steady;
     if (piece.call.fPeakHz < h.call.fPeakHz) h = piece;

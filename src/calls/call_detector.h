@@ -81,7 +81,6 @@ class CallDetector {
     uint64_t frame;
     float hz;        // the track's bin, refined
     float centreHz;  // the centre of the frame's energy around it
-    float lowHz, highHz;  // the spectrum's extent 6 dB down around it
     float power;     // of the track's bin
     float excess;    // power over the floor
     bool broadband;
@@ -101,6 +100,7 @@ class CallDetector {
     bool steady = false;  // a steady sound: never reported
   };
   void CloseCall();
+  void CloseTrack();
   // f(t) = c0 + c1 x + c2 x^2 Hz, x = (t - t0) in ms.
   struct Curve {
     double t0 = 0;
@@ -112,6 +112,9 @@ class CallDetector {
     double SlopePerMs(double t) const { return c[1] + 2 * c[2] * (t - t0) * 1000.0; }
   };
   Curve FitCurve(const std::vector<TrackPoint>& track, size_t first, size_t last) const;
+  void RefineEnds(const Curve& curve, double fitFrom, double fitTo, CallMeasure* call) const;
+  bool FineEnergy(double t, double f, double slope, float* out) const;
+  double FineFrequency(double t, double f0, double slope) const;
   void Settle(const Piece& next);
   void SettlePiece(const Piece& piece);
   void ReleaseHeld(uint64_t frame);
@@ -130,6 +133,9 @@ class CallDetector {
 
   SpectrumSFFT fft_;
   std::vector<float> pending_;  // samples not yet in a whole hop
+  std::vector<float> ring_;     // the latest samples (a power of two of them)
+  uint64_t ringCount_ = 0;      // samples written to ring_ so far
+  std::vector<float> fineWindow_;
   alignas(16) float power_[SpectrumSFFT::kSize / 2 + 4];
   float mean_[128] = {};   // mean noise power per bin
   float floor_[128] = {};  // mean_ averaged over neighbouring bins
@@ -142,6 +148,7 @@ class CallDetector {
 
   bool open_ = false;
   bool traced_ = false;
+  bool cut_ = false;     // the track is being closed because another call began
   bool steady_ = false;  // the track followed has lasted longer than a call
   double steadyStartS_ = 0;
   // Where and until when the last steady sound was heard.

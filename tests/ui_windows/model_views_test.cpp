@@ -24,6 +24,9 @@ class ModelViews : public testing::Test {
   static void SetUpTestSuite() {
     XsToolkitInit(false);
     ResetModel();
+    // Written before the windows exist: they show it once built.
+    SetModelText(ModelItem::kRecordStatus, "Status : Finished...");
+    SetModelNumber(ModelItem::kAudioLevel, 12);
     CreateWindowSet();
   }
   // Writes `text` to `item` from a thread of its own, as a worker does.
@@ -55,8 +58,10 @@ TEST_F(ModelViews, AWorkersWriteShowsAtOnceInItsControl) {
       {ModelItem::kTimerClock, g_operationTimerWindow, kTimerClock, "22:00:01"},
       {ModelItem::kTimerStatus, g_operationTimerWindow, kTimerStatus, "ACTIVE - Program 1"},
   };
+  EXPECT_EQ(XsControlText(g_recordSetupWindow, kSetupStatusLine), "Status : Finished...");
+  EXPECT_EQ(XsProgressGet(g_mainWindow, kMainLevelMeter), 12);
   for (const Shown& c : cases) {
-    // Before: the control shows the model's starting text.
+    // Before: the control shows the model's text.
     EXPECT_EQ(XsControlText(c.window, c.control), ModelText(c.item)) << c.text;
     WriteFromWorker(c.item, c.text);
     EXPECT_EQ(XsControlText(c.window, c.control), c.text);

@@ -9,8 +9,9 @@
 // view sees one item's changes in the order they were made. Every write tells
 // the listeners, also when the value is unchanged (events such as a receiver
 // notice are writes of the same value). Listeners run synchronously on the
-// writing thread and only hand the value on (set a toolkit record, post to the
-// main thread, print a line): they never wait and never write the model.
+// writing thread and only hand the value they are given on (set a toolkit
+// record, post to the main thread, print a line): they never wait and never
+// read or write the model.
 #pragma once
 
 #include <functional>
@@ -66,7 +67,8 @@ int ModelNumber(ModelItem item);
 void SetModelNumber(ModelItem item, int number);
 
 // Adds a listener for every item; returns its handle. Unsubscribing waits for
-// notifications in progress, so the listener's state may go once it returns.
+// notifications in progress, so the listener's state may go once it returns
+// (never subscribe or unsubscribe from inside a listener).
 int SubscribeToModel(ModelListener listener);
 void UnsubscribeFromModel(int handle);
 

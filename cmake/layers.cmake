@@ -26,12 +26,12 @@ halvane_layer(devices    TIER station      DIRS devices     USES model  LIBS Pkg
 halvane_layer(dsp        TIER station      DIRS dsp         USES model)
 halvane_layer(audio      TIER station      DIRS audio       USES model  LIBS PkgConfig::PORTAUDIO)
 halvane_layer(gps        TIER station      DIRS gps         USES model  LIBS PkgConfig::LIBUSB)
-halvane_layer(calls      TIER station      DIRS calls       USES dsp model
+halvane_layer(formats    TIER station      DIRS formats     USES model  LIBS PkgConfig::WAVPACK)
+halvane_layer(calls      TIER station      DIRS calls       USES formats dsp model
               LIBS nlohmann_json::nlohmann_json)
-halvane_layer(recording  TIER station      DIRS recording   USES calls dsp model
-              LIBS PkgConfig::WAVPACK)
+halvane_layer(recording  TIER station      DIRS recording   USES calls formats dsp model)
 halvane_layer(timer      TIER station      DIRS timer       USES recording model)
-halvane_layer(playback   TIER station      DIRS playback    USES recording model)
+halvane_layer(playback   TIER station      DIRS playback    USES recording formats model)
 halvane_layer(transfer   TIER station      DIRS transfer    USES recording model
               LIBS ${FTPLIB_LIBRARY})
 
@@ -40,14 +40,14 @@ halvane_layer(toolkit    TIER presentation DIRS ui/toolkit  USES core
               SYSTEM_HEADERS FL X11
               PRIVATE_HEADERS ui/toolkit/xs_records.h ui/toolkit/xs_screen_views.h)
 halvane_layer(display    TIER presentation DIRS display     USES toolkit dsp model)
-halvane_layer(sono       TIER presentation DIRS sono        USES display toolkit playback recording dsp model
+halvane_layer(sono       TIER presentation DIRS sono        USES display toolkit formats dsp model
               LIBS PkgConfig::LIBPNG)
 
 halvane_layer(windows    TIER windows      DIRS ui/windows  USES sono display toolkit transfer playback recording
-                                                                  calls timer gps audio dsp devices model settings core)
+                                                                  formats calls timer gps audio dsp devices model settings core)
 
 halvane_layer(app        TIER application  DIRS app         USES windows sono display toolkit transfer playback
-                                                                  recording calls timer gps audio dsp devices model
+                                                                  recording formats calls timer gps audio dsp devices model
                                                                   settings core)
 
 halvane_layer(testing    TIER testing      DIRS testing     USES devices gps core)
@@ -60,9 +60,6 @@ halvane_layer(testing    TIER testing      DIRS testing     USES devices gps cor
 # Calls up the layers that nobody is removing yet.
 halvane_layer_exception(dsp/averaged_trace_thread.cpp display/trace_plot.h "the trace thread draws the trace")
 halvane_layer_exception(recording/auto_snap_recorder.cpp sono/snapshot_picture.h "Auto Snap writes a picture of each snapshot")
-halvane_layer_exception(calls/call_file.cpp playback/guano.h "reads recordings with the playback file readers")
-halvane_layer_exception(calls/call_file.cpp playback/playback_file.h "reads recordings with the playback file readers")
-halvane_layer_exception(calls/call_file.cpp playback/playback_file_info.h "reads recordings with the playback file readers")
 halvane_layer_exception(calls/call_file.cpp sono/sono_source.h "reads samples through the picture tool's source")
 halvane_layer_exception(calls/call_picture.h sono/sono_picture.h "draws call pictures with the picture tool")
 halvane_layer_exception(calls/call_picture.cpp sono/png_writer.h "writes call pictures as PNG")

@@ -19,10 +19,10 @@
 #include "core/le_bytes.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 #include "recording/record_paths.h"
 #include "recording/stream_recorder.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
 #include "settings/settings.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/le_bytes.h"
-#include "recording/wave_file.h"
+#include "formats/wave_file.h"
 #include "sono/contact_sheet.h"
 #include "sono/sono_batch.h"
 

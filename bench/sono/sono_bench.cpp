@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/le_bytes.h"
-#include "recording/wave_file.h"
+#include "formats/wave_file.h"
 #include "sono/sono_picture.h"
 
 namespace {

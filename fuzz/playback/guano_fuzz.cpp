@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "playback/guano.h"
-#include "playback/guano_chunk.h"
+#include "formats/guano.h"
+#include "formats/guano_chunk.h"
 #include "playback/time_base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "playback/playback_file.h"
-#include "playback/playback_file_info.h"
+#include "formats/playback_file.h"
+#include "formats/playback_file_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = "/tmp/halvane_playback_fuzz_" + std::to_string(getpid()) + ".wav";

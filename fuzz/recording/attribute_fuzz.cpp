@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "recording/sono_attribute.h"
+#include "formats/sono_attribute.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;

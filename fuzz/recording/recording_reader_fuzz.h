@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 template <typename File>
 int ReadAsRecording(const uint8_t* data, size_t size, const char* extension) {

@@ -1,5 +1,5 @@
 // Arbitrary bytes as a WAV recording: opened, attribute taken, every block read.
-#include "recording/wave_file.h"
+#include "formats/wave_file.h"
 #include "recording_reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

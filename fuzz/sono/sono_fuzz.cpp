@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "recording/guano_writer.h"
+#include "formats/guano_writer.h"
 #include "sono/sono_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

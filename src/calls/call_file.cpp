@@ -1,8 +1,8 @@
 #include "calls/call_file.h"
 
-#include "playback/guano.h"
-#include "playback/playback_file.h"
-#include "playback/playback_file_info.h"
+#include "formats/guano.h"
+#include "formats/playback_file.h"
+#include "formats/playback_file_info.h"
 #include "sono/sono_source.h"
 
 namespace hv {

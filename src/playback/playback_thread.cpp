@@ -12,14 +12,14 @@
 #include "core/station_state.h"
 #include "core/status_print.h"
 #include "core/worker_routines.h"
-#include "playback/playback_file.h"
-#include "playback/playback_file_info.h"
+#include "formats/playback_file.h"
+#include "formats/playback_file_info.h"
+#include "formats/stream_calendar.h"
 #include "playback/playback_state.h"
 #include "playback/replay_clock.h"
 #include "playback/time_base.h"
 #include "recording/record_control.h"
 #include "recording/recorder_texts.h"
-#include "recording/stream_calendar.h"
 #include "settings/settings.h"
 
 namespace hv {

@@ -30,9 +30,4 @@ uint32_t ReplayRate(uint64_t realRate, int timeBase, float n, double* scale);
 // "%02d:%02d:%02d": whole minutes, remaining seconds, hundredths.
 std::string PositionText(double seconds);
 
-// The time-expansion factor of a file without an attribute record: 10 for the
-// header rates of time-expanded files (48000 Hz and below), 1 for a recorder
-// that wrote its real rate.
-inline uint32_t DefaultExpansion(uint32_t headerRate) { return headerRate > 48000 ? 1 : 10; }
-
 }  // namespace hv

@@ -15,12 +15,12 @@
 
 #include "core/conduit.h"
 #include "dsp/analysis_frame.h"
+#include "formats/format_record.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 #include "recording/free_recording_name.h"
-#include "recording/format_record.h"
 #include "recording/record_control.h"
 #include "recording/snapshot_calls.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
 
 namespace hv {
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 namespace hv {
 

@@ -1,7 +1,7 @@
 #include "recording/recorder_texts.h"
 
+#include "formats/attribute_record.h"
 #include "model/station_model.h"
-#include "recording/attribute_record.h"
 
 namespace hv {
 

@@ -9,8 +9,8 @@
 #include "core/file_ops.h"
 #include "core/le_bytes.h"
 #include "core/outside_file.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 
 namespace hv {
 

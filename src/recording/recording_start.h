@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/station_state.h"
-#include "recording/attribute_record.h"
+#include "formats/attribute_record.h"
 #include "recording/record_paths.h"
 
 namespace hv {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "recording/guano_writer.h"
+#include "formats/guano_writer.h"
 #include "recording/record_paths.h"
 
 namespace hv {

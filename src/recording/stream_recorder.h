@@ -22,13 +22,13 @@
 #include <string>
 
 #include "core/conduit.h"
-#include "recording/attribute_record.h"
-#include "recording/format_record.h"
+#include "formats/attribute_record.h"
+#include "formats/format_record.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 #include "recording/free_recording_name.h"
 #include "recording/record_control.h"
 #include "recording/tdelay.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
 
 namespace hv {
 

@@ -4,8 +4,8 @@
 
 #include "core/le_bytes.h"
 #include "core/outside_file.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 
 namespace hv {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 namespace hv {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/station_state.h"
+#include "formats/attribute_record.h"
 #include "gps/gps_model_fields.h"
 #include "model/station_model.h"
-#include "recording/attribute_record.h"
 #include "recording/recording_start.h"
 #include "testing/sim_garmin.h"
 

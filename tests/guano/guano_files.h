@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "recording/attribute_record.h"
-#include "recording/format_record.h"
+#include "formats/attribute_record.h"
+#include "formats/format_record.h"
 
 // 25000 Hz header rate, E = 10: 250 kHz real; a GPS fix and a comment.
 inline hv::FormatWithAttribute GuanoTestRecord(const std::string& comment = "Pond west, 2nd visit") {

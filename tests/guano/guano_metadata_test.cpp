@@ -10,15 +10,15 @@
 #include <memory>
 #include <sstream>
 
+#include "formats/guano.h"
+#include "formats/guano_chunk.h"
+#include "formats/guano_writer.h"
+#include "formats/playback_file.h"
+#include "formats/playback_file_info.h"
+#include "formats/wavpack_file.h"
 #include "guano/guano_files.h"
-#include "playback/guano.h"
-#include "playback/guano_chunk.h"
-#include "playback/playback_file.h"
-#include "playback/playback_file_info.h"
-#include "recording/guano_writer.h"
-#include "recording/snapshot_calls.h"
 #include "recording/recording_files.h"
-#include "recording/wavpack_file.h"
+#include "recording/snapshot_calls.h"
 
 namespace {
 

@@ -27,7 +27,7 @@ endif()
 # (empty: the include is allowed).
 set(cases
   "core/reaches_up.cpp|ui/windows/window_set.h|layer core may not use layer windows"
-  "devices/sideways.cpp|recording/wave_file.h|layer devices may not use layer recording"
+  "devices/sideways.cpp|recording/record_paths.h|layer devices may not use layer recording"
   "recording/to_the_toolkit.cpp|ui/toolkit/xs.h|layer recording may not use layer toolkit"
   "dsp/gui.h|FL/Fl.H|FL/ headers belong to layer toolkit alone"
   "display/private.cpp|ui/toolkit/xs_records.h|ui/toolkit/xs_records.h is private to layer toolkit"
@@ -41,7 +41,7 @@ set(cases
   "display/allowed.cpp|ui/toolkit/xs.h|"
   "display/below.cpp|dsp/power_fft.h|"
   "ui/toolkit/own.cpp|FL/Fl.H|"
-  "ui/windows/all.cpp|recording/wave_file.h|"
+  "ui/windows/all.cpp|recording/record_paths.h|"
   "testing/sim.cpp|devices/usb_backend.h|"
   "core/local.cpp|local.h|"
   "core/system.cpp|vector|")

@@ -5,8 +5,8 @@
 
 #include <sstream>
 
-#include "playback/guano.h"
-#include "playback/guano_chunk.h"
+#include "formats/guano.h"
+#include "formats/guano_chunk.h"
 #include "replay_harness.h"
 #include "support/real_recordings.h"
 #include "support/recorder_layouts.h"

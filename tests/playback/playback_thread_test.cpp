@@ -7,10 +7,10 @@
 #include <fstream>
 #include <thread>
 
+#include "formats/wavpack_file.h"
 #include "playback/playback_state.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_files.h"
-#include "recording/wavpack_file.h"
 #include "replay_harness.h"
 #include "support/files.h"
 #include "support/real_recordings.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/station_state.h"
-#include "recording/stream_calendar.h"
+#include "formats/stream_calendar.h"
 
 namespace hv::test {
 

@@ -1,7 +1,7 @@
 // The replayed stream time across minute, day, month and year ends.
 #include <gtest/gtest.h>
 
-#include "recording/stream_calendar.h"
+#include "formats/stream_calendar.h"
 #include "replay_harness.h"
 
 namespace hv {

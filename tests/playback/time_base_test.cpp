@@ -1,6 +1,7 @@
 // Time bases, replay rates, the ratio rule of the 1:N box and the position text.
 #include <gtest/gtest.h>
 
+#include "formats/playback_file_info.h"
 #include "playback/time_base.h"
 
 namespace hv {

@@ -10,7 +10,7 @@
 #include "call_scene.h"
 #include "calls/call_file.h"
 #include "core/file_ops.h"
-#include "playback/guano_chunk.h"
+#include "formats/guano_chunk.h"
 #include "recording/recorder_fixture.h"
 #include "support/process.h"
 

@@ -10,10 +10,10 @@
 #include "core/worker_routines.h"
 #include "counter_sequence.h"
 #include "devices/conduit_drain.h"
+#include "formats/wavpack_file.h"
 #include "playback/playback_state.h"
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
-#include "recording/wavpack_file.h"
 #include "testing/ezusb_sim_driver.h"
 
 namespace hv {

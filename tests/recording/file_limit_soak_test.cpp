@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "core/le_bytes.h"
+#include "formats/wavpack_file.h"
 #include "recording/recorder_fixture.h"
 #include "recording/stream_recorder.h"
-#include "recording/wavpack_file.h"
 
 namespace hv {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "core/le_bytes.h"
+#include "formats/wavpack_file.h"
 #include "guano/guano_files.h"
 #include "recording/recording_files.h"
-#include "recording/wavpack_file.h"
 #include "support/process.h"
 
 namespace hv {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "core/station_state.h"
+#include "formats/wave_file.h"
 #include "model/station_model.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"
 #include "recording/recording_files.h"
-#include "recording/wave_file.h"
 #include "settings/settings.h"
 
 namespace hv {

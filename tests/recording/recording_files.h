@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "recording/format_record.h"
-#include "recording/sono_attribute.h"
-#include "recording/wave_file.h"
+#include "formats/format_record.h"
+#include "formats/sono_attribute.h"
+#include "formats/wave_file.h"
 #include "support/files.h"
 
 namespace hv {

@@ -1,10 +1,10 @@
-#include "recording/sono_attribute.h"
+#include "formats/sono_attribute.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "recording/attribute_record.h"
+#include "formats/attribute_record.h"
 #include "recording/recording_files.h"
 
 namespace hv {

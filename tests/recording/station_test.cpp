@@ -6,7 +6,7 @@
 
 #include "core/file_ops.h"
 #include "counter_sequence.h"
-#include "playback/guano_chunk.h"
+#include "formats/guano_chunk.h"
 #include "recording/recording_files.h"
 #include "support/process.h"
 #include "support/simulator.h"

@@ -6,7 +6,7 @@
 
 #include "core/file_ops.h"
 #include "core/le_bytes.h"
-#include "playback/guano_chunk.h"
+#include "formats/guano_chunk.h"
 #include "recording/record_control.h"
 #include "recording/recorder_fixture.h"
 #include "recording/tdelay.h"

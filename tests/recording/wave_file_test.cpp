@@ -1,4 +1,4 @@
-#include "recording/wave_file.h"
+#include "formats/wave_file.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 
 #include "core/le_bytes.h"
-#include "playback/guano_chunk.h"
-#include "recording/attribute_record.h"
+#include "formats/attribute_record.h"
+#include "formats/guano_chunk.h"
 #include "recording/recording_files.h"
 
 namespace hv {

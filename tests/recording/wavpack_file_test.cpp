@@ -1,4 +1,4 @@
-#include "recording/wavpack_file.h"
+#include "formats/wavpack_file.h"
 
 #include <gtest/gtest.h>
 

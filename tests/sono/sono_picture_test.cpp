@@ -13,9 +13,9 @@
 
 #include "display/display_colours.h"
 #include "display/sonogram_image.h"
+#include "formats/wavpack_file.h"
 #include "guano/guano_files.h"
 #include "recording/recording_files.h"
-#include "recording/wavpack_file.h"
 #include "settings/settings.h"
 #include "sono/snapshot_picture.h"
 #include "sono/sono_picture.h"

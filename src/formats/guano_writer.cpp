@@ -1,11 +1,11 @@
-#include "recording/guano_writer.h"
+#include "formats/guano_writer.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
-#include "recording/sono_attribute.h"
-#include "recording/stream_calendar.h"
+#include "formats/sono_attribute.h"
+#include "formats/stream_calendar.h"
 
 #ifndef HALVANE_VERSION
 #define HALVANE_VERSION "0"

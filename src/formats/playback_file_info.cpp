@@ -1,15 +1,14 @@
-#include "playback/playback_file_info.h"
+#include "formats/playback_file_info.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
-#include "playback/guano.h"
-#include "playback/guano_chunk.h"
-#include "playback/playback_file.h"
-#include "playback/time_base.h"
-#include "recording/sono_attribute.h"
-#include "recording/stream_calendar.h"
+#include "formats/guano.h"
+#include "formats/guano_chunk.h"
+#include "formats/playback_file.h"
+#include "formats/sono_attribute.h"
+#include "formats/stream_calendar.h"
 
 namespace hv {
 

@@ -1,4 +1,4 @@
-#include "recording/sono_attribute.h"
+#include "formats/sono_attribute.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "playback/playback_file.h"
+#include "formats/playback_file.h"
 
 #include "core/outside_file.h"
-#include "recording/format_record.h"
-#include "recording/wave_file.h"
-#include "recording/wavpack_file.h"
+#include "formats/format_record.h"
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 
 namespace hv {
 

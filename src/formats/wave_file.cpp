@@ -1,4 +1,4 @@
-#include "recording/wave_file.h"
+#include "formats/wave_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/le_bytes.h"
-#include "recording/guano_writer.h"
+#include "formats/guano_writer.h"
 
 namespace hv {
 

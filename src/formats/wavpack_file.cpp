@@ -1,4 +1,4 @@
-#include "recording/wavpack_file.h"
+#include "formats/wavpack_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 
 #include "core/le_bytes.h"
 #include "core/runtime.h"
-#include "recording/guano_writer.h"
+#include "formats/guano_writer.h"
 
 namespace hv {
 

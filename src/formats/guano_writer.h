@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <string>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 namespace hv {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "core/station_state.h"
-#include "recording/sono_attribute.h"  // CalendarTime
+#include "formats/sono_attribute.h"  // CalendarTime
 
 namespace hv {
 

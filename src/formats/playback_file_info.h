@@ -32,6 +32,11 @@ struct PlaybackFileInfo {
 // Fills `info` from the open `file` (named `path`, for its GUANO chunk).
 void ReadPlaybackFileInfo(const PlaybackFile& file, const std::string& path, PlaybackFileInfo* info);
 
+// The time-expansion factor of a file without an attribute record: 10 for the
+// header rates of time-expanded files (48000 Hz and below), 1 for a recorder
+// that wrote its real rate.
+inline uint32_t DefaultExpansion(uint32_t headerRate) { return headerRate > 48000 ? 1 : 10; }
+
 // The streams the live chain carries: 16-bit PCM, 1 to 4 channels, 2 bytes per
 // sample and channel.
 bool IsPlayableFormat(const WaveFormat& format);

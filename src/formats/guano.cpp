@@ -1,9 +1,9 @@
-#include "playback/guano.h"
+#include "formats/guano.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "recording/stream_calendar.h"
+#include "formats/stream_calendar.h"
 
 namespace hv {
 

@@ -1,10 +1,10 @@
-#include "recording/attribute_record.h"
+#include "formats/attribute_record.h"
 
 #include <cstdio>
 #include <ctime>
 #include <vector>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 namespace hv {
 

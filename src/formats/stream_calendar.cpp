@@ -1,4 +1,4 @@
-#include "recording/stream_calendar.h"
+#include "formats/stream_calendar.h"
 
 #include <ctime>
 

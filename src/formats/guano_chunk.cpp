@@ -1,4 +1,4 @@
-#include "playback/guano_chunk.h"
+#include "formats/guano_chunk.h"
 
 #include <cstdint>
 #include <cstring>

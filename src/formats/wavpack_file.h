@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/format_record.h"
+#include "formats/format_record.h"
 
 struct WavpackContext;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 namespace hv {
 
@@ -413,16 +414,22 @@ bool CallDetector::FineEnergy(double t, double f, double slope, float* out) cons
   const uint64_t oldest = ringCount_ > ring_.size() ? ringCount_ - ring_.size() : 0;
   const double first = std::round(t * rate_) - n / 2;
   if (first < double(oldest) || first + n > double(ringCount_)) return false;
-  double re = 0, im = 0;
-  const uint64_t base = uint64_t(first);
+  // The phase 2 pi (f x + slope x^2 / 2), x the time from the middle, taken
+  // out by turning a unit vector that turns faster by the same step each
+  // sample (its phase's second difference is constant).
+  const double dt = 1.0 / rate_, x0 = -n / 2.0 * dt;
+  auto unit = [](double phase) { return std::complex<double>(std::cos(phase), -std::sin(phase)); };
+  std::complex<double> z = unit(2 * M_PI * (f * x0 + 0.5 * slope * x0 * x0));
+  std::complex<double> turn = unit(2 * M_PI * (f * dt + slope * x0 * dt + 0.5 * slope * dt * dt));
+  const std::complex<double> faster = unit(2 * M_PI * slope * dt * dt);
+  std::complex<double> sum = 0;
+  const uint64_t base = uint64_t(first), mask = ring_.size() - 1;
   for (int i = 0; i < n; ++i) {
-    const double x = (i - n / 2.0) / rate_;
-    const double phase = 2 * M_PI * (f * x + 0.5 * slope * x * x);
-    const double v = double(ring_[(base + uint64_t(i)) & (ring_.size() - 1)]) * fineWindow_[size_t(i)];
-    re += v * std::cos(phase);
-    im -= v * std::sin(phase);
+    sum += z * double(ring_[(base + uint64_t(i)) & mask] * fineWindow_[size_t(i)]);
+    z *= turn;
+    turn *= faster;
   }
-  *out = float(re * re + im * im);
+  *out = float(std::norm(sum));
   return true;
 }
 

@@ -220,9 +220,8 @@ void CallDetector::AnalyseFrame(const float* window) {
       float r = power_[m] / floor_[m];
       if (r > otherRatio) otherRatio = r, other = m;
     }
-    // A steady sound gives way to any call.
     const bool otherCall = otherRatio > startRatio_ * kRestartFactor &&
-                           (bestRatio <= startRatio_ || steady_ || otherRatio > bestRatio * Ratio(kLouderDb));
+                           (bestRatio <= startRatio_ || otherRatio > bestRatio * Ratio(kLouderDb));
     if (otherCall && !broadband) {
       cut_ = true;  // the track has not ended by itself
       CloseCall();
@@ -684,18 +683,16 @@ void CallDetector::CloseTrack() {
 
   Piece piece;
   piece.call = call;
-  piece.startHz = firstSolid->hz;
-  piece.endHz = lastSolid->hz;
+  // Where the call begins and ends as measured: a track may run on past the
+  // call onto another sound.
+  piece.startHz = std::clamp(startHz, call.fMinHz, call.fMaxHz);
+  piece.endHz = call.fCharHz;
   piece.peakPower = track[peak].power;
   std::vector<float> powers;
   for (size_t i = firstEnd; i <= lastEnd; ++i) powers.push_back(track[i].power);
   std::nth_element(powers.begin(), powers.begin() + long(powers.size() / 2), powers.end());
   piece.plateauPower = powers[powers.size() / 2];
-  // The sweep's slope over the last few solid frames.
-  const TrackPoint* from = lastSolid;
-  for (int k = 0; k < 4 && from > firstSolid; ++k) --from;
-  if (lastSolid->frame > from->frame)
-    piece.endSlope = float((lastSolid->hz - from->hz) / (FrameTime(lastSolid->frame) - FrameTime(from->frame)));
+  piece.endSlope = float(curve.SlopePerMs(call.endS) * 1000.0);
   Settle(piece);
 }
 

@@ -323,18 +323,22 @@ TEST(CallDetector, MeasuresLoudSteepSweepsWhole) {
 }
 
 // A loud call that begins while a faint call elsewhere is being followed
-// is found; a steady insect band at 18 kHz that breaks into pieces shorter
-// than the steady limit is no call however it is cut.
+// is found, and so is a call during a steady sound; a steady insect band at
+// 18 kHz that breaks into pieces shorter than the steady limit is no call
+// however it is cut, nor is an unbroken steady tone.
 TEST(CallDetector, LoudCallsAmongFaintAndSteadyNoise) {
-  Synth s(1.2);
+  Synth s(1.5);
   s.Sweep(0.100, 0.140, 80000, 80000, 250);  // faint, about 13 dB above the noise per bin
   s.Sweep(0.120, 0.124, 55000, 35000, 10000);
   for (double t = 0.3; t < 1.0; t += 0.021) s.Sweep(t, t + 0.020, 18000, 18000, 1500);
   s.Sweep(0.600, 0.604, 60000, 40000, 10000);
+  // An unbroken steady tone, and a call only 10 dB louder during it.
+  s.Sweep(1.05, 1.45, 22000, 22000, 3000);
+  s.Sweep(1.300, 1.304, 60000, 40000, 10000);
   const auto calls = s.Detect();
   // The faint call may go on as a piece of its own after the loud one.
-  EXPECT_LE(calls.size(), 4u);
-  for (double start : {0.100, 0.120, 0.600})
+  EXPECT_LE(calls.size(), 5u);
+  for (double start : {0.100, 0.120, 0.600, 1.300})
     EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [&](const CallMeasure& c) { return std::abs(c.startS - start) < 1e-3; }))
         << "no call at " << start;
   for (const CallMeasure& c : calls) EXPECT_GT(c.fMaxHz, 30000) << "steady band counted at " << c.startS;

@@ -177,7 +177,8 @@ class Acquisition {
     uint64_t usbRead = uint64_t{format.avgBytesPerSec} * kUsbWakeMs / 1000;
     usbRead = (usbRead + kUsbReadUnit - 1) / kUsbReadUnit * kUsbReadUnit;
     usbRead_ = static_cast<uint32_t>(usbRead < kUsbReadUnit ? kUsbReadUnit : usbRead < kRecordBytes ? usbRead : kRecordBytes);
-    if (netOpen_) net_.setReadPeriodMs(kNetWakeMs);
+    if (netOpen_)
+      net_.setReadCadence(kNetWakeMs, static_cast<int>(uint64_t{format.avgBytesPerSec} * kNetWakeMs / 1000));
     next_ = 0;
   }
 

@@ -57,6 +57,7 @@ bool NetInterface::open(const char* deviceName) {
   lost_ = false;
   lostReason_ = "";
   flowing_ = false;
+  readAtOnce_ = false;
   socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (socket_ < 0) {
     std::printf("Client: socket() - Error at socket(): %ld\n", static_cast<long>(errno));
@@ -116,6 +117,13 @@ bool NetInterface::waitForData() {
   return true;
 }
 
+// More than two periods' worth in one read, or a full buffer: the reader is
+// behind the stream (a backlog after a stall, or a sender faster than its
+// rate), so the next read follows at once instead of a period later.
+bool NetInterface::Behind(int count, int size) const {
+  return count == size || (periodBytes_ > 0 && count > 2 * periodBytes_);
+}
+
 bool NetInterface::take(void* dest, int size, int* count) {
   ssize_t n = recv(socket_, dest, static_cast<size_t>(size), MSG_DONTWAIT);
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
@@ -142,11 +150,13 @@ bool NetInterface::receive(void* dest, int& size, int* countOut) {
   }
   if (readPeriodMs_ == 0) flowing_ = false;
   if (flowing_) {
-    // Sleep to the next read time. A thread that fell more than a period
-    // behind starts the cadence again from now rather than reading in a burst.
+    // Sleep to the next read time (none when the last read found a backlog).
+    // A thread that fell more than a period behind starts the cadence again
+    // from now rather than reading in a burst.
     const auto period = std::chrono::milliseconds(readPeriodMs_);
     auto now = std::chrono::steady_clock::now();
-    if (nextRead_ + period < now) nextRead_ = now;
+    const bool onCadence = !readAtOnce_;
+    if (nextRead_ + period < now || readAtOnce_) nextRead_ = now;
     if (nextRead_ > now) {
       auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(nextRead_.time_since_epoch()).count();
       timespec until{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
@@ -154,19 +164,22 @@ bool NetInterface::receive(void* dest, int& size, int* countOut) {
       clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
     }
     nextRead_ += period;
+    readAtOnce_ = false;
     if (take(dest, size, count)) {
-      // A full buffer leaves more waiting (a backlog after a stall): read it at once.
-      if (*count == size) nextRead_ = std::chrono::steady_clock::now();
+      readAtOnce_ = Behind(*count, size);
       return true;
     }
-    // Nothing in a whole period: the stream paused; wait for its first byte again.
-    flowing_ = false;
+    // Nothing in a whole period: the stream paused; wait for its first byte
+    // again. (A read made at once after a backlog that finds nothing only
+    // means the backlog is gone: the cadence goes on.)
+    if (onCadence) flowing_ = false;
     return false;
   }
   if (!waitForData() || !take(dest, size, count)) return false;
   if (readPeriodMs_ > 0) {
     flowing_ = true;
-    nextRead_ = *count == size ? lastData_ : lastData_ + std::chrono::milliseconds(readPeriodMs_);
+    readAtOnce_ = Behind(*count, size);
+    nextRead_ = lastData_ + std::chrono::milliseconds(readPeriodMs_);
   }
   return true;
 }

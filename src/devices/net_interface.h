@@ -8,12 +8,14 @@
 //
 // Receiving costs a wake-up and a system call per receive, so the interface
 // takes everything the socket holds in one receive and, once the stream flows,
-// reads on a fixed cadence (setReadPeriodMs: about 8 ms of the stream): it
+// reads on a fixed cadence (setReadCadence: about 8 ms of the stream): it
 // sleeps until the next read time and then takes what has arrived without
 // waiting. A sample therefore waits at most one period in the socket, and the
 // thread wakes once a period whatever the sender's segment sizes. (Waking on
 // an amount with SO_RCVLOWAT did not hold: with a receiver's 1 KB segments
-// the kernel still woke the reader for most segments.) A read that finds
+// the kernel still woke the reader for most segments.) A reader that finds
+// itself behind (a backlog after a stall, a sender faster than its rate)
+// reads again at once until it has caught up. A read that finds
 // nothing means the stream paused: the interface then waits for the first
 // byte again, kNetPollMs at a time, so a silent receiver costs ten wake-ups a
 // second.
@@ -54,8 +56,13 @@ class NetInterface {
   // period while flowing (try again).
   virtual bool receive(void* dest, int& size, int* count);
   // While the stream flows, read every `ms` milliseconds (0: wake for every
-  // arrival, the default). Takes effect with the next receive.
-  void setReadPeriodMs(int ms) { readPeriodMs_ = ms > 0 ? ms : 0; }
+  // arrival, the default); `bytes` is what the stream brings in a period (0:
+  // unknown). A read that brings more than twice that, or fills the buffer,
+  // is followed by the next one at once. Takes effect with the next receive.
+  void setReadCadence(int ms, int bytes) {
+    readPeriodMs_ = ms > 0 ? ms : 0;
+    periodBytes_ = bytes > 0 ? bytes : 0;
+  }
   virtual bool send(const void* source, int& size, int* count);
   virtual bool setupRequest() { return false; }
   virtual bool submitRequest() { return false; }
@@ -73,12 +80,15 @@ class NetInterface {
   // One receive of all that waits, without waiting; false when nothing did
   // (or the connection ended: lost() says which).
   bool take(void* dest, int size, int* count);
+  bool Behind(int count, int size) const;
 
   int socket_ = -1;
   bool lost_ = false;
   const char* lostReason_ = "";
   int readPeriodMs_ = 0;
-  bool flowing_ = false;  // reading on the cadence; false: waiting for the first byte
+  int periodBytes_ = 0;
+  bool flowing_ = false;     // reading on the cadence; false: waiting for the first byte
+  bool readAtOnce_ = false;  // the last read found the reader behind: the next one does not wait
   std::chrono::steady_clock::time_point nextRead_;  // when the next read on the cadence is due
   std::chrono::steady_clock::time_point lastData_;
 };

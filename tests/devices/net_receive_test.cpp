@@ -32,7 +32,8 @@ std::string AddressOfThisTest() {
       {"TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanAPeriod", "127.0.4.4"},
       {"HangUpWhileFlowingIsLossWithItsReason", "127.0.4.5"},
       {"SmallSegmentsAreReadOncePerPeriodNotOnArrival", "127.0.23.4"},
-      {"ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods", "127.0.23.5"}};
+      {"ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods", "127.0.23.5"},
+      {"AReaderBehindItsStreamReadsAgainAtOnceUntilCaughtUp", "127.0.23.6"}};
   return kAddress.at(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
@@ -86,7 +87,7 @@ class NetReceive : public ::testing::Test {
 constexpr int kPeriodMs = 8;
 
 TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanAPeriod) {
-  net_.setReadPeriodMs(kPeriodMs);
+  net_.setReadCadence(kPeriodMs, 0);
   Send(3);
   double ms = 0;
   EXPECT_EQ(Receive(&ms), 3);  // the stream starts: the first byte wakes it at once
@@ -115,7 +116,7 @@ TEST_F(NetReceive, TakesAllThatWaitsInOneReceiveAndHoldsNoSampleLongerThanAPerio
 }
 
 TEST_F(NetReceive, HangUpWhileFlowingIsLossWithItsReason) {
-  net_.setReadPeriodMs(kPeriodMs);
+  net_.setReadCadence(kPeriodMs, 0);
   Send(10);
   EXPECT_EQ(Receive(), 10);
   Send(50);
@@ -132,7 +133,7 @@ TEST_F(NetReceive, HangUpWhileFlowingIsLossWithItsReason) {
 // Read on the cadence that is about 30 receives, each taking several
 // segments; a reader woken on every arrival would make over a hundred.
 TEST_F(NetReceive, SmallSegmentsAreReadOncePerPeriodNotOnArrival) {
-  net_.setReadPeriodMs(kPeriodMs);
+  net_.setReadCadence(kPeriodMs, 0);
   constexpr int kSegments = 120;
   std::atomic<bool> done{false};
   std::thread sender([&] {
@@ -159,7 +160,7 @@ TEST_F(NetReceive, SmallSegmentsAreReadOncePerPeriodNotOnArrival) {
 // that come back full follow one another at once, so the backlog is gone in a
 // moment rather than one buffer per period.
 TEST_F(NetReceive, ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods) {
-  net_.setReadPeriodMs(kPeriodMs);
+  net_.setReadCadence(kPeriodMs, 0);
   buffer_.resize(4096);
   Send(3);
   EXPECT_EQ(Receive(), 3);
@@ -179,6 +180,36 @@ TEST_F(NetReceive, ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods) {
   EXPECT_EQ(full, 9);
   // Eight reads that each waited a period would take 64 ms.
   EXPECT_LT(waited, 3 * kPeriodMs);
+}
+
+// A read that brings more than two periods' worth of the stream means the
+// reader is behind (or the sender runs faster than its rate): the next read
+// follows at once; once a read comes back empty the cadence goes on (this is
+// no pause of the stream).
+TEST_F(NetReceive, AReaderBehindItsStreamReadsAgainAtOnceUntilCaughtUp) {
+  net_.setReadCadence(kPeriodMs, 1000);
+  Send(3);
+  EXPECT_EQ(Receive(), 3);
+  Send(5000);
+  usleep(20000);
+  EXPECT_EQ(Receive(), 5000);  // on the cadence, already due
+  Send(3000);
+  double ms = 0;
+  EXPECT_EQ(Receive(&ms), 3000);  // at once: the last read was more than two periods' worth
+  EXPECT_LT(ms, kPeriodMs / 2.0);
+  EXPECT_EQ(Receive(&ms), 0);  // at once again, and nothing: caught up
+  EXPECT_LT(ms, kPeriodMs / 2.0);
+  // Still flowing: the next bytes wait for the cadence, not for their arrival.
+  Send(100);
+  EXPECT_EQ(Receive(&ms), 100);
+  EXPECT_GE(ms, kPeriodMs - 2);
+  // An amount within the stream's pace keeps the cadence.
+  Send(1500);
+  EXPECT_EQ(Receive(&ms), 1500);
+  Send(100);
+  EXPECT_EQ(Receive(&ms), 100);
+  EXPECT_GE(ms, kPeriodMs - 2);
+  EXPECT_FALSE(net_.lost());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ halvane_layer(calls      TIER station      DIRS calls       USES formats dsp mod
 halvane_layer(recording  TIER station      DIRS recording   USES calls formats dsp model)
 halvane_layer(timer      TIER station      DIRS timer       USES recording model)
 halvane_layer(playback   TIER station      DIRS playback    USES recording formats model)
-halvane_layer(transfer   TIER station      DIRS transfer    USES recording model
+halvane_layer(transfer   TIER station      DIRS transfer    USES recording formats model
               LIBS ${FTPLIB_LIBRARY})
 
 halvane_layer(toolkit    TIER presentation DIRS ui/toolkit  USES core

@@ -20,6 +20,7 @@
 #include "calls/call_file.h"
 #include "calls/call_picture.h"
 #include "calls/call_report.h"
+#include "formats/recording_kinds.h"
 
 namespace fs = std::filesystem;
 
@@ -38,9 +39,7 @@ bool OptionNumber(const char* text, double low, double high, double* out) {
 }
 
 bool IsRecording(const fs::path& p) {
-  std::string ext = p.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  return ext == ".wav" || ext == ".wv";
+  return hv::RecordingKindOfExtension(p.extension().string(), true) != nullptr;
 }
 
 // The files named and the recordings inside the folders named, each folder's sorted.

@@ -1,7 +1,7 @@
-// The file a replay reads: opened as a WAV file first and, when that fails, as
-// a WavPack file, the two readers of the recording subsystem. Either way the
-// caller sees the header's format record, the attribute record bytes (none when
-// the file has none) and reads of at most 1024 sample bytes.
+// The file a replay reads: opened by the first kind of recording file that
+// accepts it (formats/recording_kinds.h). Whatever the kind, the caller sees
+// the header's format record, the attribute record bytes (none when the file
+// has none) and reads of at most 1024 sample bytes.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,8 @@
 
 namespace hv {
 
-class WaveFile;
-class WavPackFile;
+class RecordingFile;
+struct RecordingKind;
 
 class PlaybackFile {
  public:
@@ -27,8 +27,8 @@ class PlaybackFile {
   // Error() then says why.
   bool Open(const std::string& path);
   const std::string& Error() const { return error_; }
-  bool IsOpen() const { return open_ != kNone; }
-  bool IsWavPack() const { return open_ == kWavPack; }
+  bool IsOpen() const { return file_ != nullptr; }
+  bool IsWavPack() const;
   const WaveFormat& Format() const { return format_; }
   // The attribute record's bytes (its length N is even, at most 512).
   const std::string& Attribute() const { return attribute_; }
@@ -37,10 +37,8 @@ class PlaybackFile {
   uint32_t Close();
 
  private:
-  enum Kind { kNone, kWave, kWavPack };
-  std::unique_ptr<WaveFile> wave_;
-  std::unique_ptr<WavPackFile> wavPack_;
-  Kind open_ = kNone;
+  std::unique_ptr<RecordingFile> file_;
+  const RecordingKind* kind_ = nullptr;
   WaveFormat format_;
   std::string attribute_;
   std::string error_;

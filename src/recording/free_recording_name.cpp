@@ -27,8 +27,8 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 bool RecordingStemTaken(const std::string& basePath, const StreamTime& start, int timeStandard) {
-  for (bool wavpack : {false, true}) {
-    const RecordingNames n = MakeRecordingNames(basePath, start, wavpack, timeStandard);
+  for (const RecordingKind& kind : RecordingKinds()) {
+    const RecordingNames n = MakeRecordingNames(basePath, start, kind, timeStandard);
     if (Exists(n.temporary) || Exists(n.final)) return true;
   }
   return false;

@@ -4,7 +4,7 @@
 // that stands still, is stepped back, or has not moved on since the previous
 // file (a roll-over) gives a name that may already be taken. The recorder then
 // takes the next free millisecond: the start time moves on by 1 ms until no
-// file of that stem exists (temporary or final name, WAV or WavPack) and the
+// file of that stem exists (temporary or final name, of any file kind) and the
 // exclusive open of the temporary name succeeds. The start time handed to the
 // open is the one the name shows, so the attribute's UTC field matches it.
 #pragma once
@@ -45,7 +45,8 @@ struct FreeNameResult {
   RecordingNames names;   // the names tried last (the open file's on success)
 };
 
-// True when a file of the names' stem exists under any of its four names.
+// True when a file of the names' stem exists under any of its names (temporary
+// or final, of every file kind).
 bool RecordingStemTaken(const std::string& basePath, const StreamTime& start, int timeStandard);
 
 // Finds the first free name at or after `start` (see above) and opens it.

@@ -27,19 +27,25 @@ std::tm NameTime(const StreamTime& start, int timeStandard) {
   return out;
 }
 
-RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, bool wavpack,
+RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, const RecordingKind& kind,
                                   int timeStandard) {
   std::tm t = NameTime(start, timeStandard);
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "_D%04d%02d%02dT%02d%02d%02dm%03d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                 t.tm_hour, t.tm_min, t.tm_sec, start.milliseconds);
   const std::string stem = RecordingStem(basePath) + stamp;
-  const char* ext = wavpack ? "wv" : "wav";
+  const char* ext = kind.extension;
   RecordingNames n;
   n.temporary = stem + ".tmp_" + ext;
   n.final = stem + "." + ext;
   n.display = FileNamePart(stem);
   return n;
+}
+
+RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, bool wavpack,
+                                  int timeStandard) {
+  return MakeRecordingNames(basePath, start,
+                            RecordingKindOf(wavpack ? RecordingKindId::kWavPack : RecordingKindId::kWave), timeStandard);
 }
 
 bool RenameRecording(const std::string& temporary, const std::string& final, bool settle, int* error) {

@@ -3,8 +3,9 @@
 // Names: the stem is the recording base path without its extension (walking
 // back from the end, a "." met before a "/" cuts the path there; a "." in a
 // parent folder never does). Behind it "_DYYYYMMDDThhmmssmSSS" of the start
-// time (local time when TimeStandard is 1), then ".tmp_wav"/".tmp_wv" while
-// writing and ".wav"/".wv" when finished.
+// time (local time when TimeStandard is 1), then ".tmp_<ext>" while writing
+// and ".<ext>" when finished, <ext> being the file kind's extension (".wav",
+// ".wv"; formats/recording_kinds.h).
 // Daily log: the stem (extension replaced) + "_DYYYYMMDD_log.txt", appended
 // with lines "LOG[YYYY:MM:DD::hh:mm:ss] - message detail".
 #pragma once
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "core/station_state.h"
+#include "formats/recording_kinds.h"
 
 namespace hv {
 
@@ -32,6 +34,9 @@ std::string RecordingStem(const std::string& basePath);
 // The calendar time that names and log lines use: local time (UTC minus the
 // bias) when `timeStandard` is 1, else UTC.
 std::tm NameTime(const StreamTime& start, int timeStandard);
+RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, const RecordingKind& kind,
+                                  int timeStandard);
+// The same for a WavPack (`wavpack`) or WAV recording.
 RecordingNames MakeRecordingNames(const std::string& basePath, const StreamTime& start, bool wavpack,
                                   int timeStandard);
 

@@ -9,8 +9,8 @@
 #include "core/file_ops.h"
 #include "core/le_bytes.h"
 #include "core/outside_file.h"
+#include "formats/recording_kinds.h"
 #include "formats/wave_file.h"
-#include "formats/wavpack_file.h"
 
 namespace hv {
 
@@ -69,8 +69,14 @@ RepairResult RepairRecording(const std::string& path) {
     return r;
   }
   FormatWithAttribute record;
-  WaveFile wave;
-  if (wave.Open(path.c_str(), &record, RecordingFile::kRead) == kFileOk) {
+  const RecordingKind* kind = nullptr;
+  std::unique_ptr<RecordingFile> file = OpenRecording(path, &record, &kind);
+  if (!file) {
+    r.message = "neither a readable WAV nor a WavPack recording";
+    return r;
+  }
+  if (kind->id == RecordingKindId::kWave) {
+    WaveFile& wave = static_cast<WaveFile&>(*file);
     if (wave.ReadToEndOfFile()) {
       if (!FinishWave(path, wave, &r)) return r;
     } else {
@@ -78,17 +84,13 @@ RepairResult RepairRecording(const std::string& path) {
       wave.Close();
     }
   } else {
-    WavPackFile wv;
-    if (wv.Open(path.c_str(), &record, RecordingFile::kRead) != kFileOk) {
-      r.message = "neither a readable WAV nor a WavPack recording";
-      return r;
-    }
+    // Counted by reading: a stream cut off by a crash may not know its length.
     uint8_t buffer[1024];
     uint32_t got = 0;
     uint64_t bytes = 0;
-    while (wv.Read(buffer, &got) == kFileOk && got > 0) bytes += got;
+    while (file->Read(buffer, &got) == kFileOk && got > 0) bytes += got;
     r.samples = bytes / record.format.blockAlign;
-    wv.Close();
+    file->Close();
   }
   if (!RenameNoReplace(path, r.finalName)) {
     r.message = "cannot rename it to " + r.finalName + " (the name may exist)";

@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "formats/recording_kinds.h"
 #include "sono/png_writer.h"
 
 namespace hv {
@@ -28,12 +29,9 @@ std::string Lower(std::string text) {
 }
 
 bool HasRecordingExtension(const std::string& name) {
-  const std::string lower = Lower(name);
-  auto endsWith = [&](const char* tail) {
-    const size_t n = std::strlen(tail);
-    return lower.size() >= n && lower.compare(lower.size() - n, n, tail) == 0;
-  };
-  return endsWith(".wav") || endsWith(".wv");
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos && name.find('/', dot) == std::string::npos &&
+         RecordingKindOfExtension(std::string_view(name).substr(dot), true) != nullptr;
 }
 
 // Files are the same when device and inode agree (hard links, symbolic links,

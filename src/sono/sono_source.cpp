@@ -4,6 +4,7 @@
 
 #include "core/le_bytes.h"
 #include "core/outside_file.h"
+#include "formats/recording_kinds.h"
 #include "formats/wave_file.h"
 #include "formats/wavpack_file.h"
 
@@ -19,23 +20,20 @@ bool SonoSource::Open(const std::string& path, std::string* error) {
     *error = path + ": " + why;
     return false;
   }
-  auto wave = std::make_unique<WaveFile>();
-  if (wave->Open(path.c_str(), &record_, RecordingFile::kRead) == kFileOk) {
-    const uint32_t block = record_.format.blockAlign ? record_.format.blockAlign : 1;
-    frames_ = wave->DataSize() / block;
-    file_ = std::move(wave);
-    wavPack_ = false;
-  } else {
-    auto pack = std::make_unique<WavPackFile>();
-    if (pack->Open(path.c_str(), &record_, RecordingFile::kRead) != kFileOk) {
-      *error = "not a readable recording: " + path;
-      return false;
-    }
+  const RecordingKind* kind = nullptr;
+  file_ = OpenRecording(path, &record_, &kind);
+  if (!file_) {
+    *error = "not a readable recording: " + path;
+    return false;
+  }
+  wavPack_ = kind->id == RecordingKindId::kWavPack;
+  if (wavPack_) {
     // A count the stream does not know (a cut-off stream) or cannot hold gives an empty picture.
-    const int64_t count = pack->FrameCount();
+    const int64_t count = static_cast<const WavPackFile*>(file_.get())->FrameCount();
     frames_ = count > 0 && count < (int64_t(1) << 40) ? uint64_t(count) : 0;
-    file_ = std::move(pack);
-    wavPack_ = true;
+  } else {
+    const uint32_t block = record_.format.blockAlign ? record_.format.blockAlign : 1;
+    frames_ = static_cast<const WaveFile*>(file_.get())->DataSize() / block;
   }
   const WaveFormat& f = record_.format;
   if (f.bitsPerSample != 16 || f.channels < 1 || f.channels > 16 || f.blockAlign != 2 * f.channels || f.sampleRate == 0) {

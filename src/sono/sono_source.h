@@ -1,6 +1,6 @@
 // SonoSource: the samples of a recording for its picture. Opens the file with
-// the recording subsystem's readers (a RIFF/WAVE file first, then a WavPack
-// stream), takes 16-bit PCM of any channel count and delivers the first
+// the first kind of recording file that accepts it (formats/recording_kinds.h),
+// takes 16-bit PCM of any channel count and delivers the first
 // channel as floats in sample units, in order, block by block; the frame count
 // comes from the data chunk (WAV) or the stream header (WavPack).
 #pragma once

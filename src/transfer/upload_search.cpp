@@ -8,6 +8,7 @@
 #include "core/file_ops.h"
 #include "core/runtime.h"
 #include "core/station_state.h"
+#include "formats/recording_kinds.h"
 
 namespace hv {
 
@@ -38,7 +39,7 @@ bool MatchesUploadPattern(const std::string& fileName, const std::string& patter
     if (kStamp[i] == '#' ? !std::isdigit(static_cast<unsigned char>(c)) : c != kStamp[i]) return false;
   }
   const std::string extension = fileName.substr(prefix.size() + kStampLength);
-  return extension == ".wav" || extension == ".wv";
+  return RecordingKindOfExtension(extension) != nullptr;
 }
 
 std::string FindUploadCandidate(const std::string& folder, const std::string& patternName,

@@ -24,7 +24,8 @@ TEST(UploadSearch, OnlyTheStationsFinishedRecordingsMatch) {
         "site4_D20240131T220000m000.wav.bak", "site4_D20240131T220000m000.wavx", "site4_D20240131T220000m000.png",
         "site4_D20240131T220000m00.wav", "site4_D20240131T220000m0000.wav", "site4_D2024013xT220000m000.wav",
         "site4_D20240131X220000m000.wav", "site4_D20240131T220000s000.wav", "site4_d20240131T220000m000.wav",
-        "site4x_D20240131T220000m000.wav", "site4_D20240131T220000m000 (copy).wav"})
+        "site4x_D20240131T220000m000.wav", "site4_D20240131T220000m000 (copy).wav", "site4_D20240131T220000m000.WAV",
+        "site4_D20240131T220000m000.Wv"})
     EXPECT_FALSE(MatchesUploadPattern(name, p)) << name;
   EXPECT_FALSE(MatchesUploadPattern("site4_D20240131T220000m000.wav", "no wildcard"));
   // A base path that is a folder ("/rec/"): only names that are a bare time stamp.

@@ -16,6 +16,9 @@
 #   one file, one include, a reason. The file's layer then also links the layer
 #   it reaches.
 
+# The functions below hold the policies of this version whoever includes them.
+cmake_policy(VERSION 3.25)
+
 # halvane_layer_tiers(TIER...): the tiers, lowest first.
 function(halvane_layer_tiers)
   set_property(GLOBAL PROPERTY HV_TIERS ${ARGN})

@@ -17,8 +17,8 @@ std::unique_ptr<RecordingFile> Make() {
 // Reading tries the kinds in this order: a RIFF/WAVE header first (a quick
 // check that refuses anything else at once), then a WavPack stream.
 constexpr RecordingKind kKinds[] = {
-    {RecordingKindId::kWave, "WAV", "wav", &Make<WaveFile>},
-    {RecordingKindId::kWavPack, "WavPack", "wv", &Make<WavPackFile>},
+    {RecordingKindId::kWave, "WAV", "wav", 0, &Make<WaveFile>},
+    {RecordingKindId::kWavPack, "WavPack", "wv", 1, &Make<WavPackFile>},
 };
 
 bool SameText(std::string_view a, std::string_view b, bool anyCase) {
@@ -55,11 +55,24 @@ std::unique_ptr<RecordingFile> OpenRecording(const std::string& path, FormatWith
   return nullptr;
 }
 
+const RecordingKind& RecordingKindForOutputFormat(int outputFileFormat) {
+  for (const RecordingKind& kind : kKinds)
+    if (kind.outputFormat == outputFileFormat) return kind;
+  return RecordingKindOf(RecordingKindId::kWavPack);
+}
+
 const RecordingKind* RecordingKindOfExtension(std::string_view extension, bool anyCase) {
   if (extension.empty() || extension[0] != '.') return nullptr;
   for (const RecordingKind& kind : kKinds)
     if (SameText(extension.substr(1), kind.extension, anyCase)) return &kind;
   return nullptr;
+}
+
+RecordingFile* RecordingFileSet::Of(const RecordingKind& kind) {
+  const size_t index = size_t(&kind - kKinds);
+  if (files_.size() <= index) files_.resize(std::size(kKinds));
+  if (!files_[index]) files_[index] = kind.make();
+  return files_[index].get();
 }
 
 }  // namespace hv

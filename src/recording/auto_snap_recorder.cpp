@@ -177,7 +177,7 @@ bool AutoSnapRecorder::OpenSnapshot() {
   const float idleSeconds = float(g_settings.SnapIdleTimeoutMS.load(std::memory_order_relaxed)) / 1000.0f;
   remaining_ = int64_t(std::floor(seconds * streamRate_));
   idleCountdown_ = int64_t(std::floor(idleSeconds * streamRate_));
-  wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
+  kind_ = &RecordingKindForOutputFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
   fill_ = 0;
 
   const int expansion = std::max(1, g_settings.SnapTimeExpand.load(std::memory_order_relaxed));
@@ -190,7 +190,7 @@ bool AutoSnapRecorder::OpenSnapshot() {
   failureReported_ = false;
   // The attribute's UTC field follows the start time the free name shows.
   const FreeNameResult opened = OpenUnderFreeName(
-      g_recordBasePath.Get(), inputs.start, wavPack_, TimeStandard(), &names_,
+      g_recordBasePath.Get(), inputs.start, *kind_, TimeStandard(), &names_,
       [&](const StreamTime& start, const RecordingNames& names) {
         inputs.start = start;
         record.SetAttribute(ComposeAttribute(inputs));

@@ -16,8 +16,7 @@
 #include "core/conduit.h"
 #include "dsp/analysis_frame.h"
 #include "formats/format_record.h"
-#include "formats/wave_file.h"
-#include "formats/wavpack_file.h"
+#include "formats/recording_kinds.h"
 #include "recording/free_recording_name.h"
 #include "recording/record_control.h"
 #include "recording/snapshot_calls.h"
@@ -70,7 +69,7 @@ class AutoSnapRecorder {
   void SetState(int state);
   // Goes to Failed and reports the snapshot as not finished (once per snapshot).
   void Fail(const std::string& what, int systemError, bool fileLeft);
-  RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
+  RecordingFile* File() { return files_.Of(*kind_); }
 
   Conduit* input_;
   SpectrumFrame window_[kWindowFrames];
@@ -82,9 +81,8 @@ class AutoSnapRecorder {
   int state_ = kSnapIdle;
   int64_t remaining_ = 0;
   int64_t idleCountdown_ = 0;
-  bool wavPack_ = false;
-  WaveFile waveFile_;
-  WavPackFile wavPackFile_;
+  const RecordingKind* kind_ = &RecordingKinds()[0];  // of the file in progress
+  RecordingFileSet files_;
   std::string temporary_, final_, lastFinished_;
   NameMemory names_;
   std::string ending_;  // the status line shown once the snapshot has its final name

@@ -34,8 +34,8 @@ bool RecordingStemTaken(const std::string& basePath, const StreamTime& start, in
   return false;
 }
 
-FreeNameResult OpenUnderFreeName(const std::string& basePath, const StreamTime& start, bool wavpack, int timeStandard,
-                                 NameMemory* memory, const OpenUnderName& open) {
+FreeNameResult OpenUnderFreeName(const std::string& basePath, const StreamTime& start, const RecordingKind& kind,
+                                 int timeStandard, NameMemory* memory, const OpenUnderName& open) {
   int64_t ms = StartMs(start);
   if (memory && memory->lastStartMs != NameMemory::kNone && ms <= memory->lastStartMs &&
       memory->lastStartMs - ms < kNameMemoryWindowMs)
@@ -44,7 +44,7 @@ FreeNameResult OpenUnderFreeName(const std::string& basePath, const StreamTime& 
   r.status = kFileExists;
   for (int tried = 0; tried < kFreeNameSearchLimit; ++tried, ++ms) {
     r.start = AtMs(start, ms);
-    r.names = MakeRecordingNames(basePath, r.start, wavpack, timeStandard);
+    r.names = MakeRecordingNames(basePath, r.start, kind, timeStandard);
     if (RecordingStemTaken(basePath, r.start, timeStandard)) continue;
     // The exclusive open settles a race with another writer of the same name.
     r.status = open(r.start, r.names);

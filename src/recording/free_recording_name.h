@@ -50,7 +50,7 @@ struct FreeNameResult {
 bool RecordingStemTaken(const std::string& basePath, const StreamTime& start, int timeStandard);
 
 // Finds the first free name at or after `start` (see above) and opens it.
-FreeNameResult OpenUnderFreeName(const std::string& basePath, const StreamTime& start, bool wavpack, int timeStandard,
-                                 NameMemory* memory, const OpenUnderName& open);
+FreeNameResult OpenUnderFreeName(const std::string& basePath, const StreamTime& start, const RecordingKind& kind,
+                                 int timeStandard, NameMemory* memory, const OpenUnderName& open);
 
 }  // namespace hv

@@ -17,7 +17,4 @@ StreamTime RecordingStartTime();
 // expansion `expansion` and real rate `realRate` (Hz), from the windows and settings.
 AttributeInputs GatherAttributeInputs(int64_t headerRate, int64_t expansion, double realRate, const StreamTime& start);
 
-// Chooses the WAV (format 0) or WavPack (any other) object.
-inline bool IsWavPackFormat(int outputFileFormat) { return outputFileFormat != 0; }
-
 }  // namespace hv

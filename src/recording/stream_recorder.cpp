@@ -133,14 +133,14 @@ bool StreamRecorder::OpenFile() {
   if (mode_ == kModeBufferedSnap) bytesToRecord_ = delay_.Length();
 
   const std::string base = g_recordBasePath.Get();
-  wavPack_ = IsWavPackFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
+  kind_ = &RecordingKindForOutputFormat(g_settings.OutputFileFormat.load(std::memory_order_relaxed));
   const int timeStandard = g_settings.TimeStandard.load(std::memory_order_relaxed);
   File()->SetGuanoMetadata(g_settings.GuanoMetadata.load(std::memory_order_relaxed));
   // A name already taken (a file that continues a rolled-over recording while
   // the clock has not moved on, a clock set back) moves on to the next free
   // millisecond; the attribute's UTC field follows it.
   const FreeNameResult opened =
-      OpenUnderFreeName(base, start, wavPack_, timeStandard, &names_, [&](const StreamTime& at, const RecordingNames& n) {
+      OpenUnderFreeName(base, start, *kind_, timeStandard, &names_, [&](const StreamTime& at, const RecordingNames& n) {
         if (hasAttribute_) {
           attribute_.start = at;
           record_.SetAttribute(ComposeAttribute(attribute_));

@@ -24,8 +24,7 @@
 #include "core/conduit.h"
 #include "formats/attribute_record.h"
 #include "formats/format_record.h"
-#include "formats/wave_file.h"
-#include "formats/wavpack_file.h"
+#include "formats/recording_kinds.h"
 #include "recording/free_recording_name.h"
 #include "recording/record_control.h"
 #include "recording/tdelay.h"
@@ -67,16 +66,15 @@ class StreamRecorder {
   // False when the close failed (Failed); `renamed` says whether the file got
   // its final name (a failed rename is reported and the recorder goes on).
   bool CloseAndRename(bool settle = true, bool* renamed = nullptr);
-  RecordingFile* File() { return wavPack_ ? static_cast<RecordingFile*>(&wavPackFile_) : &waveFile_; }
+  RecordingFile* File() { return files_.Of(*kind_); }
 
   Conduit* input_;
   int state_ = kStreamIdle;
   uint8_t chunk_[kChunkBytes];
   int64_t bytesToRecord_ = 0;
   int mode_ = 0;            // the record mode of the recording in progress
-  bool wavPack_ = false;
-  WaveFile waveFile_;
-  WavPackFile wavPackFile_;
+  const RecordingKind* kind_ = &RecordingKinds()[0];  // of the file in progress
+  RecordingFileSet files_;
   TDelay delay_;
   FormatWithAttribute record_;   // the open file's record (kept for a roll-over)
   AttributeInputs attribute_;    // the open file's attribute inputs

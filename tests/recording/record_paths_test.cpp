@@ -10,6 +10,9 @@
 namespace hv {
 namespace {
 
+const RecordingKind& Wave() { return RecordingKindOf(RecordingKindId::kWave); }
+const RecordingKind& WavPack() { return RecordingKindOf(RecordingKindId::kWavPack); }
+
 StreamTime Jan31() {
   StreamTime t;
   t.utcSeconds = 1706745599;  // 2024-01-31 23:59:59 UTC
@@ -67,7 +70,7 @@ TEST_F(RecordPathsInAFolder, NextFreeNameSkipsEveryNameOfATakenStem) {
     std::ofstream(folder / "site_D20240131T235959m999.wav") << "theirs";
     std::vector<std::string> opened;
     NameMemory memory;
-    FreeNameResult r = OpenUnderFreeName(base, at, false, 0, &memory, [&](const StreamTime&, const RecordingNames& n) {
+    FreeNameResult r = OpenUnderFreeName(base, at, Wave(), 0, &memory, [&](const StreamTime&, const RecordingNames& n) {
       opened.push_back(FileNamePart(n.temporary));
       return kFileOk;
     });
@@ -83,7 +86,7 @@ TEST_F(RecordPathsInAFolder, NextFreeNameRaceStepBackAndLimit) {
   const std::string base = dir / "site.wav";
   auto claim = [&](const StreamTime& at, NameMemory* memory, std::vector<uint32_t> answers) {
     size_t call = 0;
-    return OpenUnderFreeName(base, at, true, 0, memory, [&](const StreamTime&, const RecordingNames&) {
+    return OpenUnderFreeName(base, at, WavPack(), 0, memory, [&](const StreamTime&, const RecordingNames&) {
       return call < answers.size() ? answers[call++] : kFileOk;
     });
   };
@@ -110,7 +113,7 @@ TEST_F(RecordPathsInAFolder, NextFreeNameRaceStepBackAndLimit) {
   EXPECT_EQ(memory.lastStartMs, int64_t(hourBack.utcSeconds) * 1000 + 123);
   // Every name taken: the search gives up after its limit.
   int calls = 0;
-  r = OpenUnderFreeName(base, Jan31(), false, 0, nullptr, [&](const StreamTime&, const RecordingNames&) {
+  r = OpenUnderFreeName(base, Jan31(), Wave(), 0, nullptr, [&](const StreamTime&, const RecordingNames&) {
     ++calls;
     return kFileExists;
   });

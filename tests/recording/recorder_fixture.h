@@ -11,6 +11,7 @@
 
 #include "core/station_state.h"
 #include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 #include "model/station_model.h"
 #include "recording/record_paths.h"
 #include "recording/recorder_texts.h"

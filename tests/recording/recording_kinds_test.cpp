@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
+#include "formats/wave_file.h"
+#include "formats/wavpack_file.h"
 #include "recording/record_paths.h"
 #include "recording/recording_files.h"
 
@@ -91,6 +94,23 @@ TEST(RecordingKinds, ExtensionsAndNames) {
     EXPECT_EQ(names.final, "/data/site_D20260601T220000m007." + std::string(kind.extension));
     EXPECT_EQ(names.temporary, "/data/site_D20260601T220000m007.tmp_" + std::string(kind.extension));
   }
+}
+
+// New recordings: 0 is WAV, every other value WavPack (a stored setting may
+// hold any number); a recorder's file set keeps one object per kind.
+TEST(RecordingKinds, OutputFormatSettingChoosesTheKindOfNewRecordings) {
+  const std::pair<int, RecordingKindId> cases[] = {{0, RecordingKindId::kWave},      {1, RecordingKindId::kWavPack},
+                                                   {2, RecordingKindId::kWavPack},   {-1, RecordingKindId::kWavPack},
+                                                   {99, RecordingKindId::kWavPack}};
+  for (const auto& [setting, id] : cases) EXPECT_EQ(RecordingKindForOutputFormat(setting).id, id) << setting;
+
+  RecordingFileSet files;
+  RecordingFile* wave = files.Of(RecordingKindOf(RecordingKindId::kWave));
+  RecordingFile* pack = files.Of(RecordingKindOf(RecordingKindId::kWavPack));
+  EXPECT_NE(wave, pack);
+  EXPECT_EQ(files.Of(RecordingKindOf(RecordingKindId::kWave)), wave);
+  EXPECT_NE(dynamic_cast<WaveFile*>(wave), nullptr);
+  EXPECT_NE(dynamic_cast<WavPackFile*>(pack), nullptr);
 }
 
 }  // namespace

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "calls/call_file.h"
-#include "calls/call_picture.h"
 #include "calls/call_report.h"
 #include "formats/recording_kinds.h"
+#include "sono/call_picture.h"
 
 namespace fs = std::filesystem;
 

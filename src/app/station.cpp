@@ -14,8 +14,10 @@
 #include "dsp/analysis_frame.h"
 #include "model/status_printer.h"
 #include "playback/playback_state.h"
+#include "recording/auto_snap_recorder.h"
 #include "recording/record_startup.h"
 #include "settings/settings.h"
+#include "sono/snapshot_picture.h"
 #include "ui/toolkit/xs.h"
 #include "ui/windows/playback_window.h"
 #include "ui/windows/ui_actions.h"
@@ -24,8 +26,6 @@
 namespace hv {
 
 namespace {
-
-std::string s_configDir;
 
 // The worker threads by name; the value is the thread's place in kRoster.
 enum Worker : int {
@@ -160,8 +160,6 @@ void DestroyLocks() {
 
 }  // namespace
 
-std::string ConfigDir() { return s_configDir; }
-
 void CreateConduits() {
   for (int i = 0; i < 7; ++i) {
     const ConduitShape& c = kConduits[i];
@@ -187,8 +185,8 @@ int RunStation(const StationOptions& options) {
   tzset();
 
   // 3. Settings and history, then this run's command-line values.
-  s_configDir = options.configDir.empty() ? DefaultConfigDir() : options.configDir;
-  LoadSettingsAndHistory(s_configDir);
+  SetConfigDir(options.configDir.empty() ? DefaultConfigDir() : options.configDir);
+  LoadSettingsAndHistory(ConfigDir());
   for (const std::string& assignment : options.settings) {
     std::string error;
     if (!SetSettingFromText(assignment, &error))
@@ -238,6 +236,7 @@ int RunStation(const StationOptions& options) {
   //    --record turns Record on once the recorders run.
   SetAudioBackend(options.audio);
   PrepareRecording(options.recordBasePath);
+  SetSnapshotFinishedHook(WriteSnapshotPicture);  // a picture beside each finished snapshot
   ThreadRecord* threads[kWorkerCount] = {};
   for (const RosterEntry& entry : kRoster)
     threads[entry.worker] = StartThread(entry.routine, entry.priority, entry.name);
@@ -265,7 +264,7 @@ int RunStation(const StationOptions& options) {
     threads[worker] = nullptr;
   }
   instances.Leave();
-  SaveSettingsAndHistory(s_configDir, PrintWarning);
+  SaveSettingsAndHistory(ConfigDir(), PrintWarning);
   DestroyLocks();
   // The replay asked for on the command line failed: the run did not do its job.
   if (!options.playFile.empty() && g_playback.failures.load(std::memory_order_relaxed) > 0) return 1;

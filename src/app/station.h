@@ -14,7 +14,4 @@ namespace hv {
 // command line names cannot be used or a fifth copy would share a USB receiver.
 int RunStation(const StationOptions& options);
 
-// The configuration folder in use (valid after start-up).
-std::string ConfigDir();
-
 }  // namespace hv

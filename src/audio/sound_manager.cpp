@@ -173,7 +173,7 @@ SoundStatus CStreamingSound::ServiceNotifications() {
 
 SoundManager::~SoundManager() = default;
 
-SoundStatus SoundManager::Initialize(XsWindow*, std::unique_ptr<SoundDevice> device) {
+SoundStatus SoundManager::Initialize(std::unique_ptr<SoundDevice> device) {
   device_.reset();
   device_ = device ? std::move(device) : CreateSoundDevice();
   if (!device_) return kSoundFail;

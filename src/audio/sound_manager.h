@@ -17,8 +17,6 @@
 #include "audio/sound_device.h"
 #include "core/conduit.h"
 
-struct XsWindow;
-
 namespace hv {
 
 // Creation flags: volume and pan control at play.
@@ -105,9 +103,8 @@ class SoundManager {
   ~SoundManager();
 
   // Drops any previous device and opens a new one: `device` when given (tests),
-  // else one of the back end chosen for this run. The window is not needed by
-  // any back end here.
-  SoundStatus Initialize(XsWindow* window, std::unique_ptr<SoundDevice> device = nullptr);
+  // else one of the back end chosen for this run.
+  SoundStatus Initialize(std::unique_ptr<SoundDevice> device = nullptr);
   SoundStatus SetPrimaryFormat();
   // Builds a streaming sound: a queue of `queueCapacity` bytes in `format`, a
   // buffer of 4 x `notifySize` bytes with notification points at the end of each

@@ -36,7 +36,7 @@ bool SoundOutput::SetUp() {
   const bool report = !failing_;
   manager_ = std::make_unique<SoundManager>();
   std::unique_ptr<SoundDevice> device = options_.makeDevice ? options_.makeDevice() : nullptr;
-  if (SoundFailed(manager_->Initialize(nullptr, std::move(device)))) {
+  if (SoundFailed(manager_->Initialize(std::move(device)))) {
     if (report) DiagPrint("Failed Sound Manager Initialize\n");
   } else if (SoundFailed(manager_->SetPrimaryFormat())) {
     if (report) DiagPrint("Failed Sound Manager Set Format\n");

@@ -3,12 +3,12 @@
 #include "formats/guano.h"
 #include "formats/playback_file.h"
 #include "formats/playback_file_info.h"
-#include "sono/sono_source.h"
+#include "formats/sample_reader.h"
 
 namespace hv {
 
 namespace {
-uint64_t RealRate(const std::string& path, const SonoSource& source) {
+uint64_t RealRate(const std::string& path, const SampleReader& source) {
   uint64_t rate = 0;
   PlaybackFile file;
   PlaybackFileInfo info;
@@ -26,7 +26,7 @@ uint64_t RealRate(const std::string& path, const SonoSource& source) {
 
 bool DetectFileCalls(const std::string& path, const CallDetectorSettings& settings, FileCalls* out,
                      std::string* error, const std::function<void(uint64_t, uint64_t)>& progress) {
-  SonoSource source;
+  SampleReader source;
   if (!source.Open(path, error)) return false;
   out->path = path;
   out->realRate = RealRate(path, source);

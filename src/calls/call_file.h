@@ -1,7 +1,7 @@
-// The calls of one recording: opens a WAV or WavPack file with the sono
-// source's readers, takes its real rate (header rate x time expansion, from
-// the attribute record or the GUANO text's TE) and runs the call detector over
-// its first channel. Times are real times from the file's first sample.
+// The calls of one recording: opens a WAV or WavPack file with the sample
+// reader (formats/sample_reader.h), takes its real rate (header rate x time
+// expansion, from the attribute record or the GUANO text's TE) and runs the
+// call detector over its first channel. Times are real times from the file's first sample.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "recording/auto_snap_recorder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -14,7 +15,6 @@
 #include "recording/recording_failure.h"
 #include "recording/recording_start.h"
 #include "settings/settings.h"
-#include "sono/snapshot_picture.h"
 
 namespace hv {
 
@@ -23,7 +23,11 @@ int Mode() { return g_settings.MenuRecordMode.load(std::memory_order_relaxed); }
 bool RecordOn() { return g_recordOn.load(std::memory_order_relaxed); }
 bool IdleTimeoutOn() { return g_settings.SnapIdleTimeoutEnable.load(std::memory_order_relaxed); }
 int TimeStandard() { return g_settings.TimeStandard.load(std::memory_order_relaxed); }
+
+std::atomic<SnapshotFinishedHook> s_snapshotFinished{nullptr};
 }  // namespace
+
+void SetSnapshotFinishedHook(SnapshotFinishedHook hook) { s_snapshotFinished.store(hook, std::memory_order_relaxed); }
 
 AutoSnapRecorder::AutoSnapRecorder(Conduit* input)
     : input_(input), streamRate_(g_deviceSampleRate.load(std::memory_order_relaxed)) {
@@ -301,7 +305,7 @@ void AutoSnapRecorder::ClosingStep() {
   if (RenameRecording(temporary_, final_, true, &error)) {
     lastFinished_ = final_;
     SetRecordStatusLine(ending_.c_str());
-    WriteSnapshotPicture(final_);
+    if (SnapshotFinishedHook finished = s_snapshotFinished.load(std::memory_order_relaxed)) finished(final_);
   } else {
     ReportRecordingFailed("could not rename it to " + FileNamePart(final_), error, temporary_);
   }

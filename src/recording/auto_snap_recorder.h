@@ -23,6 +23,13 @@
 
 namespace hv {
 
+// Called on the Auto Snap recording thread with the final name of each
+// snapshot right after its rename (not for a snapshot that failed). The
+// application installs the snapshot picture writer here before the workers
+// start; with none installed nothing more happens.
+using SnapshotFinishedHook = void (*)(const std::string& recording);
+void SetSnapshotFinishedHook(SnapshotFinishedHook hook);
+
 class AutoSnapRecorder {
  public:
   static constexpr int kWindowFrames = 24;

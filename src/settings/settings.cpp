@@ -331,4 +331,11 @@ std::string DefaultConfigDir() {
   return ".halvane";
 }
 
+namespace {
+SharedText s_configDir;
+}  // namespace
+
+void SetConfigDir(const std::string& dir) { s_configDir.Set(dir); }
+std::string ConfigDir() { return s_configDir.Get(); }
+
 }  // namespace hv

@@ -93,4 +93,10 @@ bool SetSettingFromText(const std::string& assignment, std::string* error);
 // working folder (no HOME either).
 std::string DefaultConfigDir();
 
+// The configuration folder of this run, where the store is loaded from and
+// saved to: set once at start-up (the command line's folder, else
+// DefaultConfigDir()) before the windows and workers start; empty until then.
+void SetConfigDir(const std::string& dir);
+std::string ConfigDir();
+
 }  // namespace hv

@@ -13,10 +13,10 @@
 #include "formats/guano_writer.h"
 #include "formats/playback_file.h"
 #include "formats/playback_file_info.h"
+#include "formats/sample_reader.h"
 #include "formats/sono_attribute.h"
 #include "sono/picture_text.h"
 #include "sono/png_writer.h"
-#include "sono/sono_source.h"
 
 namespace hv {
 
@@ -40,7 +40,7 @@ struct RecordingFacts {
   bool hasStart = false;
 };
 
-RecordingFacts ReadFacts(const std::string& path, const SonoSource& source) {
+RecordingFacts ReadFacts(const std::string& path, const SampleReader& source) {
   RecordingFacts facts;
   PlaybackFile file;
   PlaybackFileInfo info;
@@ -102,7 +102,7 @@ std::string TitleLine(const RecordingFacts& facts, const std::string& path) {
 // plot column with the per-bin maximum of its windows.
 class ColumnAnalysis {
  public:
-  ColumnAnalysis(SonoSource* source, int columns) : source_(source), columns_(columns) {}
+  ColumnAnalysis(SampleReader* source, int columns) : source_(source), columns_(columns) {}
 
   void Run(std::vector<float>* levels) {
     const uint64_t n = source_->Frames();
@@ -151,7 +151,7 @@ class ColumnAnalysis {
     bufferStart_ += drop;
   }
 
-  SonoSource* source_;
+  SampleReader* source_;
   int columns_;
   SpectrumSFFT sfft_;
   std::vector<float> buffer_;
@@ -246,7 +246,7 @@ bool MakeSonoPicture(const std::string& path, const SonoOptions& options, SonoPi
     *error = "picture size out of range";
     return false;
   }
-  SonoSource source;
+  SampleReader source;
   if (!source.Open(path, error)) return false;
   const RecordingFacts facts = ReadFacts(path, source);
 

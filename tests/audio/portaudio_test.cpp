@@ -23,7 +23,7 @@ TEST(PortAudioBackEnd, PlaysTheBufferAndPassesItsNotificationPoints) {
 
   AutoResetEvent event;
   SoundManager manager;
-  ASSERT_EQ(manager.Initialize(nullptr, std::make_unique<PortAudioDevice>()), kSoundOk);
+  ASSERT_EQ(manager.Initialize(std::make_unique<PortAudioDevice>()), kSoundOk);
   ASSERT_EQ(manager.SetPrimaryFormat(), kSoundOk);
   CStreamingSound* made = nullptr;
   ASSERT_EQ(manager.CreateStreaming(&made, 8192, SoundOutputFormat(), 2048, &event), kSoundOk);
@@ -38,7 +38,7 @@ TEST(PortAudioBackEnd, PlaysTheBufferAndPassesItsNotificationPoints) {
   EXPECT_GT(sound->Refills(), 0u);
   ASSERT_EQ(sound->Stop(), kSoundOk);
   sound.reset();  // closes the stream before the device goes
-  manager.Initialize(nullptr, std::make_unique<PortAudioDevice>());
+  manager.Initialize(std::make_unique<PortAudioDevice>());
 }
 
 }  // namespace

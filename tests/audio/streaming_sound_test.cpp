@@ -16,7 +16,7 @@ struct Streaming : ::testing::Test {
   void Make(const std::string& wav) {
     auto d = std::make_unique<ClockDevice>(wav, ClockDevice::Pacing::kManual);
     device = d.get();
-    ASSERT_EQ(manager.Initialize(nullptr, std::move(d)), kSoundOk);
+    ASSERT_EQ(manager.Initialize(std::move(d)), kSoundOk);
     ASSERT_EQ(manager.SetPrimaryFormat(), kSoundOk);
     CStreamingSound* s = nullptr;
     ASSERT_EQ(manager.CreateStreaming(&s, 8192, SoundOutputFormat(), 2048, &event), kSoundOk);
@@ -84,7 +84,7 @@ TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
   TempFolder dir;
   std::string path = dir / "played.wav";
   sound.reset();
-  manager.Initialize(nullptr, nullptr);  // drop the first device before the next
+  manager.Initialize(nullptr);  // drop the first device before the next
   Make(path);
   int next = 0;
   Queue(Ramp(next, 3072));
@@ -107,7 +107,7 @@ TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
   EXPECT_EQ(sound->ShortRefills(), 0u);
   EXPECT_EQ(sound->SkippedQuarters(), 0u);
   sound.reset();
-  manager.Initialize(nullptr, nullptr);  // finishes the file
+  manager.Initialize(nullptr);  // finishes the file
   std::vector<int16_t> pcm = test::WavSamples(path);
   ASSERT_EQ(pcm.size(), 32u * 1024);
   for (int i = 0; i < 4096; ++i) ASSERT_EQ(pcm[i], 0) << i;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "calls/call_picture.h"
+#include "sono/call_picture.h"
 #include "support/files.h"
 
 namespace hv {

@@ -29,6 +29,10 @@ class AutoSnapTest : public RecorderTest {
     format_ = MakeWaveFormat(3906, 1, 272, 2176);
     conduit_.Create(272 * 4000, &format_);
   }
+  void TearDown() override {
+    SetSnapshotFinishedHook(nullptr);
+    RecorderTest::TearDown();
+  }
   // Sends `count` frames; those listed in `triggers` carry a call.
   void Send(AutoSnapRecorder& r, int count, std::initializer_list<int> triggers = {}) {
     for (int i = 0; i < count; ++i, ++frame_) {
@@ -381,6 +385,12 @@ TEST_F(AutoSnapTest, FrozenClockNeverCostsASnapshot) {
   frozen.milliseconds = 123;
   SetReplayedStreamTime(frozen);
   std::ofstream(dir / "site_D20240131T235959m123.wav") << "theirs";
+  // The finished-snapshot hook sees each snapshot once, under its final name, already there.
+  static std::vector<std::string> finished;
+  finished.clear();
+  SetSnapshotFinishedHook([](const std::string& recording) {
+    finished.push_back(FileNamePart(recording) + (std::filesystem::exists(recording) ? "" : " (missing)"));
+  });
   AutoSnapRecorder r(&conduit_);
   g_recordOn.store(true);
   for (int k = 0; k < 3; ++k) Send(r, 420, {frame_ + 20});
@@ -389,6 +399,7 @@ TEST_F(AutoSnapTest, FrozenClockNeverCostsASnapshot) {
   for (const std::string& f : Files(".wav")) names.push_back(FileNamePart(f));
   EXPECT_EQ(names, (std::vector<std::string>{"site_D20240131T235959m123.wav", "site_D20240131T235959m124.wav",
                                              "site_D20240131T235959m125.wav", "site_D20240131T235959m126.wav"}));
+  EXPECT_EQ(finished, (std::vector<std::string>(names.begin() + 1, names.end())));
   EXPECT_EQ(testutil::ReadText(dir / "site_D20240131T235959m123.wav"), "theirs");
   for (int ms = 124; ms <= 126; ++ms) {
     FormatWithAttribute rec;
@@ -408,6 +419,7 @@ TEST_F(AutoSnapTest, FrozenClockNeverCostsASnapshot) {
   EXPECT_EQ(StatusLine(), "Status : Failed - " + why);
   EXPECT_NE(Log().find("] - recording failed: " + why + "\n"), std::string::npos) << Log();
   EXPECT_EQ(testutil::ReadText(dir / "site_D20240131T235959m127.wav"), "late");
+  EXPECT_EQ(finished.size(), 3u);  // not for the snapshot that kept its temporary name
   FormatWithAttribute rec;
   EXPECT_EQ(WaveSamples(dir / "site_D20240131T235959m127.tmp_wav", &rec).size(), 25000u);  // closed, whole
 }

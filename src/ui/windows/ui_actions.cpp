@@ -253,12 +253,6 @@ bool ChooseArchiveDirectory() {
   return true;
 }
 
-}  // namespace hv
-
-#include "app/station.h"
-
-namespace hv {
-
 void SaveSettingsNow() {
   SaveSettingsAndHistory(ConfigDir(), [](const char* text) { XsMessageWarning(g_mainWindow, text); });
 }

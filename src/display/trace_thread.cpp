@@ -1,7 +1,8 @@
 // The spectral trace thread: reads the conditioned samples that the
 // conditioning thread copies to conduit4 while the Spectral Trace window is
 // shown, forms the averaged spectrum (dsp/averaged_trace.h) and draws it with
-// the display's trace plot.
+// the trace plot. It draws, so it lives with the display beside the display
+// thread; the averaging itself stays in the signal chain.
 #include "core/runtime.h"
 #include "core/station_state.h"
 #include "core/worker_routines.h"

@@ -1,4 +1,4 @@
-#include "calls/call_picture.h"
+#include "sono/call_picture.h"
 
 #include <algorithm>
 #include <cmath>

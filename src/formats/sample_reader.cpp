@@ -1,4 +1,4 @@
-#include "sono/sono_source.h"
+#include "formats/sample_reader.h"
 
 #include <cstring>
 
@@ -10,12 +10,12 @@
 
 namespace hv {
 
-SonoSource::SonoSource() = default;
-SonoSource::~SonoSource() {
+SampleReader::SampleReader() = default;
+SampleReader::~SampleReader() {
   if (file_) file_->Close();
 }
 
-bool SonoSource::Open(const std::string& path, std::string* error) {
+bool SampleReader::Open(const std::string& path, std::string* error) {
   if (std::string why; !CheckRegularFile(path, &why)) {  // a named pipe would block the readers
     *error = path + ": " + why;
     return false;
@@ -45,12 +45,12 @@ bool SonoSource::Open(const std::string& path, std::string* error) {
   return true;
 }
 
-const std::string& SonoSource::WavPackGuano() const {
+const std::string& SampleReader::WavPackGuano() const {
   static const std::string kNone;
   return wavPack_ ? static_cast<const WavPackFile*>(file_.get())->GuanoText() : kNone;
 }
 
-size_t SonoSource::ReadSamples(size_t count, std::vector<float>* out) {
+size_t SampleReader::ReadSamples(size_t count, std::vector<float>* out) {
   if (!file_ || ended_) return 0;
   const size_t block = record_.format.blockAlign;
   size_t delivered = 0;

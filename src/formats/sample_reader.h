@@ -1,8 +1,9 @@
-// SonoSource: the samples of a recording for its picture. Opens the file with
-// the first kind of recording file that accepts it (formats/recording_kinds.h),
-// takes 16-bit PCM of any channel count and delivers the first
-// channel as floats in sample units, in order, block by block; the frame count
-// comes from the data chunk (WAV) or the stream header (WavPack).
+// SampleReader: the samples of a recording, for the pictures and the call
+// detector that go through a whole file. Opens the file with the first kind of
+// recording file that accepts it (formats/recording_kinds.h), takes 16-bit PCM
+// of any channel count and delivers the first channel as floats in sample
+// units, in order, block by block; the frame count comes from the data chunk
+// (WAV) or the stream header (WavPack).
 #pragma once
 
 #include <cstdint>
@@ -14,12 +15,12 @@
 
 namespace hv {
 
-class SonoSource {
+class SampleReader {
  public:
-  SonoSource();
-  ~SonoSource();
-  SonoSource(const SonoSource&) = delete;
-  SonoSource& operator=(const SonoSource&) = delete;
+  SampleReader();
+  ~SampleReader();
+  SampleReader(const SampleReader&) = delete;
+  SampleReader& operator=(const SampleReader&) = delete;
 
   // False with a reason when the file cannot be read or is not 16-bit PCM.
   bool Open(const std::string& path, std::string* error);

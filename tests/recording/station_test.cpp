@@ -100,6 +100,8 @@ TEST_F(StationRecording, AutoSnapRecordsCallsWithPicturesAndGuano) {
     EXPECT_NE(guano.find("\nTE: 10\nSamplerate: 250000\n"), std::string::npos) << guano;
   }
   // (The daily log of snapshots: auto_snap_recorder_test.cpp.)
+  // At exit the settings, with this run's --set values, are saved in the --config folder.
+  EXPECT_NE(ReadText(dir / "cfg/registry.json").find("\"SnapDurationMS\": 250"), std::string::npos);
 }
 
 }  // namespace

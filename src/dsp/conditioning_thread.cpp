@@ -111,10 +111,14 @@ void ApplyTuningLimits(float rate) {
 // Runs on the conditioning worker thread until the run flag falls.
 int ConditioningThread(void*) {
   ConditioningWork* work = new ConditioningWork;
-  WaveFormat* format = conduit1.TakeFormat();
-  if (format) work->stream = *format;
-  float rate = format && format->sampleRate ? static_cast<float>(format->sampleRate) : 250000.0f;
-  uint32_t bytesPerFrame = 2;  // taken from the format only after a format change
+  // The format in force, nothing taken: a receiver that announced its own
+  // before this thread started is met as a format change by the first read,
+  // like any later one (frame size, downstream announcements, limits).
+  const WaveFormat* initial = conduit1.CurrentFormat();
+  if (initial) work->stream = *initial;
+  float rate = initial && initial->sampleRate ? static_cast<float>(initial->sampleRate) : 250000.0f;
+  uint32_t bytesPerFrame = initial && initial->blockAlign >= 2 ? initial->blockAlign : 2;
+  WaveFormat* format = nullptr;
   TuningPath* tuning = new TuningPath(rate, CurrentTuneFrequency());
 
   while (IsRunning()) {

@@ -148,6 +148,8 @@ bool SimEzusbDriver::DeviceControl(int handle, uint32_t code, const void* in, ui
 
 // Runs on the simulated driver's completion thread for the driver's lifetime.
 void SimEzusbDriver::CompletionLoop() {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point due = Clock::now();  // when the stream has filled the reads completed so far
   std::unique_lock<std::mutex> guard(lock_);
   while (!stop_) {
     if (pending_.empty() || blockBudget.load() == 0) {
@@ -159,12 +161,22 @@ void SimEzusbDriver::CompletionLoop() {
     busy_ = true;
     SimEzusbDevice* device = DeviceOf(p.handle);
     auto source = device ? device->source : nullptr;
+    const uint32_t rate = device ? device->bytesPerSecond : 0;
     guard.unlock();
-    int pace = paceMicros.load();
-    if (pace > 0) std::this_thread::sleep_for(std::chrono::microseconds(pace));
+    uint32_t n = shortLength.load() > 0 ? std::min<uint32_t>(shortLength.load(), p.size) : p.size;
+    if (rate > 0) {
+      // The read completes when the stream has filled it: never ahead of the
+      // stream's clock, and after a hold-up at most kMostCatchUpMicros behind.
+      const Clock::time_point now = Clock::now();
+      const auto catchUp = std::chrono::microseconds(kMostCatchUpMicros);
+      if (due < now - catchUp) due = now - catchUp;
+      due += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(n) / rate));
+      std::this_thread::sleep_until(due);
+    } else if (int pace = paceMicros.load(); pace > 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(pace));
+    }
     long budget = blockBudget.load();
     while (budget > 0 && !blockBudget.compare_exchange_weak(budget, budget - 1)) {}
-    uint32_t n = shortLength.load() > 0 ? std::min<uint32_t>(shortLength.load(), p.size) : p.size;
     bool ok = device != nullptr;
     if (ok && source) source(p.buffer, static_cast<int>(n));
     p.completion->bytes.store(ok ? n : 0);

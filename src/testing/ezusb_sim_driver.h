@@ -26,6 +26,9 @@ struct SimEzusbDevice {
   bool failOpen = false;
   bool failStrings = false;
   std::function<void(uint8_t*, int)> source;  // fills one bulk read
+  // When positive, the receiver's stream rate: bulk reads complete as the
+  // stream would fill them, on the steady clock (paceMicros is then unused).
+  uint32_t bytesPerSecond = 0;
 };
 
 class SimEzusbDriver : public EzusbDriver {
@@ -40,6 +43,9 @@ class SimEzusbDriver : public EzusbDriver {
   std::atomic<long> blockBudget{-1};      // reads that may still complete (-1 unlimited)
   std::atomic<int> shortLength{0};        // when positive, reads complete with this many bytes
   std::atomic<int> paceMicros{0};         // pause between completions
+  // A completion thread held up (a loaded machine) catches up on its stream's
+  // clock by at most this much in one burst; the rest is later, not faster.
+  static constexpr int kMostCatchUpMicros = 20000;
   std::atomic<bool> failAsync{false};     // refuse overlapped reads
   std::atomic<int> opens{0}, openHandles{0}, outstanding{0}, maxOutstanding{0}, completed{0}, cancelled{0};
   std::atomic<int> requests{0};           // every request received

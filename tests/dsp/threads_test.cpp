@@ -113,6 +113,33 @@ TEST_F(ConditioningThreadTest, FormatChangeReannouncesAndLimitsTheTuning) {
   EXPECT_EQ(g_settings.TuneFrequency.load(), 15000.0f);
 }
 
+// A receiver that announced its stream before the thread started: the first
+// read meets it as a format change, so every conduit downstream hears it and
+// the frames are the stream's own (four channels of 8 bytes, not 2-byte samples).
+TEST_F(ConditioningThreadTest, FormatAnnouncedBeforeTheThreadStartsIsAFormatChange) {
+  g_settings.MenuRecordMode = kModeContinuous;
+  g_settings.AudioOn = false;
+  const WaveFormat four = MakeWaveFormat(250000, 4, 8, 16);
+  conduit1.AnnounceFormat(four);
+  std::vector<int16_t> in(2048);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<int16_t>(i % 4 == 0 ? 1000 + i : -7);
+  ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), 4096));
+  Start(ConditioningThread);
+  WaveFormat f5, f3;
+  ASSERT_TRUE(WaitFormat(conduit5, &f5));
+  ASSERT_TRUE(WaitFormat(conduit3, &f3));
+  EXPECT_EQ(f5, four);
+  EXPECT_EQ(f3, four);
+  // One conditioned sample per frame: 512 frames make 512 floats.
+  std::vector<float> got(512);
+  ASSERT_TRUE(ReadExactly(conduit5, got.data(), 512 * 4));
+  Settle();
+  EXPECT_EQ(conduit5.Available(), 0u);
+  std::vector<int16_t> recorded(2048);
+  ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 4096));
+  EXPECT_EQ(recorded, in);
+}
+
 // Frames of three channels (6 bytes) do not divide the 1024-byte block: each
 // block ends on a frame, so the analysis follows the first channel throughout
 // and the recording gets every byte, in batches of many blocks at once.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "conduit_drain.h"
 #include "core/station_state.h"
@@ -74,6 +75,41 @@ TEST_F(MrwTest, NamesOtherThanEzAreRefusedWithoutAnyRequest) {
   EXPECT_EQ(sim_->requests.load(), 0);
   EXPECT_FALSE(mrw_.openOverlapped("Ezusb-1"));  // only one device present
   EXPECT_TRUE(mrw_.openOverlapped("Ezusb-0"));
+}
+
+// A simulated receiver with a stream rate completes reads as its stream fills
+// them: never ahead of its clock, and after a hold-up (a starved completion
+// thread) it catches up by at most kMostCatchUpMicros in one burst. Only lower
+// bounds on time are checked, which a loaded machine cannot break.
+TEST_F(MrwTest, SimulatedReceiverKeepsItsStreamClock) {
+  using Clock = std::chrono::steady_clock;
+  SimEzusbDevice d;
+  d.strings = {"MRW", "HX306"};
+  d.bytesPerSecond = 1000000;  // 500 kHz, one channel
+  sim_->Add(d);
+  ASSERT_TRUE(mrw_.openOverlapped("Ezusb-0"));
+  constexpr int kReads = 30;
+  constexpr uint32_t kBytes = 8000;  // 8 ms of the stream
+  const auto readTime = std::chrono::milliseconds(8);
+  const auto catchUp = std::chrono::microseconds(SimEzusbDriver::kMostCatchUpMicros);
+  static uint8_t buffers[kReads][kBytes];
+  EzusbCompletion done[kReads];
+
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < kReads; ++i) ASSERT_TRUE(mrw_.asyncBulkRead(buffers[i], kBytes, &done[i]));
+  for (int i = 0; i < kReads; ++i) ASSERT_TRUE(done[i].event.Wait(5000));
+  EXPECT_GE(Clock::now() - start, kReads * readTime - catchUp) << "reads completed faster than the stream";
+
+  sim_->blockBudget.store(0);  // the completion thread held up for 250 ms
+  for (int i = 0; i < kReads; ++i) ASSERT_TRUE(mrw_.asyncBulkRead(buffers[i], kBytes, &done[i]));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  const Clock::time_point released = Clock::now();
+  sim_->blockBudget.store(-1);
+  for (int i = 0; i < kReads; ++i) {
+    ASSERT_TRUE(done[i].event.Wait(5000));
+    EXPECT_GE(Clock::now() - released, (i + 1) * readTime - catchUp - std::chrono::milliseconds(1))
+        << "read " << i << " after the hold-up came in a burst";
+  }
 }
 
 TEST_F(MrwTest, StringDescriptorEdgeCases) {

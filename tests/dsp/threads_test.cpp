@@ -138,6 +138,15 @@ TEST_F(ConditioningThreadTest, FormatAnnouncedBeforeTheThreadStartsIsAFormatChan
   std::vector<int16_t> recorded(2048);
   ASSERT_TRUE(ReadExactly(conduit3, recorded.data(), 4096));
   EXPECT_EQ(recorded, in);
+
+  // Started again with that stream in force and nothing announced: still its frames.
+  Stop();
+  g_run = true;
+  Start(ConditioningThread);
+  ASSERT_TRUE(WriteWhileRunning(conduit1, in.data(), 4096));
+  ASSERT_TRUE(ReadExactly(conduit5, got.data(), 512 * 4));
+  Settle();
+  EXPECT_EQ(conduit5.Available(), 0u);
 }
 
 // Frames of three channels (6 bytes) do not divide the 1024-byte block: each

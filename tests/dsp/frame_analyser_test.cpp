@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "dsp/fast_db.h"
@@ -115,12 +116,8 @@ TEST(SpectrumAnalyser, PeakOutsideTheSnapshotBandIsIgnored) {
 }
 
 TEST(SpectrumAnalyser, SnapshotBandBins) {
-  SnapshotBand b = SnapshotBandBins(18000.0f, 120000.0f, 125000.0f);
-  EXPECT_EQ(b.low, 18);
-  EXPECT_EQ(b.high, 122);
-  b = SnapshotBandBins(-5.0f, 900000.0f, 125000.0f);
-  EXPECT_EQ(b.low, 0);
-  EXPECT_EQ(b.high, 127);
+  SnapshotBand b = SnapshotBandBins(18000.0f, 120000.0f, 125000.0f), clamped = SnapshotBandBins(-5.0f, 900000.0f, 125000.0f);
+  EXPECT_EQ(std::tuple(b.low, b.high, clamped.low, clamped.high), std::tuple(18, 122, 0, 127));
 }
 
 // Independent walk: each bin 1..127 classified by the windows of the peak.
@@ -201,8 +198,6 @@ TEST(SpectrumAnalyser, FloorFollowsTheSmoothedSpectrum) {
   for (int i = 0; i < 50; ++i) a.MakeFrame(tone.data(), SnapshotBand{1, 127}, 19.0f, &f);
   // A steady narrow tone hardly lifts the floor (erosion removes it).
   EXPECT_LT(a.noiseFloor()[50], a.levels()[50] - 40.0f);
-  // Floor at an edge bin averages only existing neighbours.
-  EXPECT_GT(a.noiseFloor()[127], -200.0f);
 }
 
 // The floor of every bin, edges included, against a plain double-precision
@@ -251,8 +246,7 @@ TEST(PowerToDb, EveryMantissaIsWithinAHundredthOfADecibel) {
       worst = std::max(worst, std::fabs(db[m] - ref));
     }
   }
-  EXPECT_LT(worst, 0.01);
-  EXPECT_LT(worst, 1e-4);  // what the series actually achieves, rounding of the levels included
+  EXPECT_LT(worst, 1e-4);  // well within 0.01 dB: what the series achieves, rounding of the levels included
 }
 
 TEST(PowerToDb, AgreesWithTheLogarithmOverTheWholeRange) {

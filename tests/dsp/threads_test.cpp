@@ -230,6 +230,12 @@ TEST_F(ConditioningThreadTest, VolumeDecidesTheAudioAndAudioModeRecordsIt) {
 
 using SpectrumThreadTest = WorkerHarness;
 
+// Each frame starts one hop (64 samples) after the last, from sample value `first`.
+void ExpectHops(const std::vector<SpectrumFrame>& frames, float first) {
+  for (size_t k = 0; k < frames.size(); ++k)
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(frames[k].samples[i], first + static_cast<float>(64 * k + i)) << k;
+}
+
 TEST_F(SpectrumThreadTest, FramesCarryConsecutiveHops) {
   g_settings.MenuRecordMode = kModeAutoSnap;
   Start(SpectrumThread);
@@ -245,8 +251,7 @@ TEST_F(SpectrumThreadTest, FramesCarryConsecutiveHops) {
   ASSERT_TRUE(ReadExactly(conduit7, snap.data(), 28 * kSpectrumFrameBytes));
   Settle();
   EXPECT_EQ(conduit6.Available(), 0u);
-  for (int k = 0; k < 28; ++k)
-    for (int i = 0; i < 64; ++i) ASSERT_EQ(frames[k].samples[i], static_cast<float>(64 * k + i)) << k;
+  ExpectHops(frames, 0.0f);
   EXPECT_EQ(std::memcmp(frames.data(), snap.data(), 28 * kSpectrumFrameBytes), 0);
 
   // Not in Auto Snap: conduit7 stays empty. A format change is passed on as a frame format.
@@ -278,36 +283,26 @@ TEST_F(SpectrumThreadTest, NoFrameHoldsSamplesOfTwoStreams) {
     // 300 samples: one frame in the first cycle, then 192 more in three at the change.
     std::vector<SpectrumFrame> old(4), fresh(28);
     ASSERT_TRUE(ReadExactly(*c, old.data(), 4 * kSpectrumFrameBytes));
-    for (int k = 0; k < 4; ++k)
-      for (int i = 0; i < 64; ++i) ASSERT_EQ(old[k].samples[i], static_cast<float>(64 * k + i)) << k;
+    ExpectHops(old, 0.0f);
     WaveFormat f;
     ASSERT_TRUE(WaitFormat(*c, &f));
     EXPECT_EQ(f, MakeWaveFormat(500000, 1, 272, 2176));
     ASSERT_TRUE(ReadExactly(*c, fresh.data(), 28 * kSpectrumFrameBytes));
-    for (int k = 0; k < 28; ++k)
-      for (int i = 0; i < 64; ++i) ASSERT_EQ(fresh[k].samples[i], static_cast<float>(10000 + 64 * k + i)) << k;
+    ExpectHops(fresh, 10000.0f);
   }
 }
 
-TEST_F(SpectrumThreadTest, HeadlessFeedsTheRecorderButNotTheDisplay) {
+// Silence keeps frames flowing; headless, they go to the recorder and not the display.
+TEST_F(SpectrumThreadTest, HeadlessSilenceFeedsTheRecorderButNotTheDisplay) {
   g_settings.MenuRecordMode = kModeAutoSnap;
   g_drawingSeen = false;
   Start(SpectrumThread);
-  std::vector<float> x(2048, 1.0f);
-  ASSERT_TRUE(WriteWhileRunning(conduit5, x.data(), 2048 * 4));
-  std::vector<SpectrumFrame> snap(28);
-  ASSERT_TRUE(ReadExactly(conduit7, snap.data(), 28 * kSpectrumFrameBytes));
-  Settle();
-  EXPECT_EQ(conduit6.Available(), 0u);
-}
-
-TEST_F(SpectrumThreadTest, SilenceKeepsFramesFlowing) {
-  Start(SpectrumThread);
   std::vector<float> zeros(4096, 0.0f);
   ASSERT_TRUE(WriteWhileRunning(conduit5, zeros.data(), zeros.size() * 4));
-  // (What a frame of silence holds is proven on the analyser, frame_analyser_test.cpp.)
-  std::vector<SpectrumFrame> frames(60);
-  ASSERT_TRUE(ReadExactly(conduit6, frames.data(), 60 * kSpectrumFrameBytes));
+  std::vector<SpectrumFrame> snap(60);
+  ASSERT_TRUE(ReadExactly(conduit7, snap.data(), 60 * kSpectrumFrameBytes));
+  Settle();
+  EXPECT_EQ(conduit6.Available(), 0u);
 }
 
 }  // namespace

@@ -97,8 +97,7 @@ TEST_F(AutoSnapTest, SnapshotStartsSixteenFramesBeforeTheTrigger) {
   EXPECT_EQ(FileLine(), name.substr(0, name.size() - 4));
 }
 
-// A snapshot after the receiver changed (here to 500 kHz): its header, real
-// rate, length and device are the new receiver's.
+// A snapshot after the receiver changed takes the new receiver's header, rate, length and device.
 TEST_F(AutoSnapTest, SnapshotAfterAStreamChangeTakesTheNewFormat) {
   AutoSnapRecorder r(&conduit_);
   g_recordOn.store(true);
@@ -116,10 +115,8 @@ TEST_F(AutoSnapTest, SnapshotAfterAStreamChangeTakesTheNewFormat) {
   EXPECT_EQ(std::tuple(a.r, a.k, Field(a.body, "DEV")), std::tuple(50000, 500, std::optional<std::string>("HX306")));
 }
 
-// A change of the stream during a snapshot finishes it at the change, and a
-// call just after the change starts a snapshot with the new stream's first
-// frame: each file holds one stream, and its header, attribute and GUANO say
-// which. The old stream counts 0..19999, the new one from 21000 up.
+// A stream change finishes the snapshot at the change; a call just after it starts one at the new
+// stream's first frame: each file holds one stream (old counts 0..19999, new from 21000 up).
 TEST_F(AutoSnapTest, StreamChangeMidSnapshotKeepsEachFileToOneFormat) {
   struct Case {
     int trigger;  // frame of the call after the change
@@ -171,24 +168,18 @@ TEST_F(AutoSnapTest, StreamChangeMidSnapshotKeepsEachFileToOneFormat) {
       EXPECT_EQ(std::tuple(a.r, a.e, a.k, Field(a.body, "DEV")),
                 std::tuple(int64_t(want[k].rate / 10), 10, int64_t(want[k].rate / 1000),
                            std::optional<std::string>(want[k].device)));
-      std::string guano;
-      ASSERT_TRUE(ReadGuanoText(files[k], &guano));
-      EXPECT_NE(guano.find("Samplerate: " + std::to_string(want[k].rate) + "\n"), std::string::npos) << guano;
-      EXPECT_NE(guano.find("Model: " + want[k].device + "\n"), std::string::npos) << guano;
       char length[32];
       std::snprintf(length, sizeof length, "Length: %.6f\n", double(want[k].samples) / want[k].rate);
-      EXPECT_NE(guano.find(length), std::string::npos) << length << guano;
+      EXPECT_TRUE(GuanoHas(files[k], {"Samplerate: " + std::to_string(want[k].rate) + "\n",
+                                      "Model: " + want[k].device + "\n", length}));
     }
     g_recordOn.store(false);
     r.Idle();
   }
 }
 
-// Snapshots of the simulator's calls carry their count and median peak
-// frequency in GUANO and the daily log, the same as the calls found in the
-// finished file; the hour's calls and passes are logged when a call of the
-// next hour comes and when recording stops; CallDetection off leaves all of
-// it out. The clock stands still at the times set.
+// Snapshot call count and median peak go to GUANO and the daily log, matching the calls found in
+// the file; hourly lines come with the next hour's call and at stop; CallDetection off omits all.
 TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
   g_settings.SnapDurationMS.store(2500);
   sim::SceneOptions options;
@@ -238,10 +229,8 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
     std::sort(peaks.begin(), peaks.end());
     char peak[32];
     std::snprintf(peak, sizeof peak, "%.1f", peaks[peaks.size() / 2]);
-    std::string guano;
-    ASSERT_TRUE(ReadGuanoText(files[k], &guano));
-    EXPECT_NE(guano.find("\nHalvane|Calls: " + std::to_string(calls[k]) + "\n"), std::string::npos) << guano;
-    EXPECT_NE(guano.find("\nHalvane|Call Peak: " + std::string(peak) + "\n"), std::string::npos) << guano;
+    EXPECT_TRUE(GuanoHas(files[k], {"\nHalvane|Calls: " + std::to_string(calls[k]) + "\n",
+                                    "\nHalvane|Call Peak: " + std::string(peak) + "\n"}));
     const std::string name = FileNamePart(files[k]);
     const std::string log = testutil::ReadText(dir / (k == 0 ? "site_D20240131_log.txt" : "site_D20240201_log.txt"));
     EXPECT_NE(log.find("] - recording calls: " + name.substr(0, name.size() - 4) + " " + std::to_string(calls[k]) +
@@ -278,8 +267,8 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
   EXPECT_EQ(log.find("recording calls: " + FileNamePart(files[2]).substr(0, 20)), std::string::npos) << log;
 }
 
-// Passes are runs of calls with gaps under one second, across snapshots; a
-// pass running over an hour's end counts in both; a clock set back keeps the hour.
+// Passes: gaps under one second, across snapshots; a pass over an hour's end counts in both;
+// a clock set back keeps the hour.
 TEST(HourlyCallTally, PassesAndHours) {
   HourlyCallTally t;
   t.SetTimeStandard(0, 0);
@@ -375,10 +364,8 @@ TEST_F(AutoSnapTest, RecordOffClosesTheSnapshotEvenWithoutFrames) {
   EXPECT_EQ(r.State(), kSnapIdle);
 }
 
-// With the clock standing still every snapshot starts at the same time: each
-// takes the next free millisecond, a file already there is left alone, and
-// the attribute's time is the one the name shows. A snapshot whose final name
-// is taken while it records keeps its temporary name and is reported failed.
+// Frozen clock: each snapshot takes the next free millisecond (name and attribute time agree),
+// leaving existing files alone; a final name taken meanwhile keeps the temporary name, failed.
 TEST_F(AutoSnapTest, FrozenClockNeverCostsASnapshot) {
   StreamTime frozen;
   frozen.utcSeconds = 1706745599;  // 2024-01-31 23:59:59.123 UTC

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "formats/format_record.h"
+#include "formats/guano_chunk.h"
 #include "formats/sono_attribute.h"
 #include "formats/wave_file.h"
 #include "support/files.h"
@@ -91,6 +92,15 @@ inline std::vector<uint16_t> WaveSamples(const std::string& path, FormatWithAttr
   if (ReadRecording<WaveFile>(path, record, &bytes))
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(uint16_t(bytes[i] | bytes[i + 1] << 8));
   return out;
+}
+
+// Success when `path` has GUANO text holding every one of `lines`.
+inline ::testing::AssertionResult GuanoHas(const std::string& path, std::initializer_list<std::string> lines) {
+  std::string guano;
+  if (!ReadGuanoText(path, &guano)) return ::testing::AssertionFailure() << "no GUANO in " << path;
+  for (const std::string& line : lines)
+    if (guano.find(line) == std::string::npos) return ::testing::AssertionFailure() << "no " << line << " in\n" << guano;
+  return ::testing::AssertionSuccess();
 }
 
 // True when every sample follows its predecessor by one (a stretch of the counter).

@@ -18,26 +18,17 @@
 namespace hv {
 namespace {
 
-TEST(WaveFile, LayoutWithAttributeOf300Bytes) {
+// An attribute longer than 255 bytes keeps its whole length and reads back (the layout: the table below).
+TEST(WaveFile, AttributeOf300BytesReadsBack) {
   TempFolder dir;
   std::string text(300, 'x');
   std::memcpy(text.data(), "MMMMMMMMM", 9);
   FormatWithAttribute rec = MakeRecord(25000, text);
   std::vector<uint8_t> samples = NoiseSamples(1000);
   ASSERT_TRUE(WriteRecording<WaveFile>(dir / "a.wav", rec, samples));
-
   std::vector<uint8_t> b = ReadAllBytes(dir / "a.wav");
   ASSERT_EQ(b.size(), 358u + samples.size());
-  EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
-  EXPECT_EQ(Le32At(b, 4), b.size() - 8);
-  EXPECT_EQ(Le32At(b, 16), 318u);
-  EXPECT_EQ(GetLe16(&b[36]), 300);
-  EXPECT_EQ(std::string(b.begin() + 338, b.begin() + 342), "fact");
-  EXPECT_EQ(Le32At(b, 346), 0u);  // cleared by the clean close
-  EXPECT_EQ(std::string(b.begin() + 350, b.begin() + 354), "data");
-  EXPECT_EQ(Le32At(b, 354), samples.size());
-  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), b.begin() + 358));
-
+  EXPECT_EQ(std::tuple(Le32At(b, 16), GetLe16(&b[36]), Le32At(b, 354)), std::tuple(318u, 300, samples.size()));
   FormatWithAttribute back;
   std::vector<uint8_t> read;
   ASSERT_TRUE(ReadRecording<WaveFile>(dir / "a.wav", &back, &read));
@@ -45,10 +36,8 @@ TEST(WaveFile, LayoutWithAttributeOf300Bytes) {
   EXPECT_EQ(read, samples);
 }
 
-// The size limit at its real value (the samples before it a hole read as
-// silence): the last frame that fits is taken, one more byte is refused, and a
-// full file with the longest attribute, comment and device closes with sizes
-// that fit their 32-bit fields and GUANO after the samples.
+// At the real size limit (a hole before it) the last frame fits, one more byte is refused, and a full
+// file with the longest attribute closes with sizes fitting 32 bits and GUANO after the samples.
 TEST(WaveFile, FileTakesSamplesUpToItsLimitAndClosesWithinFourGiB) {
   TempFolder dir;
   AttributeInputs in;
@@ -94,10 +83,8 @@ TEST(WaveFile, FileTakesSamplesUpToItsLimitAndClosesWithinFourGiB) {
   EXPECT_LT(guano, 3000u);
 }
 
-// Every field of the written headers against values worked out here from the
-// stream's rate, channel count and time expansion E: the RIFF form, the fmt
-// chunk (byte rate = rate x channels x 2, block align = channels x 2), the
-// attribute inside it, fact, data, and the GUANO chunk after the data.
+// Every header field (RIFF, fmt, attribute, fact, data, GUANO) against values worked out from the
+// stream's rate, channel count and time expansion E.
 TEST(WaveFile, EveryHeaderFieldDescribesTheStream) {
   struct Case {
     uint32_t headerRate;

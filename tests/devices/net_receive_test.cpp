@@ -33,7 +33,8 @@ std::string AddressOfThisTest() {
       {"HangUpWhileFlowingIsLossWithItsReason", "127.0.4.5"},
       {"SmallSegmentsAreReadOncePerPeriodNotOnArrival", "127.0.23.4"},
       {"ABacklogLargerThanTheBufferIsReadWithoutWaitingPeriods", "127.0.23.5"},
-      {"AReaderBehindItsStreamReadsAgainAtOnceUntilCaughtUp", "127.0.23.6"}};
+      {"AReaderBehindItsStreamReadsAgainAtOnceUntilCaughtUp", "127.0.23.6"},
+      {"SilentReceiverWakesEveryPollAndHangUpIsLoss", "127.0.0.14"}};
   return kAddress.at(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
@@ -72,7 +73,7 @@ class NetReceive : public ::testing::Test {
   int Receive(double* ms = nullptr) {
     int size = static_cast<int>(buffer_.size()), count = 0;
     auto t0 = Clock::now();
-    net_.receive(buffer_.data(), size, &count);
+    received_ok_ = net_.receive(buffer_.data(), size, &count);
     if (ms) *ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     for (int i = 0; i < count; ++i) EXPECT_EQ(buffer_[i], static_cast<uint8_t>(received_++));
     return count;
@@ -82,6 +83,7 @@ class NetReceive : public ::testing::Test {
   int listener_ = -1, peer_ = -1;
   std::vector<uint8_t> buffer_ = std::vector<uint8_t>(65536);
   size_t sent_ = 0, received_ = 0;
+  bool received_ok_ = false;  // what the last receive returned
 };
 
 constexpr int kPeriodMs = 8;
@@ -210,6 +212,24 @@ TEST_F(NetReceive, AReaderBehindItsStreamReadsAgainAtOnceUntilCaughtUp) {
   EXPECT_EQ(Receive(&ms), 100);
   EXPECT_GE(ms, kPeriodMs - 2);
   EXPECT_FALSE(net_.lost());
+}
+
+// Without a read cadence a silent receiver returns after one poll interval;
+// a hang-up is then a loss.
+TEST_F(NetReceive, SilentReceiverWakesEveryPollAndHangUpIsLoss) {
+  double ms = 0;
+  EXPECT_EQ(Receive(&ms), 0);
+  EXPECT_FALSE(received_ok_);
+  EXPECT_GE(ms, 90);
+  EXPECT_LT(ms, 400);
+  EXPECT_FALSE(net_.lost());
+  Send(3);
+  EXPECT_EQ(Receive(), 3);
+  EXPECT_TRUE(received_ok_);
+  close(peer_);
+  peer_ = -1;
+  for (int i = 0; i < 20 && !net_.lost(); ++i) Receive();
+  EXPECT_TRUE(net_.lost());
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 #include "formats/wave_file.h"
 #include "formats/wavpack_file.h"
-#include "recording/record_paths.h"
 #include "recording/recording_files.h"
 
 namespace hv {
@@ -69,7 +68,7 @@ TEST(RecordingKinds, FilesNoKindReadsAreRefused) {
   EXPECT_EQ(OpenRecording(dir / "missing.wav", &back), nullptr);
 }
 
-TEST(RecordingKinds, ExtensionsAndNames) {
+TEST(RecordingKinds, ExtensionsMapToTheirKind) {
   const RecordingKind& wave = RecordingKindOf(RecordingKindId::kWave);
   const RecordingKind& pack = RecordingKindOf(RecordingKindId::kWavPack);
   struct Case {
@@ -84,17 +83,7 @@ TEST(RecordingKinds, ExtensionsAndNames) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(RecordingKindOfExtension(c.extension, c.anyCase), c.kind) << c.extension << " " << c.anyCase;
-
-  // A recording's names end in its kind's extension.
-  StreamTime start{};
-  start.utcSeconds = 1780351200;  // 2026-06-01 22:00:00 UTC
-  start.milliseconds = 7;
-  for (const RecordingKind& kind : RecordingKinds()) {
-    const RecordingNames names = MakeRecordingNames("/data/site.wav", start, kind, 0);
-    EXPECT_EQ(names.final, "/data/site_D20260601T220000m007." + std::string(kind.extension));
-    EXPECT_EQ(names.temporary, "/data/site_D20260601T220000m007.tmp_" + std::string(kind.extension));
-  }
-}
+}  // Names ending in each kind's extension: record_paths_test.
 
 // New recordings: 0 is WAV, every other value WavPack (a stored setting may
 // hold any number); a recorder's file set keeps one object per kind.

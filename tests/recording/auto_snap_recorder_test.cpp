@@ -195,6 +195,9 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
     SetReplayedStreamTime(s);
   };
   constexpr std::time_t kLate = 1706745590;  // 2024-01-31 23:59:50 UTC
+  auto dayLog = [&](int k) {
+    return testutil::ReadText(dir / (k == 0 ? "site_D20240131_log.txt" : "site_D20240201_log.txt"));
+  };
   AutoSnapRecorder r(&conduit_);
   g_recordOn.store(true);
   at(kLate);
@@ -232,7 +235,7 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
     EXPECT_TRUE(GuanoHas(files[k], {"\nHalvane|Calls: " + std::to_string(calls[k]) + "\n",
                                     "\nHalvane|Call Peak: " + std::string(peak) + "\n"}));
     const std::string name = FileNamePart(files[k]);
-    const std::string log = testutil::ReadText(dir / (k == 0 ? "site_D20240131_log.txt" : "site_D20240201_log.txt"));
+    const std::string log = dayLog(k);
     EXPECT_NE(log.find("] - recording calls: " + name.substr(0, name.size() - 4) + " " + std::to_string(calls[k]) +
                        " calls, peak " + peak + " kHz\n"),
               std::string::npos)
@@ -240,14 +243,13 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
   }
   const std::string hour23 = "LOG[2024:01:31::23:00:00] - calls in hour: " + std::to_string(calls[0]) + " calls, " +
                              std::to_string(passes[0]) + " pass";
-  EXPECT_NE(testutil::ReadText(dir / "site_D20240131_log.txt").find(hour23), std::string::npos);
+  EXPECT_NE(dayLog(0).find(hour23), std::string::npos);
   const std::string hour0 = "LOG[2024:02:01::00:00:00] - calls in hour: " + std::to_string(calls[1]) + " calls, " +
                             std::to_string(passes[1]) + " pass";
-  EXPECT_EQ(testutil::ReadText(dir / "site_D20240201_log.txt").find(hour0), std::string::npos) << "not before the end";
+  EXPECT_EQ(dayLog(1).find(hour0), std::string::npos) << "not before the end";
   g_recordOn.store(false);
   Send(r, 8);
-  EXPECT_NE(testutil::ReadText(dir / "site_D20240201_log.txt").find(hour0), std::string::npos)
-      << testutil::ReadText(dir / "site_D20240201_log.txt");
+  EXPECT_NE(dayLog(1).find(hour0), std::string::npos) << dayLog(1);
 
   // Switched off: no fields, no lines.
   g_settings.CallDetection.store(false);
@@ -262,7 +264,7 @@ TEST_F(AutoSnapTest, SnapshotCallsInGuanoAndDailyLogAndHourlyLines) {
   std::string guano;
   ASSERT_TRUE(ReadGuanoText(files[2], &guano));
   EXPECT_EQ(guano.find("Halvane|Call"), std::string::npos) << guano;
-  const std::string log = testutil::ReadText(dir / "site_D20240201_log.txt");
+  const std::string log = dayLog(1);
   EXPECT_EQ(log.find("calls in hour", log.find(hour0) + hour0.size()), std::string::npos) << log;
   EXPECT_EQ(log.find("recording calls: " + FileNamePart(files[2]).substr(0, 20)), std::string::npos) << log;
 }

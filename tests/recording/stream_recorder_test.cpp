@@ -121,26 +121,35 @@ TEST_F(StreamRecorderTest, ContinuousRecordingIsFinishedWithItsAttribute) {
             std::tuple("HX302", "On", "a,b", std::nullopt));
 }
 
-TEST_F(StreamRecorderTest, BufferedSnapHoldsExactlyTheDurationBeforeRecord) {
+// A Buffered Snap holds exactly the duration before its mark (placed when the recorder saw Record on,
+// at most one pump of 4096 samples later) and turns Record off, also across a format change.
+TEST_F(StreamRecorderTest, BufferedSnapHoldsExactlyTheDurationBeforeItsMark) {
   g_settings.MenuRecordMode.store(kModeBufferedSnap);
-  g_settings.SnapDurationMS.store(2500);
-  StreamRecorder r(&conduit_);
-  Announce(250000);
-  Pump(r, 200);  // more than 2.5 s of stream (1.25 MB) fill the delay line
-  const uint16_t atRecord = next_;
-  g_recordOn.store(true);
-  for (int i = 0; i < 400 && g_recordOn.load(); ++i) Pump(r, 1);
-  EXPECT_FALSE(g_recordOn.load());  // turned off by itself
-  Pump(r, 2);
-  EXPECT_EQ(StatusLine(), "Status : Stopped...");
-  ASSERT_EQ(Files(".wav").size(), 1u);
-  FormatWithAttribute rec;
-  std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
-  EXPECT_EQ(s.size() * 2, 1250000u);
-  EXPECT_TRUE(Unbroken(s));
-  // The snapshot ends at the mark, placed when the recorder saw Record on
-  // (at most one pump of 4096 samples after the switch).
-  EXPECT_LE(uint16_t(s.back() + 1 - atRecord), 4096u);
+  struct Case { uint32_t ms; int fill; bool change; };
+  for (const Case c : {Case{2500, 200, false}, Case{500, 40, true}}) {
+    SCOPED_TRACE(c.ms);
+    conduit_.Create(88200, &format_);
+    next_ = 0;
+    g_settings.SnapDurationMS.store(int(c.ms));
+    StreamRecorder r(&conduit_);
+    Announce(250000);
+    Pump(r, c.fill);  // more than the duration fills the delay line
+    const uint16_t atRecord = next_;
+    g_recordOn.store(true);
+    if (c.change) Pump(r, 3), Announce(500000);
+    for (int i = 0; i < (c.change ? 3 : 400) && g_recordOn.load(); ++i) Pump(r, 1);
+    EXPECT_FALSE(g_recordOn.load());  // turned off by itself
+    Pump(r, 2);
+    EXPECT_EQ(StatusLine(), "Status : Stopped...");
+    ASSERT_EQ(Files(".wav").size(), 1u);
+    FormatWithAttribute rec;
+    std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
+    EXPECT_EQ(s.size() * 2, c.ms * 500);
+    EXPECT_TRUE(Unbroken(s));
+    EXPECT_LE(uint16_t(s.back() + 1 - atRecord), 4096u);
+    EXPECT_EQ(rec.format.sampleRate, 25000u);
+    std::filesystem::remove(Files(".wav")[0]);
+  }
 }
 
 TEST_F(StreamRecorderTest, AudioModeHasNoAttribute) {
@@ -241,28 +250,6 @@ TEST_F(StreamRecorderTest, FormatChangeFinishesTheFileAndGoesOnInANewOne) {
     EXPECT_EQ(std::tuple(pb.k, Field(pb.body, "DEV")), std::tuple(int64_t(500), "HX306"));
     for (const std::string& f : files) std::filesystem::remove(f);
   }
-}
-
-// A Buffered Snap whose stream changes while written still holds exactly the duration before its mark.
-TEST_F(StreamRecorderTest, BufferedSnapEndsAtItsMarkAcrossAFormatChange) {
-  g_settings.MenuRecordMode.store(kModeBufferedSnap);
-  g_settings.SnapDurationMS.store(500);
-  StreamRecorder r(&conduit_);
-  Announce(250000);
-  Pump(r, 40);  // 250 kB fill the line
-  const uint16_t atRecord = next_;
-  g_recordOn.store(true);
-  Pump(r, 3);
-  Announce(500000);
-  Pump(r, 3);
-  EXPECT_FALSE(g_recordOn.load());  // complete, turned off by itself
-  ASSERT_EQ(Files(".wav").size(), 1u);
-  FormatWithAttribute rec;
-  std::vector<uint16_t> s = WaveSamples(Files(".wav")[0], &rec);
-  EXPECT_EQ(s.size() * 2, 250000u);
-  EXPECT_TRUE(Unbroken(s));
-  EXPECT_LE(uint16_t(s.back() + 1 - atRecord), 4096u);
-  EXPECT_EQ(rec.format.sampleRate, 25000u);
 }
 
 // At the real size limit (a hole before it) the file is finished cleanly with its data size and the

@@ -70,11 +70,8 @@ int Unmatched(const std::vector<TrueCall>& truth, const std::vector<CallMeasure>
   return extra;
 }
 
-// Shares (in %) of the truth that must be found and measured well, by signal
-// to noise ratio and kind of call. A faint steep sweep crosses several kHz
-// in the tenth of a millisecond its ends can be placed to in the noise: its
-// range is read to within 2 kHz for only some of them, fewer at the lower
-// rates.
+// Shares (in %) of the truth found and measured well, by SNR and kind. A faint steep
+// sweep's range is read to within 2 kHz for only some calls (its ends blur in the noise).
 struct Want {
   double snr;
   char kind;
@@ -147,8 +144,8 @@ struct Synth {
       x[n] += float(a * env * std::sin(2 * kPi * (f0 * t + 0.5 * slope * t * t)));
     }
   }
-  std::vector<CallMeasure> Detect(size_t block = 4096) const {
-    CallDetector d(250000);
+  std::vector<CallMeasure> Detect(size_t block = 4096, const CallDetectorSettings& settings = {}) const {
+    CallDetector d(250000, settings);
     for (size_t at = 0; at < x.size(); at += block) d.Push(x.data() + at, std::min(block, x.size() - at));
     d.Finish();
     return d.Take();
@@ -215,17 +212,8 @@ TEST(CallDetector, IgnoresSteadyTones) {
   EXPECT_NEAR(calls[0].startS, 2.8, 1e-3);
 }
 
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
-
-// One call each, whatever comes with it: a weaker echo 3.5 ms later, a weaker
-// echo of a long constant-frequency call overlapping its end, a second
-// harmonic lasting 1.5 ms longer than the call, a faint call with a 1 ms
-// dropout. Then two equally loud calls at
-// one frequency 3 ms apart: two bats, two calls.
+// One call each with an echo, an overlapping echo, a longer second harmonic, a 1 ms
+// dropout; two equally loud calls 3 ms apart stay two.
 TEST(CallDetector, CountsEchoesHarmonicsAndPiecesAsTheirCall) {
   Synth s(1.0);
   s.Sweep(0.100, 0.103, 60000, 30000, 3000);
@@ -261,11 +249,9 @@ TEST(CallDetector, SearchesFromTheLowerBandLimit) {
   EXPECT_EQ(s.Detect().size(), 1u);
   CallDetectorSettings low;
   low.lowHz = 8000;
-  CallDetector d(250000, low);
-  d.Push(s.x.data(), s.x.size());
-  d.Finish();
-  ASSERT_EQ(d.calls().size(), 2u);
-  EXPECT_NEAR(d.calls()[0].fPeakHz, 12000, 1000);
+  const auto calls = s.Detect(4096, low);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_NEAR(calls[0].fPeakHz, 12000, 1000);
 }
 
 // Calls are reported once nothing can join them any more, not only at the end.
@@ -280,12 +266,6 @@ TEST(CallDetector, ReportsACallSoonAfterItEnds) {
   EXPECT_EQ(d.calls().size(), 1u);
 }
 
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
-
 // A loud steep sweep smears over tens of kHz in one window and lights up much
 // of the band: still a call, not a click. Clicks between calls stay no calls.
 TEST(CallDetector, TellsLoudSteepSweepsFromClicks) {
@@ -298,15 +278,7 @@ TEST(CallDetector, TellsLoudSteepSweepsFromClicks) {
   EXPECT_GE(calls[0].fMaxHz, 90000);
 }
 
-}  // namespace
-}  // namespace hv
-
-namespace hv {
-namespace {
-
-// Loud steep sweeps are measured over their whole range: 100 to 25 kHz in
-// 2 ms and 90 to 30 kHz in 2 ms. Their ends are where the 0.2 ms ramps stand
-// at half, 0.1 ms in.
+// Loud steep sweeps are measured over their whole range (ends at the ramps' half, 0.1 ms in).
 TEST(CallDetector, MeasuresLoudSteepSweepsWhole) {
   Synth s(0.4);
   s.Sweep(0.100, 0.102, 100000, 25000, 20000);
@@ -322,10 +294,8 @@ TEST(CallDetector, MeasuresLoudSteepSweepsWhole) {
   }
 }
 
-// A loud call that begins while a faint call elsewhere is being followed
-// is found, and so is a call during a steady sound; a steady insect band at
-// 18 kHz that breaks into pieces shorter than the steady limit is no call
-// however it is cut, nor is an unbroken steady tone.
+// Loud calls are found during a faint call and a steady sound; a broken steady 18 kHz
+// band and an unbroken steady tone are no calls.
 TEST(CallDetector, LoudCallsAmongFaintAndSteadyNoise) {
   Synth s(1.5);
   s.Sweep(0.100, 0.140, 80000, 80000, 250);  // faint, about 13 dB above the noise per bin

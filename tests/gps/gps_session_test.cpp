@@ -42,6 +42,12 @@ class GpsSessionTest : public ::testing::Test {
     session.Step();  // product request, product data
     ASSERT_EQ(session.Stage(), 1);
   }
+  // One pass; what it wrote to stderr.
+  std::string StepStderr() {
+    testing::internal::CaptureStderr();
+    session.Step();
+    return testing::internal::GetCapturedStderr();
+  }
 };
 
 TEST_F(GpsSessionTest, ProductAfterSeveralRequestsThenStartPvtExactlyOnce) {
@@ -87,10 +93,7 @@ TEST_F(GpsSessionTest, PvtOfTheWrongSizeChangesNothingAndIsReported) {
   session.Step();
   std::map<int, Field> before = fields.fields;
   sim->QueueInterrupt(MakePvtPacket(50, 60, 70, 2, 60));
-  testing::internal::CaptureStderr();
-  session.Step();
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("ERROR PVT Data miss-match\n"), std::string::npos);
+  EXPECT_NE(StepStderr().find("ERROR PVT Data miss-match\n"), std::string::npos);
   for (auto& [id, f] : before) EXPECT_EQ(fields.Text(id), f.text) << id;
 }
 
@@ -109,9 +112,7 @@ TEST_F(GpsSessionTest, EightSatellitesFillTheSixLines) {
   EXPECT_EQ(fields.fields.count(kGpsFirstSatellite + 6), 0u);
 
   sim->QueueInterrupt(EncodeGarminPacket(20, kGarminSatelliteData, std::vector<uint8_t>(15, 1)));
-  testing::internal::CaptureStderr();
-  session.Step();
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("ERROR SAT Data miss-match\n"), std::string::npos);
+  EXPECT_NE(StepStderr().find("ERROR SAT Data miss-match\n"), std::string::npos);
 }
 
 TEST_F(GpsSessionTest, SilentReceiverIsClosedAndAMissingOneRetriedEverySecond) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "core/station_state.h"
@@ -46,6 +47,11 @@ class UnattendedWindows : public testing::Test {
     XsCheckSet(w, id, on);
     XsInjectEvent(w, kXsButton, id);
   }
+  // A text field edited to `text`.
+  static void Edit(XsWindow* w, int id, const std::string& text) {
+    XsControlSetText(w, id, text.c_str());
+    XsInjectEvent(w, kXsEditChanged, id);
+  }
 };
 
 TEST_F(UnattendedWindows, TimerWindowShowsTheSettingsAndGreysAnEnabledProgram) {
@@ -79,13 +85,11 @@ TEST_F(UnattendedWindows, TimeFieldsAndFileChoiceDecideWhetherAProgramCanBeSwitc
   EXPECT_EQ(XsControlText(w, kTimerFileName2), "site2.wav");
   EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable2));
 
-  XsControlSetText(w, kTimerStop2, "24:00:00");
-  XsInjectEvent(w, kXsEditChanged, kTimerStop2);
+  Edit(w, kTimerStop2, "24:00:00");
   EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
   EXPECT_FALSE(XsControlIsEnabled(w, kTimerStopLabel2));
   EXPECT_EQ(g_settings.Pgm2StopTime.Get(), "");
-  XsControlSetText(w, kTimerStop2, "05:30:00");
-  XsInjectEvent(w, kXsEditChanged, kTimerStop2);
+  Edit(w, kTimerStop2, "05:30:00");
   EXPECT_TRUE(XsControlIsEnabled(w, kTimerEnable2));
   EXPECT_TRUE(XsControlIsEnabled(w, kTimerStopLabel2));
   EXPECT_EQ(g_settings.Pgm2StopTime.Get(), "05:30:00");
@@ -95,8 +99,7 @@ TEST_F(UnattendedWindows, TimeFieldsAndFileChoiceDecideWhetherAProgramCanBeSwitc
   EXPECT_EQ(XsControlText(w, kTimerFileName2), "<No File Selected>");
   EXPECT_FALSE(XsControlIsEnabled(w, kTimerEnable2));
 
-  XsControlSetText(w, kTimerComment2, std::string(600, 'c').c_str());
-  XsInjectEvent(w, kXsEditChanged, kTimerComment2);
+  Edit(w, kTimerComment2, std::string(600, 'c'));
   EXPECT_EQ(g_history.Pgm2Comment.Get().size(), 511u);
   Check(w, kTimerPowerSaver, false);
   EXPECT_FALSE(g_settings.PowerSaverEnable.load());
@@ -133,8 +136,7 @@ TEST_F(UnattendedWindows, TimerActionsDriveTheStationsRecordingControls) {
   actions.ShowStatus("Power Saver Mode");
   EXPECT_EQ(XsControlText(w, kTimerStatus), "Power Saver Mode");
   // The programs' times are read as entered in the window's fields.
-  XsControlSetText(w, kTimerStart1, "1:2:3");
-  XsInjectEvent(w, kXsEditChanged, kTimerStart1);
+  Edit(w, kTimerStart1, "1:2:3");
   EXPECT_EQ(actions.Program(1).startText, "1:2:3");
   EXPECT_EQ(actions.Program(1).comment, "<Program 1 Comment>");
   EXPECT_EQ(g_history.Pgm1Comment.Get(), "");  // a placeholder is not a setting
@@ -151,8 +153,7 @@ TEST_F(UnattendedWindows, FileTransferWindowSwitchesAndArchiveFolder) {
   EXPECT_TRUE(g_settings.FileTransferDuringIdle.load());
   EXPECT_TRUE(g_settings.FileTransferLoginEnable.load());
 
-  XsControlSetText(w, 465, std::string(300, 'd').c_str());
-  XsInjectEvent(w, kXsEditChanged, 465);
+  Edit(w, 465, std::string(300, 'd'));
   EXPECT_EQ(g_history.FTPRootDirectory.Get().size(), 259u);
 
   XsPresetDialogAnswer("/data/archive");

@@ -3,17 +3,18 @@
 // by halvane-calls --picture.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "sono/call_picture.h"
 #include "support/files.h"
+#include "support/process.h"
 
 namespace hv {
 namespace {
 
 const std::string kSim = std::string(HALVANE_BUILD_DIR) + "/apps/halvane-sim/halvane-sim";
 const std::string kCalls = std::string(HALVANE_BUILD_DIR) + "/apps/halvane-calls/halvane-calls";
+using testutil::CommandStatus;
 
 TEST(CallPicture, BoxesCallsWhereTheyAre) {
   SonoPicture p;
@@ -34,15 +35,12 @@ TEST(CallPicture, BoxesCallsWhereTheyAre) {
   const int yTop = p.plotTop + SonoRowForFrequency(p, 80000) - 1;
   const int yBottom = p.plotTop + SonoRowForFrequency(p, 40000) + 1;
   const uint32_t white = 0xFFFFFF;
-  EXPECT_EQ(at(x0, yTop), white);
-  EXPECT_EQ(at(x1, yBottom), white);
-  EXPECT_EQ(at(x0, (yTop + yBottom) / 2), white);
-  EXPECT_EQ(at(x1, (yTop + yBottom) / 2), white);
-  EXPECT_NE(at((x0 + x1) / 2, (yTop + yBottom) / 2), white);  // open inside
-  EXPECT_NE(at(x0 - 1, (yTop + yBottom) / 2), white);
-  EXPECT_NE(at(x1 + 1, (yTop + yBottom) / 2), white);
-  EXPECT_NE(at(x0, yTop - 1), white);
-  EXPECT_NE(at(x0, yBottom + 1), white);
+  const int yMid = (yTop + yBottom) / 2;
+  for (auto [x, y] : {std::pair(x0, yTop), {x1, yBottom}, {x0, yMid}, {x1, yMid}})
+    EXPECT_EQ(at(x, y), white) << "edge " << x << "," << y;
+  // Open inside, nothing just outside the box.
+  for (auto [x, y] : {std::pair((x0 + x1) / 2, yMid), {x0 - 1, yMid}, {x1 + 1, yMid}, {x0, yTop - 1}, {x0, yBottom + 1}})
+    EXPECT_NE(at(x, y), white) << "off the box " << x << "," << y;
   for (int y = 0; y < p.height; ++y)
     for (int x = p.plotLeft + p.plotWidth; x < p.width; ++x) ASSERT_NE(at(x, y), white) << x << "," << y;
 }
@@ -50,17 +48,17 @@ TEST(CallPicture, BoxesCallsWhereTheyAre) {
 TEST(CallPicture, HalvaneCallsWritesPictures) {
   TempFolder dir;
   const std::string wav = dir / "scene.wav";
-  ASSERT_EQ(std::system((kSim + " --signal scene:20 --seconds 1 --write " + wav).c_str()), 0);
-  ASSERT_EQ(std::system((kCalls + " --picture " + dir.path + " --picture-width 800 " + wav + " >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(CommandStatus(kSim + " --signal scene:20 --seconds 1 --write " + wav), 0);
+  ASSERT_EQ(CommandStatus(kCalls + " --picture " + dir.path + " --picture-width 800 " + wav + " >/dev/null 2>&1"), 0);
   std::vector<uint8_t> png = ReadAllBytes(dir / "scene.png");
   ASSERT_GT(png.size(), 8u);
   EXPECT_EQ(png[1], 'P');
   // Width in the header chunk.
   EXPECT_EQ((png[16] << 24) | (png[17] << 16) | (png[18] << 8) | png[19], 800);
   // A folder that is not there is an error; bad numbers are refused.
-  EXPECT_NE(std::system((kCalls + " --picture " + (dir / "none") + " " + wav + " >/dev/null 2>&1").c_str()), 0);
+  EXPECT_NE(CommandStatus(kCalls + " --picture " + (dir / "none") + " " + wav + " >/dev/null 2>&1"), 0);
   for (const char* bad : {"--picture-width 10", "--picture-width x", "--low-khz -1", "--low-khz 300"})
-    EXPECT_EQ(WEXITSTATUS(std::system((kCalls + " " + bad + " " + wav + " >/dev/null 2>&1").c_str())), 2) << bad;
+    EXPECT_EQ(CommandStatus(kCalls + " " + bad + " " + wav + " >/dev/null 2>&1"), 2) << bad;
 }
 
 }  // namespace

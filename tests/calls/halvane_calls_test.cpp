@@ -1,11 +1,9 @@
-// halvane-calls end to end: on a scene written by the simulator with its
-// truth, on the same scene time-expanded, on bad input, and on the real
-// recordings when they are present.
+// halvane-calls end to end: simulated scenes with their truth, time expansion,
+// bad input, and the real recordings when present.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -20,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using hv::testutil::CommandOutput;
+using hv::testutil::CommandStatus;
 
 const std::string kSim = std::string(HALVANE_BUILD_DIR) + "/apps/halvane-sim/halvane-sim";
 const std::string kCalls = std::string(HALVANE_BUILD_DIR) + "/apps/halvane-calls/halvane-calls";
@@ -34,11 +33,6 @@ std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
     rows.push_back(row);
   }
   return rows;
-}
-
-int Status(const std::string& command) {
-  int s = std::system(command.c_str());
-  return WIFEXITED(s) ? WEXITSTATUS(s) : -1;
 }
 
 // Calls of the truth found in the detector's rows (columns start_s, end_s at 1, 2)
@@ -65,7 +59,7 @@ int FoundWithinOneMs(const std::vector<std::vector<std::string>>& truth,
 TEST(HalvaneCalls, FindsTheSimulatorsCallsAsCsvAndJson) {
   TempFolder dir;
   const std::string wav = dir / "scene.wav", truth = dir / "truth.csv";
-  ASSERT_EQ(Status(kSim + " --signal scene:15 --seconds 6 --write " + wav + " --truth " + truth), 0);
+  ASSERT_EQ(CommandStatus(kSim + " --signal scene:15 --seconds 6 --write " + wav + " --truth " + truth), 0);
   auto truthRows = CsvRows(hv::testutil::ReadText(truth));
   ASSERT_EQ(truthRows[0].size(), 6u);
   auto rows = CsvRows(CommandOutput(kCalls + " " + wav + " 2>/dev/null"));
@@ -92,7 +86,7 @@ TEST(HalvaneCalls, FindsTheSimulatorsCallsAsCsvAndJson) {
 TEST(HalvaneCalls, HonoursTimeExpansion) {
   TempFolder dir;
   const std::string wav = dir / "scene.wav", expanded = dir / "expanded.wav";
-  ASSERT_EQ(Status(kSim + " --signal scene:20 --seconds 3 --write " + wav), 0);
+  ASSERT_EQ(CommandStatus(kSim + " --signal scene:20 --seconds 3 --write " + wav), 0);
   std::vector<uint8_t> bytes = ReadAllBytes(wav);
   auto put32 = [&](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(v >> (8 * i));
@@ -119,7 +113,7 @@ TEST(HalvaneCalls, HonoursTimeExpansion) {
 
 TEST(HalvaneCalls, ReportsUnreadableInputAndGoesOn) {
   TempFolder dir;
-  ASSERT_EQ(Status(kSim + " --signal scene:20 --seconds 1 --write " + (dir / "a.WAV")), 0);
+  ASSERT_EQ(CommandStatus(kSim + " --signal scene:20 --seconds 1 --write " + (dir / "a.WAV")), 0);
   WriteAllBytes(dir / "b.wav", {'R', 'I', 'F', 'F', 1, 2});  // truncated
   WriteAllBytes(dir / "notes.txt", {'x'});
   fs::create_directories(dir / "sub");
@@ -131,10 +125,10 @@ TEST(HalvaneCalls, ReportsUnreadableInputAndGoesOn) {
   EXPECT_EQ(messages.find("notes.txt"), std::string::npos) << messages;
   EXPECT_NE(out.find("a.WAV,"), std::string::npos);
   EXPECT_NE(out.find("sub/c.wav,"), std::string::npos);
-  EXPECT_EQ(Status(kCalls + " " + dir.path + " >/dev/null 2>&1"), 1);
-  EXPECT_EQ(Status(kCalls + " " + (dir / "a.WAV") + " >/dev/null 2>&1"), 0);
-  EXPECT_EQ(Status(kCalls + " --bogus >/dev/null 2>&1"), 2);
-  EXPECT_EQ(Status(kCalls + " >/dev/null 2>&1"), 2);
+  EXPECT_EQ(CommandStatus(kCalls + " " + dir.path + " >/dev/null 2>&1"), 1);
+  EXPECT_EQ(CommandStatus(kCalls + " " + (dir / "a.WAV") + " >/dev/null 2>&1"), 0);
+  EXPECT_EQ(CommandStatus(kCalls + " --bogus >/dev/null 2>&1"), 2);
+  EXPECT_EQ(CommandStatus(kCalls + " >/dev/null 2>&1"), 2);
 }
 
 TEST(HalvaneCalls, RealRecordings) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -58,6 +59,12 @@ inline std::string CommandOutput(const std::string& command) {
     pclose(p);
   }
   return out;
+}
+
+// The exit status of a shell command, or -1 when it did not exit.
+inline int CommandStatus(const std::string& command) {
+  int s = std::system(command.c_str());
+  return WIFEXITED(s) ? WEXITSTATUS(s) : -1;
 }
 
 inline std::string ReadText(const std::string& path) {

@@ -1,7 +1,5 @@
-// The clock back end without a sound card: it plays at the buffer's rate and
-// passes every notification point on time, waking about once per point rather
-// than on a short fixed tick; and the looping buffer's distance to its next
-// point, from which that wake-up is timed.
+// The clock back end plays at the buffer's rate and wakes about once per
+// notification point; the looping buffer's distance to its next point.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -91,8 +89,7 @@ TEST(ClockDeviceClock, PlaysAtTheRateAndWakesAboutOncePerPoint) {
   const uint64_t passed = buffer->NotificationsPassed();
   buffer.reset();
 
-  // At the rate: never ahead of the clock, and behind by at most a point's
-  // spacing plus a loaded machine's lateness.
+  // Never ahead of the clock; behind by at most a point plus a loaded machine's lateness.
   const double due = seconds * 44100 * 2;
   EXPECT_LE(played, due + 2);
   EXPECT_GE(played, due - quarter - 0.1 * due);

@@ -1,6 +1,5 @@
 // The sound thread's block handling: start of play, live versus playback
-// queueing, format changes, and a device that fails or never appears while
-// the audio keeps being drained.
+// queueing, format changes, and failing or missing devices.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -77,8 +76,7 @@ TEST_F(Output, LiveBlocksAreDroppedWhenTheQueueIsFull) {
   EXPECT_TRUE(out.Ready());
 }
 
-// In playback a full queue is waited on, not dropped from; but a queue that
-// never drains fails the device instead of hanging the thread.
+// In playback a full queue is waited on, but one that never drains fails the device.
 TEST_F(Output, PlaybackWaitsForRoomInTheQueueButNotForever) {
   SoundOutput out(Manual());
   out.Start();

@@ -77,9 +77,8 @@ TEST_F(Streaming, RefillTakesAWholeQuarterOrWritesSilenceAndResetRewinds) {
   EXPECT_EQ(sound->Queue().Available(), 0u);
 }
 
-// Plays a ramp through queue, Fill, Play and refills, the way the two sound
-// threads drive it, and checks the device plays one start buffer of silence
-// and then every queued sample once, in order, with the notifications answered.
+// Driven as the two sound threads do: one start buffer of silence, then
+// every queued sample once, in order.
 TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
   TempFolder dir;
   std::string path = dir / "played.wav";
@@ -87,8 +86,7 @@ TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
   manager.Initialize(nullptr);  // drop the first device before the next
   Make(path);
   int next = 0;
-  Queue(Ramp(next, 3072));
-  next += 3072;
+  Queue(Ramp(next, 3072)), next += 3072;
   ASSERT_EQ(sound->Fill(sound->Buffer()), kSoundOk);  // 8190 < 8192 queued: silence
   ASSERT_EQ(sound->Play(), kSoundOk);
   // Each step plays 1024 bytes; uneven service: sometimes two steps go by first.
@@ -99,10 +97,7 @@ TEST_F(Streaming, PlaysTheQueueInOrderThroughTheNotificationPoints) {
     }
     int64_t space = 0;
     manager.SpaceAvailable(sound.get(), &space);
-    if (space >= 1024) {
-      Queue(Ramp(next, 512));
-      next += 512;
-    }
+    if (space >= 1024) Queue(Ramp(next, 512)), next += 512;
   }
   EXPECT_EQ(sound->ShortRefills(), 0u);
   EXPECT_EQ(sound->SkippedQuarters(), 0u);
@@ -121,8 +116,7 @@ TEST_F(Streaming, EventsThatCameTogetherAreAllAnswered) {
   ASSERT_EQ(sound->ServiceNotifications(), kSoundOk);
   EXPECT_EQ(sound->Refills(), 3u);
   EXPECT_EQ(sound->NextWriteOffset(), 3 * 2048);
-  // A stall of six quarters: two are skipped, the write offset stays with the
-  // quarter just played.
+  // A stall of six quarters: two skipped, the write offset follows the one just played.
   device->Advance(6 * 2048);
   ASSERT_EQ(sound->ServiceNotifications(), kSoundOk);
   EXPECT_EQ(sound->SkippedQuarters(), 2u);

@@ -32,8 +32,7 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
 
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the device is set up
 
-  // 1.5 s of a 16025 Hz tone, written as the tuning path would: in small
-  // pieces, paced by the clock.
+  // 1.5 s of a 16025 Hz tone in small pieces paced by the clock, as the tuning path writes.
   const int total = 66150;
   auto sampleAt = [](int i) { return static_cast<float>(12000.0 * std::sin(2 * M_PI * 16025.0 * i / 44100.0 + 0.5)); };
   auto start = std::chrono::steady_clock::now();
@@ -74,11 +73,8 @@ TEST(SoundThreads, PlayEveryFedSampleInOrder) {
   size_t first = 0;
   while (first < pcm.size() && pcm[first] == 0) ++first;
   ASSERT_GE(first, 4096u);
-  // Walk the output against the fed sequence: samples may only be played in
-  // order. A run of silence (the queue ran short) or a jump forward (a block
-  // dropped from a full queue) is a timing event; a loaded machine may cause a
-  // few (more when the machine is heavily loaded), a fault in the output one
-  // per block or per buffer: 16 or more in this run.
+  // Samples play only in order. A silent run or a jump forward is a timing event: a loaded
+  // machine causes a few, a fault in the output one per block or buffer (16 or more here).
   const int played = total / 1024 * 1024;  // whole blocks the sound thread read
   int expected = 0, gaps = 0, drops = 0;
   size_t k = first;

@@ -82,9 +82,7 @@ TEST(PlaybackThread, PacesAtTheReplayRateAndKeepsRecordingTime) {
   EXPECT_EQ(rig.WaitBytes(wav.data.size()), wav.data);
 }
 
-// The stream never runs ahead of the replay clock: at every moment conduit1
-// holds no more than the samples due by then plus the one read whose first
-// sample is due, although each pacing step hands on everything due at once.
+// conduit1 never holds more than the samples due plus the one read whose first sample is due.
 TEST(PlaybackThread, NeverRunsAheadOfItsClock) {
   WavContent wav{.rate = 250000, .data = CountingSamples(75000)};  // 0.3 s
   std::string path = WriteWav("ahead.wav", wav);
@@ -106,29 +104,25 @@ TEST(PlaybackThread, NeverRunsAheadOfItsClock) {
   EXPECT_LE(worst, 1024.0 + 64.0) << "bytes ahead of the clock";
 }
 
+// Three channels: 1024-byte reads split frames; the stream still carries every byte in order.
 TEST(PlaybackThread, WavPackAndMultichannelFilesReplayWhole) {
   std::vector<uint8_t> samples = CountingSamples(20000, 7);
-  std::string path = test::TempFolder() + "stereo.wv";
-  ASSERT_TRUE(WriteRecording<WavPackFile>(path, MakeRecord(25000, kAttribute, 2, 4), samples));
-  {
+  std::string wv = test::TempFolder() + "stereo.wv";
+  ASSERT_TRUE(WriteRecording<WavPackFile>(wv, MakeRecord(25000, kAttribute, 2, 4), samples));
+  WavContent three{.channels = 3, .rate = 250000, .data = CountingSamples(3 * 1001)};
+  for (auto [path, data] : {std::pair(wv, &samples), {WriteWav("three.wav", three), &three.data}}) {
+    SCOPED_TRACE(path);
     ReplayRig rig(50.0);
     rig.KeepBytes();
     rig.Play(path);
     ASSERT_TRUE(rig.WaitStopped(3));
-    EXPECT_EQ(rig.WaitBytes(samples.size()), samples);
+    EXPECT_EQ(rig.WaitBytes(data->size()), *data);
+    if (data != &samples) continue;
     ASSERT_EQ(rig.Announcements().size(), 1u);
     EXPECT_EQ(std::tuple(rig.Announcements()[0].rate, rig.Announcements()[0].channels, g_playbackStreamChannels.load(),
                          g_playbackDeviceText.Get()),
               std::tuple(250000u, 2, 2, "Unit 7"));
   }
-
-  // Three channels: 1024-byte reads split frames; the stream still carries every byte in order.
-  WavContent three{.channels = 3, .rate = 250000, .data = CountingSamples(3 * 1001)};
-  ReplayRig rig3(50.0);
-  rig3.KeepBytes();
-  rig3.Play(WriteWav("three.wav", three));
-  ASSERT_TRUE(rig3.WaitStopped(3));
-  EXPECT_EQ(rig3.WaitBytes(three.data.size()), three.data);
 }
 
 TEST(PlaybackThread, PauseResumesWhereItStopped) {
@@ -238,9 +232,8 @@ TEST(PlaybackThread, LeavingPlaybackModeWaitsForTheLastWrite) {
   EXPECT_EQ(rig.Announcements().size(), 1u);
 }
 
-// Plays `path` at clock speed 25 to its end: the replay takes as long as
-// `dataBytes` at `rate`, announces that rate, one channel and `device`, and the
-// stream time starts at `utcStart` ("" when the file has no time).
+// Plays `path` at clock speed 25 to its end: it takes as long as `dataBytes` at `rate`, announces
+// that rate, one channel and `device`, with the stream time from `utcStart` ("": none).
 void ExpectPlayedToItsEnd(const std::string& path, uint32_t rate, uint64_t dataBytes, const std::string& device,
                           const std::string& utcStart, const std::vector<uint8_t>* data = nullptr) {
   SCOPED_TRACE(path);
@@ -258,18 +251,14 @@ void ExpectPlayedToItsEnd(const std::string& path, uint32_t rate, uint64_t dataB
   ASSERT_TRUE(WaitFor([&] { auto a = rig.Announcements(); return !a.empty() && a[0].bytes == dataBytes; }, 2));
   EXPECT_EQ(std::tuple(rig.Announcements()[0].rate, rig.Announcements()[0].channels, g_playbackDeviceText.Get()),
             std::tuple(rate, 1, device));
-  if (data) {
-    EXPECT_TRUE(rig.Bytes() == *data) << "the samples are not exactly the data chunk's bytes";
-  }
+  if (data) EXPECT_TRUE(rig.Bytes() == *data) << "the samples are not exactly the data chunk's bytes";
   if (!utcStart.empty()) {
     std::string end = UtcText(AdvanceStreamTime(CurrentStreamTime(), -static_cast<int64_t>(seconds * 1000)));
     EXPECT_EQ(end.substr(0, 19), utcStart.substr(0, 19));
   }
 }
 
-// Other recorders' files, read through the WAV reader: the real rate (a
-// GUANO TE factor applied), one channel, exactly the data chunk's bytes (not
-// the chunks around it), device and start.
+// Other recorders' files: the real rate (GUANO TE applied), exactly the data chunk's bytes, device, start.
 TEST(PlaybackThread, OtherRecordersFilesPlayToTheirEndAtTheirRealRate) {
   ::TempFolder dir;
   for (const test::RecorderFile& f : test::RecorderFiles()) {

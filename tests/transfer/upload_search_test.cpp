@@ -12,8 +12,7 @@ TEST(UploadSearch, PatternReplacesOrAppendsTheExtension) {
   EXPECT_EQ(UploadSearchPattern("site4.wv"), "site4*.w*");
 }
 
-// Only the station's own finished recordings match: never a file being
-// written, nor anything else beside the base path that merely looks alike.
+// Never a file being written, nor a look-alike beside the base path.
 TEST(UploadSearch, OnlyTheStationsFinishedRecordingsMatch) {
   const std::string p = "site4*.w*";
   for (const char* name : {"site4_D20240131T220000m000.wav", "site4_D20240131T220000m000.wv"})

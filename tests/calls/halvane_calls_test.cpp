@@ -88,18 +88,13 @@ TEST(HalvaneCalls, HonoursTimeExpansion) {
   const std::string wav = dir / "scene.wav", expanded = dir / "expanded.wav";
   ASSERT_EQ(CommandStatus(kSim + " --signal scene:20 --seconds 3 --write " + wav), 0);
   std::vector<uint8_t> bytes = ReadAllBytes(wav);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(v >> (8 * i));
-  };
-  put32(24, 25000);  // sample rate
-  put32(28, 50000);  // byte rate
+  hv::PutLe32(&bytes[24], 25000);  // sample rate
+  hv::PutLe32(&bytes[28], 50000);  // byte rate
   const std::string guano = "GUANO|Version: 1.0\nTE: 10\n";
-  const char id[] = "guan";
-  bytes.insert(bytes.end(), id, id + 4);
-  bytes.insert(bytes.end(), 4, 0);
-  put32(bytes.size() - 4, uint32_t(guano.size()));
+  bytes.insert(bytes.end(), {'g', 'u', 'a', 'n', 0, 0, 0, 0});
+  hv::PutLe32(&bytes[bytes.size() - 4], uint32_t(guano.size()));
   bytes.insert(bytes.end(), guano.begin(), guano.end());
-  put32(4, uint32_t(bytes.size() - 8));
+  hv::PutLe32(&bytes[4], uint32_t(bytes.size() - 8));
   WriteAllBytes(expanded, bytes);
 
   std::string plain = CommandOutput(kCalls + " " + wav + " 2>/dev/null");

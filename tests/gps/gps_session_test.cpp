@@ -42,7 +42,6 @@ class GpsSessionTest : public ::testing::Test {
     session.Step();  // product request, product data
     ASSERT_EQ(session.Stage(), 1);
   }
-  // One pass; what it wrote to stderr.
   std::string StepStderr() {
     testing::internal::CaptureStderr();
     session.Step();

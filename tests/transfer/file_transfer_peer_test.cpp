@@ -91,14 +91,11 @@ TEST_F(TransferPeerTest, UserLoginSendsFinishedRecordingsByteIdenticalThenDelete
   Turns(9);
   EXPECT_EQ(ReadWholeFile(remote / kA), a);
   EXPECT_EQ(ReadWholeFile(remote / kB), b);
-  EXPECT_FALSE(FileExists(local / "rec/" + kA));
-  EXPECT_FALSE(FileExists(local / "rec/" + kB));
+  for (const char* name : {kA, kB}) EXPECT_FALSE(FileExists(local / "rec/" + name)) << name;
   EXPECT_TRUE(FileExists(local / "rec/site_D20240131T230000m000.tmp_wav"));
   EXPECT_FALSE(FileExists(remote / "site_D20240131T230000m000.tmp_wav"));
   std::string commands = server.Commands();
-  EXPECT_NE(commands.find("USER station"), std::string::npos);
-  EXPECT_NE(commands.find("TYPE I"), std::string::npos);
-  EXPECT_NE(commands.find("PASV"), std::string::npos);
+  for (const char* sent : {"USER station", "TYPE I", "PASV"}) EXPECT_NE(commands.find(sent), std::string::npos) << sent;
   EXPECT_EQ(commands.find("CWD"), std::string::npos);
   std::string log = DailyLog();
   for (const char* name : {kA, kB})
